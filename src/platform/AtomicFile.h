@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace vosta {
+
+// Whole files or none: the bytes go to a temporary file in the target's folder, which is then
+// renamed into place. A failure (no permission, disk full) leaves no partial file behind.
+
+// Writes `bytes` as a new file `folder + base + extension`, never replacing an existing file:
+// when that name is taken, "-2", "-3", ... is put before the extension. Returns the path
+// written. Throws Exception("ファイル %s を作成できません", with `reportedPath` for %s) when
+// the file cannot be created or written.
+std::string WriteNewFile(const std::string& folder, const std::string& base,
+                         const std::string& extension, std::span<const std::uint8_t> bytes,
+                         const std::string& reportedPath);
+
+// Replaces the file at `path` with `bytes` whole; the old file stays as it was on failure.
+// Throws Exception("ファイル %s を作成できません", path) when the file cannot be created, and
+// Exception("ストリームへの書き込みエラー") when fewer bytes could be written than asked.
+void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace vosta

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Span.h"
+
+class QWidget;
+
+namespace vosta {
+
+// Icons of the program's message boxes; the values are the Windows flags they stand for.
+enum class MessageIcon { Error = 0x10, Warning = 0x30, Information = 0x40 };
+
+// How `PumpMessages` treats an empty queue.
+enum class PumpMode {
+  NoWait,       // dispatch what is pending and return at once
+  WaitForNext,  // block until at least one event has arrived, then dispatch what is pending
+};
+
+struct TopLevelWindow {
+  std::uint32_t id = 0;
+  std::string title;  // UTF-8, at most its first 255 bytes
+};
+
+// The desktop services that the program's logic needs, gathered behind one interface so the
+// logic never talks to the window system itself. Every position and size here is in physical
+// pixels of the primary screen, also on a scaled desktop.
+class DesktopServices {
+ public:
+  virtual ~DesktopServices() = default;
+
+  // Width and height of the primary screen's usable area (what a full-screen window's client
+  // area would get), read anew at every call.
+  virtual QSize FullScreenClientSize() = 0;
+
+  // Size of the whole primary screen.
+  virtual QSize ScreenSize() = 0;
+
+  // The pixels of `rect` as the screen shows them now, the program's own windows included, as a
+  // Format_RGB32 image of rect's size. `rect` must lie inside the primary screen (callers clamp).
+  virtual QImage CopyScreen(const QRect& rect) = 0;
+
+  // Every top-level window of the desktop, hidden and never-shown ones too, each once.
+  virtual std::vector<TopLevelWindow> TopLevelWindows() = 0;
+
+  // Whether the clipboard holds a picture.
+  virtual bool ClipboardHasBitmap() = 0;
+  // A copy of the clipboard's picture, in whatever format it came. Throws Exception
+  // ("未対応のクリップボード データです") when the clipboard holds no picture.
+  virtual QImage ClipboardBitmap() = 0;
+  // Removes everything from the clipboard.
+  virtual void EmptyClipboard() = 0;
+
+  // The window shows, and takes clicks on, exactly the union of the spans. Throws Exception
+  // ("SetWindowRGNに失敗しました") when the window system refuses.
+  virtual void SetWindowOutline(QWidget& window, const SpanList& spans) = 0;
+
+  // Lets the window system move `window` with the mouse until the button is released. False
+  // when it cannot; the caller then moves the window itself.
+  virtual bool StartDragMove(QWidget& window) = 0;
+
+  // Top-left corner of a top-level window on the screen, and moving it there.
+  virtual QPoint WindowPosition(const QWidget& window) = 0;
+  virtual void MoveWindow(QWidget& window, QPoint topLeft) = 0;
+
+  // A modal message box with one OK button; returns when the user has closed it. `owner` may be
+  // null (owned by the application).
+  virtual void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,
+                           MessageIcon icon) = 0;
+
+  // Opens a folder in the desktop's file browser; the outcome is not reported.
+  virtual void OpenFolder(const std::string& path) = 0;
+
+  // Dispatches the GUI thread's events (timer ticks, input, paints) from inside a handler.
+  virtual void PumpMessages(PumpMode mode) = 0;
+};
+
+}  // namespace vosta

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+namespace vosta {
+
+// The picture control: shows a bitmap at its top-left corner and reports the mouse. With
+// AutoSize it takes its picture's size. The bitmap can be drawn on and repainted at once.
+class TImage : public QWidget {
+  Q_OBJECT
+  Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
+
+ public:
+  explicit TImage(QWidget* parent = nullptr);
+
+  const QImage& Picture() const { return picture_; }
+  QImage& Picture() { return picture_; }  // draw on it, then call RepaintNow()
+  void SetPicture(const QImage& picture);
+
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool on);
+
+  // Repaints synchronously, so the new picture is on screen before the caller goes on.
+  void RepaintNow();
+
+ signals:
+  // Positions are in the control's own coordinates.
+  void MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, QPoint position);
+  void MouseMove(Qt::MouseButtons buttons, QPoint position);
+  void MouseUp(Qt::MouseButton button, QPoint position);
+  void DblClick();
+  void ContextMenu(QPoint globalPosition);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  QImage picture_;
+  bool autoSize_ = false;
+};
+
+}  // namespace vosta

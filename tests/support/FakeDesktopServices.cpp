@@ -1,0 +1,84 @@
+#include "FakeDesktopServices.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstdlib>
+
+#include "platform/Exception.h"
+
+namespace vosta::testing {
+
+FakeDesktopServices::FakeDesktopServices() : screen(1920, 1080, QImage::Format_RGB32) {
+  // A recognisable picture: each pixel's colour encodes its position.
+  for (int y = 0; y < screen.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(screen.scanLine(y));
+    for (int x = 0; x < screen.width(); ++x) row[x] = qRgb(x & 0xFF, y & 0xFF, (x + y) & 0xFF);
+  }
+  usableSize = QSize(1920, 1040);
+}
+
+QImage FakeDesktopServices::CopyScreen(const QRect& rect) {
+  screenCopies.push_back(rect);
+  if (!screen.rect().contains(rect)) throw Exception("fake screen copy outside the screen");
+  return screen.copy(rect);
+}
+
+QImage FakeDesktopServices::ClipboardBitmap() {
+  if (!clipboard) throw Exception("未対応のクリップボード データです");
+  return *clipboard;
+}
+
+void FakeDesktopServices::EmptyClipboard() {
+  ++clipboardEmptied;
+  clipboard.reset();
+  clipboardHasOtherData = false;
+}
+
+void FakeDesktopServices::SetWindowOutline(QWidget& window, const SpanList& spans) {
+  outlines[&window] = spans;
+}
+
+bool FakeDesktopServices::StartDragMove(QWidget&) {
+  ++dragMoves;
+  return dragMoveSupported;
+}
+
+QPoint FakeDesktopServices::WindowPosition(const QWidget& window) {
+  auto it = positions.find(&window);
+  return it == positions.end() ? window.pos() : it->second;
+}
+
+void FakeDesktopServices::MoveWindow(QWidget& window, QPoint topLeft) {
+  positions[&window] = topLeft;
+  window.move(topLeft);
+}
+
+void FakeDesktopServices::ShowMessage(QWidget* owner, const std::string& text,
+                                      const std::string& caption, MessageIcon icon) {
+  messages.push_back(Message{text, caption, icon, owner != nullptr});
+  if (onMessage) onMessage(messages.back());
+}
+
+void FakeDesktopServices::PumpMessages(PumpMode mode) {
+  pumps.push_back(mode);
+  if (onPump) onPump(mode);
+}
+
+LocalDateTime FakeClock::Now() {
+  ++readings;
+  if (!script.empty()) {
+    now = script.front();
+    script.erase(script.begin());
+  }
+  return now;
+}
+
+TempDir::TempDir() {
+  QTemporaryDir dir(QDir::tempPath() + "/vosta-test-XXXXXX");
+  dir.setAutoRemove(false);
+  path_ = dir.path().toStdString() + "/";
+}
+
+TempDir::~TempDir() { QDir(QString::fromStdString(path_)).removeRecursively(); }
+
+}  // namespace vosta::testing

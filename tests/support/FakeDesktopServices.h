@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "platform/Clock.h"
+#include "platform/DesktopServices.h"
+
+namespace vosta::testing {
+
+// A desktop without a display: a fixed screen picture, scripted window titles, an in-memory
+// clipboard, message boxes recorded instead of shown, and pumping that can deliver timer ticks.
+class FakeDesktopServices : public DesktopServices {
+ public:
+  struct Message {
+    std::string text;
+    std::string caption;
+    MessageIcon icon;
+    bool owned;  // false when owned by the application rather than a window
+  };
+
+  FakeDesktopServices();
+
+  // --- scripted state -------------------------------------------------------------------
+  QImage screen;                      // the whole primary screen, Format_RGB32
+  QSize usableSize;                   // FullScreenClientSize()
+  std::vector<TopLevelWindow> windows;
+  std::optional<QImage> clipboard;    // a picture on the clipboard, or none
+  bool clipboardHasOtherData = false; // text and the like, removed by EmptyClipboard
+  bool dragMoveSupported = true;
+
+  // Called by every PumpMessages (the mode is passed); a test delivers ticks from here.
+  std::function<void(PumpMode)> onPump;
+  // Called when a message box is shown, while it is "open" (a nested message loop).
+  std::function<void(const Message&)> onMessage;
+
+  // --- what the program did -------------------------------------------------------------
+  std::vector<Message> messages;
+  std::vector<QRect> screenCopies;
+  std::vector<std::string> openedFolders;
+  std::vector<PumpMode> pumps;
+  int clipboardEmptied = 0;
+  std::map<const QWidget*, SpanList> outlines;
+  std::map<const QWidget*, QPoint> positions;
+  int dragMoves = 0;
+
+  // --- DesktopServices ------------------------------------------------------------------
+  QSize FullScreenClientSize() override { return usableSize; }
+  QSize ScreenSize() override { return screen.size(); }
+  QImage CopyScreen(const QRect& rect) override;
+  std::vector<TopLevelWindow> TopLevelWindows() override { return windows; }
+  bool ClipboardHasBitmap() override { return clipboard.has_value(); }
+  QImage ClipboardBitmap() override;
+  void EmptyClipboard() override;
+  void SetWindowOutline(QWidget& window, const SpanList& spans) override;
+  bool StartDragMove(QWidget& window) override;
+  QPoint WindowPosition(const QWidget& window) override;
+  void MoveWindow(QWidget& window, QPoint topLeft) override;
+  void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,
+                   MessageIcon icon) override;
+  void OpenFolder(const std::string& path) override { openedFolders.push_back(path); }
+  void PumpMessages(PumpMode mode) override;
+};
+
+// A clock that shows a set time and can be scripted to move on at every reading.
+class FakeClock : public Clock {
+ public:
+  LocalDateTime now{2026, 12, 7, 10, 15, 0};
+  std::vector<LocalDateTime> script;  // when not empty, readings are taken from here in order
+  int readings = 0;
+
+  LocalDateTime Now() override;
+};
+
+// A scratch folder removed when the test ends.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }  // ends in "/"
+
+ private:
+  std::string path_;
+};
+
+}  // namespace vosta::testing
