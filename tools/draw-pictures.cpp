@@ -308,10 +308,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  const bool ok = Save(DrawOpenEye().convertToFormat(QImage::Format_RGB888), dir, "eye-open.png") &&
-                  Save(DrawClosedEye().convertToFormat(QImage::Format_RGB888), dir,
-                       "eye-closed.png") &&
-                  Save(DrawOutlineMask(), dir, "outline-mask.png") &&
-                  Save(about, dir, "about-title.png");
+  const bool ok =
+      Save(DrawOpenEye().convertToFormat(QImage::Format_RGB888), dir, "eye-open.png") &&
+      Save(DrawClosedEye().convertToFormat(QImage::Format_RGB888), dir, "eye-closed.png") &&
+      Save(DrawOutlineMask(), dir, "outline-mask.png") && Save(about, dir, "about-title.png");
   return ok ? 0 : 1;
 }

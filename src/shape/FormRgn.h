@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+#include <cstddef>
+#include <optional>
+
+#include "platform/Span.h"
+#include "platform/TImage.h"
+
+namespace vosta {
+
+class DesktopServices;
+
+// An invisible picture control that gives the window holding it an outline: every pixel of its
+// picture whose colour differs from TransparentColor belongs to the window, the rest is cut
+// away. BuildRegion computes the outline once as a list of one-row spans in the window's own
+// coordinates; ApplyRegion hands the window that outline. Changing the picture or the colour
+// later has no effect until both are called again.
+class TFormRgn : public TImage {
+  Q_OBJECT
+  Q_PROPERTY(qint32 TransparentColor READ TransparentColor WRITE SetTransparentColor)
+
+ public:
+  // Error texts shown to the user.
+  static constexpr const char* kCreateFailed = "CreateRectRgnに失敗しました";
+  static constexpr const char* kCombineFailed = "CombineRgnに失敗しました";
+  static constexpr const char* kApplyFailed = "SetWindowRGNに失敗しました";
+
+  // More spans than this are refused rather than handed to the window system: a picture that
+  // needs them is noise, not an outline.
+  static constexpr std::size_t kDefaultSpanLimit = std::size_t{1} << 20;
+
+  explicit TFormRgn(QWidget* parent = nullptr, DesktopServices* desktop = nullptr);
+  ~TFormRgn() override;
+
+  void SetDesktopServices(DesktopServices* desktop) { desktop_ = desktop; }
+
+  // A colour as 0x00BBGGRR; negative values are system-colour codes, which match no pixel.
+  // Setting it only stores the value.
+  qint32 TransparentColor() const { return transparentColor_; }
+  void SetTransparentColor(qint32 colour) { transparentColor_ = colour; }
+
+  // The outline built last, or none before the first successful BuildRegion.
+  const std::optional<SpanList>& FRegion() const { return region_; }
+
+  // Builds the outline from the picture. On failure the previous outline stays and the error
+  // (vosta::Exception) passes on.
+  void BuildRegion();
+  // Gives the parent window the current outline; does nothing while there is none.
+  void ApplyRegion();
+
+  // How many spans one outline may hold; exceeding it fails BuildRegion.
+  void SetSpanLimit(std::size_t limit) { spanLimit_ = limit; }
+
+  // The shift from picture coordinates to the window's own coordinates: the control's position
+  // in the client area plus the non-client border (side border d = half the width difference;
+  // top part = the height difference less a bottom border as wide as d).
+  static QPoint SpanOffset(QSize windowSize, QSize clientSize, QPoint controlPosition);
+
+  // A colour as the outline compares it, 0x00BBGGRR.
+  static qint32 ColourValue(QRgb pixel);
+
+ private:
+  void AddSpan(int x1, int x2, int y);
+  QPoint CurrentOffset() const;
+
+  DesktopServices* desktop_ = nullptr;
+  qint32 transparentColor_ = 0;
+  std::optional<SpanList> region_;
+  std::size_t spanLimit_ = kDefaultSpanLimit;
+  QPoint offset_;  // valid while BuildRegion runs
+};
+
+}  // namespace vosta
