@@ -1,0 +1,265 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+#include <cstdio>
+#include <fstream>
+
+// jpeglib.h needs size_t and FILE declared first; jerror.h gives the message numbers.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "FakeDesktopServices.h"
+#include "TestFiles.h"
+#include "capture/JpegWriter.h"
+#include "platform/Exception.h"
+
+namespace vosta {
+namespace {
+
+using testing::MessageOf;
+using testing::Names;
+using testing::TempDir;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadFile(const std::string& path) {
+  const std::string text = testing::ReadText(path);
+  return {text.begin(), text.end()};
+}
+
+// Runs one of the libjpeg command-line tools; fails the test when it does not succeed.
+void RunTool(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.start(program, arguments);
+  ASSERT_TRUE(process.waitForFinished(30000)) << program.toStdString() << " did not run";
+  ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
+  ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+}
+
+// The picture as a binary PPM, the form in which the reference encoder reads it.
+void WritePpm(const QImage& image, const std::string& path) {
+  std::ofstream out(path, std::ios::binary);
+  out << "P6\n" << image.width() << " " << image.height() << "\n255\n";
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb pixel = image.pixel(x, y);
+      out.put(static_cast<char>(qRed(pixel)));
+      out.put(static_cast<char>(qGreen(pixel)));
+      out.put(static_cast<char>(qBlue(pixel)));
+    }
+  }
+}
+
+QImage Decode(const std::string& jpegPath, const std::string& scratchFolder) {
+  const std::string ppm = scratchFolder + "decoded.ppm";
+  RunTool("djpeg",
+          {"-pnm", "-outfile", QString::fromStdString(ppm), QString::fromStdString(jpegPath)});
+  QImage image(QString::fromStdString(ppm), "PPM");
+  std::remove(ppm.c_str());
+  return image;
+}
+
+// A picture with detail in every channel, of a size that fills no whole 16x16 block.
+QImage Detailed(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  std::uint32_t seed = 12345;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      const int noise = static_cast<int>(seed >> 28);
+      image.setPixel(x, y, qRgb((x * 3 + noise) & 0xFF, (y * 5) & 0xFF, ((x ^ y) + noise) & 0xFF));
+    }
+  }
+  return image;
+}
+
+// The marker segments before the first scan, each as marker and payload.
+std::vector<std::pair<int, Bytes>> Segments(const Bytes& jpeg) {
+  std::vector<std::pair<int, Bytes>> segments;
+  std::size_t at = 2;  // after SOI
+  while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
+    const int marker = jpeg[at + 1];
+    const std::size_t length = (std::size_t{jpeg[at + 2]} << 8) | jpeg[at + 3];
+    segments.emplace_back(marker, Bytes(jpeg.begin() + static_cast<long>(at) + 4,
+                                        jpeg.begin() + static_cast<long>(at + 2 + length)));
+    if (marker == 0xDA) break;
+    at += 2 + length;
+  }
+  return segments;
+}
+
+TEST(SaveBitmapAsJpeg, FileIsByteIdenticalToTheReferenceEncoder) {
+  TempDir dir;
+  struct Case {
+    QSize size;
+    QImage::Format format;
+  };
+  const Case cases[] = {{{203, 117}, QImage::Format_RGB32}, {{203, 117}, QImage::Format_ARGB32},
+                        {{64, 33}, QImage::Format_RGB888},  {{64, 33}, QImage::Format_BGR888},
+                        {{1, 1}, QImage::Format_RGB32},     {{1920, 1080}, QImage::Format_RGB32}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << c.size.width() << "x" << c.size.height() << " format " << c.format);
+    const QImage picture = Detailed(c.size.width(), c.size.height()).convertToFormat(c.format);
+    const std::string written = SaveBitmapAsJpeg(picture, dir.path() + "/picture.jpg");
+    ASSERT_EQ(written, dir.path() + "/picture.jpg");
+
+    WritePpm(picture, dir.path() + "picture.ppm");
+    RunTool("cjpeg", {"-quality", "90", "-outfile", QString::fromStdString(dir.path() + "ref.jpg"),
+                      QString::fromStdString(dir.path() + "picture.ppm")});
+    const Bytes ours = ReadFile(written);
+    ASSERT_FALSE(ours.empty());
+    EXPECT_TRUE(ours == ReadFile(dir.path() + "ref.jpg"));
+    EXPECT_EQ(ours, EncodeJpeg(picture));
+    for (const char* name : {"picture.jpg", "picture.ppm", "ref.jpg"}) {
+      std::remove((dir.path() + name).c_str());
+    }
+  }
+}
+
+TEST(EncodeJpeg, WritesBaselineJfifFourTwoZeroAtQualityNinety) {
+  const Bytes jpeg = EncodeJpeg(Detailed(200, 150));
+  ASSERT_GT(jpeg.size(), 4u);
+  EXPECT_EQ(jpeg[0], 0xFF);
+  EXPECT_EQ(jpeg[1], 0xD8);
+  EXPECT_EQ(jpeg[jpeg.size() - 2], 0xFF);
+  EXPECT_EQ(jpeg[jpeg.size() - 1], 0xD9);
+
+  const auto segments = Segments(jpeg);
+  ASSERT_FALSE(segments.empty());
+  // JFIF 1.01, aspect ratio only, 1:1, no thumbnail.
+  EXPECT_EQ(segments[0].first, 0xE0);
+  EXPECT_EQ(segments[0].second, (Bytes{'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0}));
+
+  int frames = 0;
+  std::vector<int> quantFirstEntries;
+  int huffmanTables = 0;
+  for (const auto& [marker, data] : segments) {
+    EXPECT_NE(marker, 0xDD) << "restart interval";
+    EXPECT_FALSE(marker >= 0xC1 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+                 marker != 0xCC)
+        << "frame type other than baseline: " << marker;
+    if (marker == 0xC0) {
+      ++frames;
+      // 8 bits, 150 high, 200 wide, Y 2x2 table 0, Cb and Cr 1x1 table 1.
+      EXPECT_EQ(data, (Bytes{8, 0, 150, 0, 200, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1}));
+    }
+    if (marker == 0xDB) {
+      for (std::size_t at = 0; at + 65 <= data.size(); at += 65) {
+        EXPECT_EQ(data[at] >> 4, 0) << "8-bit table entries";
+        quantFirstEntries.push_back(data[at + 1]);
+      }
+    }
+    if (marker == 0xC4) {
+      for (std::size_t at = 0; at + 17 <= data.size();) {
+        std::size_t count = 0;
+        for (int i = 1; i <= 16; ++i) count += data[at + i];
+        if (data[at] == 0x00) {  // luminance DC: the standard table's code counts
+          EXPECT_EQ(Bytes(data.begin() + static_cast<long>(at) + 1,
+                          data.begin() + static_cast<long>(at) + 17),
+                    (Bytes{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}));
+        }
+        ++huffmanTables;
+        at += 17 + count;
+      }
+    }
+  }
+  EXPECT_EQ(frames, 1);
+  EXPECT_EQ(quantFirstEntries, (std::vector<int>{3, 3}));  // 16 and 17 scaled to 90
+  EXPECT_EQ(huffmanTables, 4);
+}
+
+TEST(EncodeJpeg, ColoursSurviveFromEveryInputFormat) {
+  TempDir dir;
+  // Four 16x16 quadrants of plain colour, so that subsampling keeps them apart.
+  const QRgb quadrants[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)};
+  auto quadrantPicture = [&](QImage::Format format) {
+    QImage image(32, 32, QImage::Format_RGB32);
+    for (int y = 0; y < 32; ++y) {
+      for (int x = 0; x < 32; ++x) image.setPixel(x, y, quadrants[(y / 16) * 2 + x / 16]);
+    }
+    return image.convertToFormat(format);
+  };
+
+  QImage indexed(32, 32, QImage::Format_Indexed8);
+  indexed.setColorTable({quadrants[0], quadrants[1], quadrants[2], quadrants[3]});
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) indexed.setPixel(x, y, static_cast<uint>((y / 16) * 2 + x / 16));
+  }
+  QImage mono(32, 32, QImage::Format_Mono);  // black left, white right
+  mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) mono.setPixel(x, y, x < 16 ? 0 : 1);
+  }
+  QImage translucent = quadrantPicture(QImage::Format_ARGB32);  // alpha plays no part
+  for (int y = 0; y < 32; ++y) {
+    auto* row = reinterpret_cast<QRgb*>(translucent.scanLine(y));
+    for (int x = 0; x < 32; ++x) row[x] = (row[x] & 0x00FFFFFFu) | 0x40000000u;
+  }
+
+  struct Case {
+    const char* name;
+    QImage picture;
+    std::vector<QRgb> expected;  // top-left, top-right, bottom-left, bottom-right
+  };
+  const std::vector<QRgb> colours(std::begin(quadrants), std::end(quadrants));
+  const Case cases[] = {
+      {"rgb32", quadrantPicture(QImage::Format_RGB32), colours},
+      {"rgb888", quadrantPicture(QImage::Format_RGB888), colours},
+      {"bgr888", quadrantPicture(QImage::Format_BGR888), colours},
+      {"rgb16", quadrantPicture(QImage::Format_RGB16), colours},
+      {"argb32", translucent, colours},
+      {"premultiplied", quadrantPicture(QImage::Format_ARGB32_Premultiplied), colours},
+      {"indexed8", indexed, colours},
+      {"mono", mono, {qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(255, 255, 255)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = SaveBitmapAsJpeg(c.picture, dir.path() + c.name + ".jpg");
+    const QImage decoded = Decode(path, dir.path());
+    ASSERT_EQ(decoded.size(), QSize(32, 32));
+    for (int q = 0; q < 4; ++q) {
+      const QRgb got = decoded.pixel((q % 2) * 16 + 8, (q / 2) * 16 + 8);
+      const QRgb want = c.expected[static_cast<std::size_t>(q)];
+      EXPECT_NEAR(qRed(got), qRed(want), 6) << "quadrant " << q;
+      EXPECT_NEAR(qGreen(got), qGreen(want), 6) << "quadrant " << q;
+      EXPECT_NEAR(qBlue(got), qBlue(want), 6) << "quadrant " << q;
+    }
+  }
+}
+
+TEST(SaveBitmapAsJpeg, NeverReplacesAnEarlierPicture) {
+  TempDir dir;
+  const std::string path = dir.path() + "/ScreenShot/20261207-101500.jpg";
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir.path() + "ScreenShot")));
+  const QImage first = Detailed(40, 30);
+  const QImage second = Detailed(50, 20);
+
+  EXPECT_EQ(SaveBitmapAsJpeg(first, path), path);
+  EXPECT_EQ(SaveBitmapAsJpeg(second, path), dir.path() + "/ScreenShot/20261207-101500-2.jpg");
+  EXPECT_EQ(ReadFile(dir.path() + "ScreenShot/20261207-101500.jpg"), EncodeJpeg(first));
+  EXPECT_EQ(ReadFile(dir.path() + "ScreenShot/20261207-101500-2.jpg"), EncodeJpeg(second));
+}
+
+TEST(SaveBitmapAsJpeg, FailuresLeaveNoFile) {
+  TempDir dir;
+  const std::string path = dir.path() + "/ScreenShot/20261207-101500.jpg";
+
+  // Wider than a JPEG frame can be: the encoder refuses while starting.
+  EXPECT_EQ(MessageOf([&] { SaveBitmapAsJpeg(QImage(65536, 1, QImage::Format_RGB32), path); }),
+            "JPEG エラー #" + std::to_string(JERR_IMAGE_TOO_BIG));
+  // An empty picture cannot be encoded either.
+  EXPECT_EQ(MessageOf([&] { SaveBitmapAsJpeg(QImage(), path); }),
+            "JPEG エラー #" + std::to_string(JERR_EMPTY_IMAGE));
+  // The output folder is missing: the path is quoted as the caller built it.
+  EXPECT_EQ(MessageOf([&] { SaveBitmapAsJpeg(Detailed(8, 8), path); }),
+            "ファイル " + path + " を作成できません");
+  EXPECT_TRUE(Names(dir.path()).empty());
+
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir.path() + "ScreenShot")));
+  EXPECT_THROW(SaveBitmapAsJpeg(QImage(65536, 1, QImage::Format_RGB32), path), Exception);
+  EXPECT_TRUE(Names(dir.path() + "ScreenShot").empty());
+}
+
+}  // namespace
+}  // namespace vosta
