@@ -1,0 +1,60 @@
+#include "avi/DibFrame.h"
+
+namespace vosta {
+
+std::int64_t DibStride(std::int64_t width, int bitDepth) {
+  return (width * bitDepth + 31) / 32 * 4;
+}
+
+std::int64_t DibImageSize(std::int64_t width, std::int64_t height, int bitDepth) {
+  return DibStride(width, bitDepth) * height;
+}
+
+std::vector<std::uint8_t> DibFrame(const QImage& picture, int width, int height, int bitDepth) {
+  if (width <= 0 || height <= 0) return {};
+  const auto stride = static_cast<size_t>(DibStride(width, bitDepth));
+  std::vector<std::uint8_t> frame(stride * static_cast<size_t>(height), 0);
+  if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0) return frame;
+
+  // One 32-bit layout to read from, whatever the picture came as (5-6-5, indexed, ...).
+  const QImage source =
+      picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
+          ? picture
+          : picture.convertToFormat(QImage::Format_RGB32);
+
+  // Source column of each frame column, taken under the frame pixel's centre.
+  const std::int64_t sourceWidth = source.width();
+  const std::int64_t sourceHeight = source.height();
+  std::vector<int> columns(static_cast<size_t>(width));
+  for (int x = 0; x < width; ++x) {
+    columns[static_cast<size_t>(x)] =
+        static_cast<int>((2 * std::int64_t{x} + 1) * sourceWidth / (2 * std::int64_t{width}));
+  }
+
+  for (int y = 0; y < height; ++y) {
+    const auto sourceRow =
+        static_cast<int>((2 * std::int64_t{y} + 1) * sourceHeight / (2 * std::int64_t{height}));
+    const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(sourceRow));
+    // Bottom-up: the picture's top row is the frame's last row.
+    std::uint8_t* out = frame.data() + stride * static_cast<size_t>(height - 1 - y);
+    if (bitDepth == 16) {
+      for (int x = 0; x < width; ++x) {
+        const QRgb pixel = in[columns[static_cast<size_t>(x)]];
+        const auto word = static_cast<std::uint16_t>(
+            ((qRed(pixel) >> 3) << 10) | ((qGreen(pixel) >> 3) << 5) | (qBlue(pixel) >> 3));
+        out[2 * x] = static_cast<std::uint8_t>(word & 0xFF);
+        out[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
+      }
+    } else {
+      for (int x = 0; x < width; ++x) {
+        const QRgb pixel = in[columns[static_cast<size_t>(x)]];
+        out[3 * x] = static_cast<std::uint8_t>(qBlue(pixel));
+        out[3 * x + 1] = static_cast<std::uint8_t>(qGreen(pixel));
+        out[3 * x + 2] = static_cast<std::uint8_t>(qRed(pixel));
+      }
+    }
+  }
+  return frame;
+}
+
+}  // namespace vosta

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+
+#include "avi/DibFrame.h"
+
+namespace vosta {
+namespace {
+
+std::uint16_t WordAt(const std::vector<std::uint8_t>& frame, size_t offset) {
+  return static_cast<std::uint16_t>(frame[offset] | (frame[offset + 1] << 8));
+}
+
+struct SizeCase {
+  int width;
+  int height;
+  int bitDepth;
+  std::int64_t stride;
+  std::int64_t imageSize;
+};
+
+TEST(DibFrameSize, RowsArePaddedToFourBytes) {
+  const SizeCase cases[] = {
+      {318, 240, 16, 636, 152640},
+      {318, 240, 24, 956, 229440},
+      {320, 240, 16, 640, 153600},
+      {320, 240, 24, 960, 230400},
+      {1, 1, 16, 4, 4},
+      {1, 1, 24, 4, 4},
+      {3, 2, 24, 12, 24},
+      {1920, 1080, 16, 3840, 4147200},
+  };
+  for (const SizeCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << "@" << c.bitDepth);
+    EXPECT_EQ(DibStride(c.width, c.bitDepth), c.stride);
+    EXPECT_EQ(DibImageSize(c.width, c.height, c.bitDepth), c.imageSize);
+    const QImage picture(c.width, c.height, QImage::Format_RGB32);
+    EXPECT_EQ(static_cast<std::int64_t>(DibFrame(picture, c.width, c.height, c.bitDepth).size()),
+              c.imageSize);
+  }
+}
+
+// A 3x2 picture with a different colour in every pixel; 3 pixels wide leaves padding in both
+// depths (16 bits: 6 bytes + 2, 24 bits: 9 bytes + 3).
+QImage SixColours(QImage::Format format) {
+  QImage picture(3, 2, QImage::Format_RGB32);
+  picture.setPixel(0, 0, qRgb(255, 0, 0));
+  picture.setPixel(1, 0, qRgb(0, 255, 0));
+  picture.setPixel(2, 0, qRgb(0, 0, 255));
+  picture.setPixel(0, 1, qRgb(255, 255, 255));
+  picture.setPixel(1, 1, qRgb(0, 0, 0));
+  picture.setPixel(2, 1, qRgb(0x80, 0x40, 0x08));
+  return picture.convertToFormat(format);
+}
+
+TEST(DibFrame, SixteenBitsAreFiveFiveFiveWordsBottomUp) {
+  for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_RGB888,
+                                QImage::Format_RGB16, QImage::Format_RGB555}) {
+    SCOPED_TRACE(format);
+    const auto frame = DibFrame(SixColours(format), 3, 2, 16);
+    ASSERT_EQ(frame.size(), 16u);
+    // First stored row is the picture's bottom row.
+    EXPECT_EQ(WordAt(frame, 0), 0x7FFF);                                    // white, bit 15 clear
+    EXPECT_EQ(WordAt(frame, 2), 0x0000);                                    // black
+    EXPECT_EQ(WordAt(frame, 4), (0x80 >> 3) << 10 | (0x40 >> 3) << 5 | 1);  // 16, 8, 1
+    EXPECT_EQ(WordAt(frame, 6), 0x0000);                                    // padding
+    EXPECT_EQ(WordAt(frame, 8), 0x7C00);                                    // red in bits 10-14
+    EXPECT_EQ(WordAt(frame, 10), 0x03E0);                                   // green in bits 5-9
+    EXPECT_EQ(WordAt(frame, 12), 0x001F);                                   // blue in bits 0-4
+    EXPECT_EQ(WordAt(frame, 14), 0x0000);
+  }
+}
+
+TEST(DibFrame, TwentyFourBitsAreBlueGreenRedBottomUp) {
+  const auto frame = DibFrame(SixColours(QImage::Format_RGB32), 3, 2, 24);
+  const std::vector<std::uint8_t> expected = {
+      255, 255, 255, 0, 0,   0, 0x08, 0x40, 0x80, 0, 0, 0,  // bottom row, then padding
+      0,   0,   255, 0, 255, 0, 255,  0,    0,    0, 0, 0,  // top row: red, green, blue
+  };
+  EXPECT_EQ(frame, expected);
+}
+
+TEST(DibFrame, GreenOfFiveSixFiveLosesItsLowBit) {
+  // 5-6-5 green 0b101011 becomes 5-5-5 green 0b10101.
+  QImage picture(1, 1, QImage::Format_RGB16);
+  reinterpret_cast<std::uint16_t*>(picture.scanLine(0))[0] = 0b00000'101011'00000;
+  const auto frame = DibFrame(picture, 1, 1, 16);
+  EXPECT_EQ(WordAt(frame, 0), 0b10101 << 5);
+}
+
+// A picture of 2x2 blocks, alternating black and white like a chess board.
+QImage Chessboard(int width, int height, int block) {
+  QImage picture(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      picture.setPixel(x, y, ((x / block + y / block) % 2) ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    }
+  }
+  return picture;
+}
+
+TEST(DibFrame, ScalingDownPicksPixelsWithoutBlending) {
+  // 640x480 of 2x2 blocks into 320x240: every frame pixel is one block, pure black or white.
+  const auto frame = DibFrame(Chessboard(640, 480, 2), 320, 240, 24);
+  ASSERT_EQ(frame.size(), 230400u);
+  for (int row = 0; row < 240; ++row) {
+    const int y = 239 - row;  // bottom-up
+    for (int x = 0; x < 320; ++x) {
+      const std::uint8_t expected = ((x + y) % 2) ? 255 : 0;
+      const size_t at = static_cast<size_t>(row) * 960 + static_cast<size_t>(x) * 3;
+      ASSERT_EQ(frame[at], expected) << x << "," << y;
+      ASSERT_EQ(frame[at + 1], expected);
+      ASSERT_EQ(frame[at + 2], expected);
+    }
+  }
+}
+
+TEST(DibFrame, ScalingUpRepeatsPixels) {
+  // 2x2 into 4x4: each source pixel fills a 2x2 block.
+  QImage picture(2, 2, QImage::Format_RGB32);
+  picture.setPixel(0, 0, qRgb(255, 0, 0));
+  picture.setPixel(1, 0, qRgb(0, 255, 0));
+  picture.setPixel(0, 1, qRgb(0, 0, 255));
+  picture.setPixel(1, 1, qRgb(255, 255, 255));
+  const auto frame = DibFrame(picture, 4, 4, 16);
+  const std::uint16_t expected[4][4] = {
+      {0x001F, 0x001F, 0x7FFF, 0x7FFF},  // stored row 0 = picture's bottom
+      {0x001F, 0x001F, 0x7FFF, 0x7FFF},
+      {0x7C00, 0x7C00, 0x03E0, 0x03E0},
+      {0x7C00, 0x7C00, 0x03E0, 0x03E0},
+  };
+  for (size_t row = 0; row < 4; ++row) {
+    for (size_t x = 0; x < 4; ++x) EXPECT_EQ(WordAt(frame, row * 8 + x * 2), expected[row][x]);
+  }
+}
+
+TEST(DibFrame, EmptyPictureGivesBlackFrame) {
+  const auto frame = DibFrame(QImage(), 5, 3, 16);
+  ASSERT_EQ(frame.size(), 36u);
+  for (std::uint8_t byte : frame) EXPECT_EQ(byte, 0);
+}
+
+}  // namespace
+}  // namespace vosta

@@ -1,0 +1,263 @@
+// Recordings read back with ffprobe and ffmpeg, as any player would see them.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <map>
+
+#include "FakeDesktopServices.h"
+#include "avi/DibFrame.h"
+#include "avi/OrvAvi.h"
+
+namespace vosta {
+namespace {
+
+using testing::FakeDesktopServices;
+using testing::TempDir;
+
+QByteArray RunTool(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.start(program, arguments);
+  EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  return process.readAllStandardOutput();
+}
+
+// The video stream's properties as ffprobe reports them, decoding every frame.
+std::map<std::string, std::string> Probe(const std::string& file) {
+  const QByteArray out = RunTool(
+      "ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
+                  "stream=codec_name,codec_tag,width,height,r_frame_rate,nb_read_frames,pix_fmt:"
+                  "stream_tags=title",
+                  "-of", "default=noprint_wrappers=1", QString::fromStdString(file)});
+  std::map<std::string, std::string> values;
+  for (const QByteArray& line : out.split('\n')) {
+    const int equals = line.indexOf('=');
+    if (equals > 0) values[line.left(equals).toStdString()] = line.mid(equals + 1).toStdString();
+  }
+  return values;
+}
+
+// Every frame decoded to R,G,B bytes, top row first.
+QByteArray DecodeRgb(const std::string& file) {
+  return RunTool("ffmpeg", {"-v", "error", "-i", QString::fromStdString(file), "-f", "rawvideo",
+                            "-pix_fmt", "rgb24", "-"});
+}
+
+// The frames exactly as stored in the file.
+QByteArray StoredFrames(const std::string& file) {
+  return RunTool("ffmpeg", {"-v", "error", "-i", QString::fromStdString(file), "-map", "0:v", "-c",
+                            "copy", "-f", "rawvideo", "-"});
+}
+
+// Four quadrants of different colours, plus a grey stripe whose level marks the frame.
+QImage Quadrants(int width, int height, int grey) {
+  QImage picture(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      QRgb colour;
+      if (y < 2) {
+        colour = qRgb(grey, grey, grey);
+      } else if (y < height / 2) {
+        colour = x < width / 2 ? qRgb(255, 0, 0) : qRgb(0, 255, 0);
+      } else {
+        colour = x < width / 2 ? qRgb(0, 0, 255) : qRgb(255, 255, 0);
+      }
+      picture.setPixel(x, y, colour);
+    }
+  }
+  return picture;
+}
+
+class OrvAviMovieTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    avi.SetFrameRate(16);
+    avi.SetFileName(file);
+  }
+
+  TempDir dir;
+  std::string file = dir.path() + "20261207-101500.avi";
+  FakeDesktopServices desktop;
+  TOrvAvi avi{desktop};
+};
+
+void ExpectPixel(const QByteArray& rgb, int width, int frame, int height, int x, int y, int r,
+                 int g, int b) {
+  const qsizetype at = ((qsizetype{frame} * height + y) * width + x) * 3;
+  ASSERT_LT(at + 2, rgb.size());
+  // 5 bits a channel: decoders may fill the low bits differently.
+  EXPECT_NEAR(static_cast<std::uint8_t>(rgb[at]), r, 8)
+      << "frame " << frame << " at " << x << "," << y;
+  EXPECT_NEAR(static_cast<std::uint8_t>(rgb[at + 1]), g, 8);
+  EXPECT_NEAR(static_cast<std::uint8_t>(rgb[at + 2]), b, 8);
+}
+
+TEST_F(OrvAviMovieTest, RawRecordingReadsBackFrameForFrame) {
+  for (int depth : {16, 24}) {
+    SCOPED_TRACE(depth);
+    avi.SetBitDepth(static_cast<std::uint16_t>(depth));
+    avi.SetWidth(318);  // rows need padding at both depths
+    avi.SetHeight(64);
+    ASSERT_TRUE(avi.Start());
+    const int frames = 5;
+    for (int i = 0; i < frames; ++i) ASSERT_TRUE(avi.AddFrame(Quadrants(318, 64, 40 * i)));
+    avi.Finish();
+
+    auto stream = Probe(file);
+    EXPECT_EQ(stream["codec_name"], "rawvideo");
+    EXPECT_EQ(stream["codec_tag"], "0x0000");
+    EXPECT_EQ(stream["width"], "318");
+    EXPECT_EQ(stream["height"], "64");
+    EXPECT_EQ(stream["r_frame_rate"], "16/1");
+    EXPECT_EQ(stream["nb_read_frames"], std::to_string(frames));
+    EXPECT_EQ(stream["TAG:title"], "VIDEO");
+    EXPECT_EQ(stream["pix_fmt"], depth == 16 ? "rgb555le" : "bgr24");
+
+    // Colours in place: not swapped, not upside down; frames in the order added.
+    const QByteArray rgb = DecodeRgb(file);
+    ASSERT_EQ(rgb.size(), qsizetype{318} * 64 * 3 * frames);
+    for (int i = 0; i < frames; ++i) {
+      ExpectPixel(rgb, 318, i, 64, 10, 0, 40 * i, 40 * i, 40 * i);
+      ExpectPixel(rgb, 318, i, 64, 10, 10, 255, 0, 0);
+      ExpectPixel(rgb, 318, i, 64, 300, 10, 0, 255, 0);
+      ExpectPixel(rgb, 318, i, 64, 10, 60, 0, 0, 255);
+      ExpectPixel(rgb, 318, i, 64, 300, 60, 255, 255, 0);
+    }
+
+    // The file holds the frames byte for byte as converted.
+    const std::vector<std::uint8_t> last = DibFrame(Quadrants(318, 64, 160), 318, 64, depth);
+    const QByteArray stored = StoredFrames(file);
+    ASSERT_EQ(stored.size(), static_cast<qsizetype>(last.size()) * frames);
+    EXPECT_EQ(stored.right(static_cast<qsizetype>(last.size())),
+              QByteArray(reinterpret_cast<const char*>(last.data()),
+                         static_cast<qsizetype>(last.size())));
+  }
+}
+
+TEST_F(OrvAviMovieTest, EveryRawFrameIsAKeyFrameAtItsPosition) {
+  avi.SetWidth(32);
+  avi.SetHeight(16);
+  ASSERT_TRUE(avi.Start());
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(avi.AddFrame(Quadrants(32, 16, i)));
+  avi.Finish();
+  const QByteArray out =
+      RunTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                          "packet=pts,flags,size", "-of", "csv=p=0", QString::fromStdString(file)});
+  EXPECT_EQ(out.trimmed(), "0,1024,K_\n1,1024,K_\n2,1024,K_\n3,1024,K_");
+}
+
+TEST_F(OrvAviMovieTest, LargerPictureIsScaledToTheFrameSize) {
+  avi.SetWidth(320);
+  avi.SetHeight(240);
+  ASSERT_TRUE(avi.Start());
+  ASSERT_TRUE(avi.AddFrame(Quadrants(640, 480, 0)));  // stripe: 2 rows, becomes 1 row
+  ASSERT_TRUE(avi.AddFrame(Quadrants(160, 120, 0)));  // smaller: scaled up
+  avi.Finish();
+  auto stream = Probe(file);
+  EXPECT_EQ(stream["width"], "320");
+  EXPECT_EQ(stream["height"], "240");
+  EXPECT_EQ(stream["nb_read_frames"], "2");
+  const QByteArray rgb = DecodeRgb(file);
+  for (int frame : {0, 1}) {
+    ExpectPixel(rgb, 320, frame, 240, 0, 0, 0, 0, 0);
+    ExpectPixel(rgb, 320, frame, 240, 159, 119, 255, 0, 0);
+    ExpectPixel(rgb, 320, frame, 240, 160, 119, 0, 255, 0);
+    ExpectPixel(rgb, 320, frame, 240, 159, 120, 0, 0, 255);
+    ExpectPixel(rgb, 320, frame, 240, 319, 239, 255, 255, 0);
+  }
+}
+
+TEST_F(OrvAviMovieTest, KilledRecorderLosesNoFrame) {
+  avi.SetWidth(64);
+  avi.SetHeight(48);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The recorder dies without Finish, as a killed process would.
+    bool ok = avi.Start();
+    for (int i = 0; ok && i < 7; ++i) ok = avi.AddFrame(Quadrants(64, 48, i * 30));
+    if (ok) kill(getpid(), SIGKILL);
+    _exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the recorder failed before it was killed";
+  auto stream = Probe(file);
+  EXPECT_EQ(stream["nb_read_frames"], "7");
+  ExpectPixel(DecodeRgb(file), 64, 6, 48, 1, 1, 180, 180, 180);
+}
+
+// Lets the test process write files of at most `bytes` bytes while it lives; a write past the
+// limit then fails (EFBIG) instead of growing the file.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, previousHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t previousHandler_;
+};
+
+TEST_F(OrvAviMovieTest, FullDiskIsReportedOnceAndNoFrameIsAddedWhileTheBoxIsOpen) {
+  avi.SetWidth(320);
+  avi.SetHeight(240);
+  ASSERT_TRUE(avi.Start());
+  const QImage picture = Quadrants(320, 240, 0);
+  int nestedCalls = 0;
+  bool nestedAdded = false;
+  desktop.onMessage = [&](const FakeDesktopServices::Message&) {
+    // Timer ticks arrive while the box is open.
+    ++nestedCalls;
+    nestedAdded = avi.AddFrame(picture) || avi.AddFrame(picture);
+  };
+  int added = 0;
+  {
+    FileSizeLimit limit(1'000'000);  // room for six frames of 153,600 bytes
+    for (int i = 0; i < 12; ++i) added += avi.AddFrame(picture) ? 1 : 0;
+  }
+  EXPECT_GE(added, 5);
+  EXPECT_LE(added, 6);
+  EXPECT_EQ(avi.StreamInfo().dwLength, static_cast<vfw::DWORD>(added));
+  ASSERT_EQ(desktop.messages.size(), 1u);
+  EXPECT_EQ(desktop.messages[0].caption, "エラー");
+  EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(nestedCalls, 1);
+  EXPECT_FALSE(nestedAdded);
+  avi.Finish();
+  EXPECT_EQ(vfw::AviLibraryUsers(), 0);
+}
+
+TEST_F(OrvAviMovieTest, DestroyingTheWriterCompletesTheMovie) {
+  {
+    TOrvAvi writer(desktop);
+    writer.SetFrameRate(16);
+    writer.SetWidth(32);
+    writer.SetHeight(32);
+    writer.SetFileName(file);
+    ASSERT_TRUE(writer.Start());
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(writer.AddFrame(Quadrants(32, 32, 0)));
+  }
+  EXPECT_EQ(vfw::AviLibraryUsers(), 0);
+  const QByteArray index =
+      RunTool("sh", {"-c", QString("grep -c idx1 '%1' || true").arg(QString::fromStdString(file))});
+  EXPECT_EQ(index.trimmed(), "1");  // the index is written: the movie was closed properly
+  EXPECT_EQ(Probe(file)["nb_read_frames"], "3");
+}
+
+}  // namespace
+}  // namespace vosta
