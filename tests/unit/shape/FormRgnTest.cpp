@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "FakeDesktopServices.h"
 #include "dialogs/Resources.h"
 #include "platform/Exception.h"
+#include "support/FakeDesktopServices.h"
 
 namespace vosta {
 namespace {

@@ -1,0 +1,100 @@
+#include "dialogs/Unit2.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QPainter>
+#include <cmath>
+
+#include "platform/TImage.h"
+#include "ui_Unit2.h"
+
+namespace vosta {
+
+namespace {
+
+// The prompt face: a proportional Japanese Gothic at 20 points on a 96 dpi screen (27 pixels),
+// scaled with the screen like everything else in the picture.
+QFont PromptFont() {
+  QFont font("IPAPGothic");
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(27);
+  return font;
+}
+
+}  // namespace
+
+TForm2::TForm2(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), ui_(std::make_unique<Ui::TForm2>()) {
+  ui_->setupUi(this);
+  QFont font("IPAPGothic");
+  font.setPixelSize(12);
+  setFont(font);
+  connect(ui_->Image1, &TImage::MouseDown, this, &TForm2::Image1MouseDown);
+}
+
+TForm2::~TForm2() = default;
+
+TImage* TForm2::Image1() const { return ui_->Image1; }
+
+void TForm2::Prepare(const QImage& frozenScreen, qreal devicePixelRatio) {
+  ratio_ = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
+  QImage picture = frozenScreen.convertToFormat(QImage::Format_RGB32);
+  picture.setDevicePixelRatio(ratio_);
+  const QSize size = picture.deviceIndependentSize().toSize();
+
+  resize(size);
+  ui_->Image1->resize(size);
+  ui_->Image1->SetPicture(picture);
+  move(0, 0);
+
+  promptBox_ = QRect();
+  DrawPrompt(kStartPrompt);
+  ClickCount = 0;
+}
+
+void TForm2::DrawPrompt(const char* text) {
+  const QString prompt = QString::fromUtf8(text);
+  QImage& picture = ui_->Image1->Picture();
+  if (picture.isNull()) return;
+  const QFont font = PromptFont();
+  const QFontMetrics metrics(font);
+  const QRect box(0, 0, metrics.horizontalAdvance(prompt), metrics.height());
+
+  QPainter painter(&picture);
+  // The box also covers the previous prompt, so no edge of a longer one shows beside the new.
+  painter.fillRect(box.united(promptBox_), Qt::white);
+  painter.setFont(font);
+  painter.setPen(palette().color(QPalette::WindowText));
+  painter.drawText(QPoint(0, metrics.ascent()), prompt);
+  painter.end();
+  promptBox_ = box;
+  ui_->Image1->update();
+}
+
+void TForm2::Image1MouseDown(Qt::MouseButton, Qt::MouseButtons, QPoint position) {
+  // Stored in physical screen pixels, as the capture area is.
+  const auto x = static_cast<qint32>(std::floor(position.x() * ratio_));
+  const auto y = static_cast<qint32>(std::floor(position.y() * ratio_));
+  if (ClickCount == 0) {
+    DrawPrompt(kEndPrompt);
+    StartX = x;
+    StartY = y;
+    ClickCount = 1;
+  } else if (ClickCount == 1) {
+    EndX = x;
+    EndY = y;
+    done(1);
+  }
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+  // The selection ends with the second press only; Escape does not close the overlay half-way.
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace vosta

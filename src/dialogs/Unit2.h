@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QRect>
+#include <memory>
+
+namespace Ui {
+class TForm2;
+}
+
+namespace vosta {
+
+class TImage;
+
+// The area selection overlay: a frameless window showing a frozen copy of the usable screen
+// area at its place, on which the user clicks the start and then the end of the capture area.
+// It is not stay-on-top, so the eye window stays above it. Created once and reused: Prepare,
+// then exec(); the second press ends the showing with result 1.
+//
+// Create it without a parent: a dialog with a parent is kept above that parent by the window
+// manager, which would hide the eye under the overlay.
+class TForm2 : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kStartPrompt = "キャプチャする場所の開始点をクリックしてください。";
+  static constexpr const char* kEndPrompt = "キャプチャする場所の終了点をクリックしてください。";
+
+  explicit TForm2(QWidget* parent = nullptr);
+  ~TForm2() override;
+
+  // Presses taken in the current selection (0 or 1), and the two points in physical screen
+  // pixels, as clicked. The points keep their values from one selection to the next.
+  qint32 ClickCount = 0;
+  qint32 StartX = 0;
+  qint32 StartY = 0;
+  qint32 EndX = 0;
+  qint32 EndY = 0;
+
+  TImage* Image1() const;
+
+  // Readies a selection: the overlay takes the frozen picture (physical pixels of the usable
+  // area from the screen's top-left corner) and its size, moves to the top-left corner, shows
+  // the start prompt and resets ClickCount. `devicePixelRatio` is the screen's scale, so the
+  // overlay covers exactly that area also on a scaled desktop.
+  void Prepare(const QImage& frozenScreen, qreal devicePixelRatio);
+
+  // Any press of any button on the picture, the second press of a double-click included.
+  // `position` is in the picture control's (logical) coordinates.
+  void Image1MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, QPoint position);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void DrawPrompt(const char* text);
+
+  std::unique_ptr<Ui::TForm2> ui_;
+  qreal ratio_ = 1.0;
+  QRect promptBox_;  // where the last prompt was drawn, in logical picture coordinates
+};
+
+}  // namespace vosta
