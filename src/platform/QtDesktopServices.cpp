@@ -1,0 +1,264 @@
+#include "platform/QtDesktopServices.h"
+
+#include <xcb/xcb.h>
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
+#include <QRegion>
+#include <QScreen>
+#include <QUrl>
+#include <QWidget>
+#include <QWindow>
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/Exception.h"
+#include "platform/XcbScreenGrabber.h"
+#include "platform/XcbWindowTitles.h"
+
+namespace vosta {
+
+namespace {
+
+QScreen* PrimaryScreen() { return QGuiApplication::primaryScreen(); }
+
+double PixelRatio() {
+  QScreen* screen = PrimaryScreen();
+  return screen != nullptr ? screen->devicePixelRatio() : 1.0;
+}
+
+QSize ToPhysical(QSize logical, double ratio) {
+  return QSize(static_cast<int>(std::lround(logical.width() * ratio)),
+               static_cast<int>(std::lround(logical.height() * ratio)));
+}
+
+// Qt keeps a screen's position unscaled and scales only what lies inside it, so the primary
+// screen's top-left corner is the same number in both systems; everything else is scaled around
+// it.
+QPoint ScreenOrigin() {
+  QScreen* screen = PrimaryScreen();
+  return screen != nullptr ? screen->geometry().topLeft() : QPoint();
+}
+
+// One edge of a mask rectangle in logical coordinates. Every physical edge maps to one logical
+// edge, so spans that touch stay touching after the conversion.
+int ToLogicalEdge(int physical, double ratio) {
+  return static_cast<int>(std::lround(physical / ratio));
+}
+
+// The root window of the screen that DISPLAY names (the one Qt opened).
+xcb_window_t RootWindow(xcb_connection_t* connection) {
+  int screenNumber = 0;
+  char* host = nullptr;
+  int display = 0;
+  if (xcb_parse_display(nullptr, &host, &display, &screenNumber) == 0) screenNumber = 0;
+  std::free(host);
+  auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+  for (int i = 0; i < screenNumber && screens.rem > 1; ++i) xcb_screen_next(&screens);
+  if (screens.rem <= 0) return XCB_WINDOW_NONE;
+  return screens.data->root;
+}
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Error:
+      return QMessageBox::Critical;
+    case MessageIcon::Warning:
+      return QMessageBox::Warning;
+    case MessageIcon::Information:
+      break;
+  }
+  return QMessageBox::Information;
+}
+
+}  // namespace
+
+QtDesktopServices::QtDesktopServices() {
+  auto* x11 =
+      qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  // Under the offscreen platform the interface exists but has no connection.
+  connection_ = x11 != nullptr ? x11->connection() : nullptr;
+  if (connection_ == nullptr) return;
+  const xcb_window_t root = RootWindow(connection_);
+  if (root == XCB_WINDOW_NONE) {
+    connection_ = nullptr;
+    return;
+  }
+  grabber_ = std::make_unique<XcbScreenGrabber>(connection_, root);
+  titles_ = std::make_unique<XcbWindowTitles>(connection_, root);
+}
+
+QtDesktopServices::~QtDesktopServices() = default;
+
+void QtDesktopServices::SetScreenCopyMethod(ScreenCopyMethod method) {
+  copyMethod_ = method;
+  if (!grabber_) return;
+  switch (method) {
+    case ScreenCopyMethod::SharedMemory:
+      grabber_->SetMethod(XcbScreenGrabber::Method::SharedMemory);
+      break;
+    case ScreenCopyMethod::GetImage:
+      grabber_->SetMethod(XcbScreenGrabber::Method::GetImage);
+      break;
+    case ScreenCopyMethod::Automatic:
+    case ScreenCopyMethod::QtGrab:
+      grabber_->SetMethod(XcbScreenGrabber::Method::Automatic);
+      break;
+  }
+}
+
+QSize QtDesktopServices::FullScreenClientSize() {
+  QScreen* screen = PrimaryScreen();
+  if (screen == nullptr) return {};
+  return ToPhysical(screen->availableGeometry().size(), screen->devicePixelRatio());
+}
+
+QSize QtDesktopServices::ScreenSize() {
+  QScreen* screen = PrimaryScreen();
+  if (screen == nullptr) return {};
+  return ToPhysical(screen->geometry().size(), screen->devicePixelRatio());
+}
+
+QImage QtDesktopServices::CopyScreen(const QRect& rect) {
+  lastCopyMethod_ = ScreenCopyMethod::Automatic;
+  if (rect.isEmpty()) return {};
+  QImage image(rect.size(), QImage::Format_RGB32);
+  // Whatever lies outside the screen stays black.
+  image.fill(Qt::black);
+  QScreen* screen = PrimaryScreen();
+  if (screen == nullptr) return image;
+
+  const QRect inside = rect.intersected(QRect(QPoint(0, 0), ScreenSize()));
+  if (inside.isEmpty()) return image;
+  const QPoint at = inside.topLeft() - rect.topLeft();
+
+  if (grabber_ && copyMethod_ != ScreenCopyMethod::QtGrab) {
+    // The root can be smaller than Qt's idea of the screen for a moment after a mode change.
+    const QRect source =
+        inside.translated(ScreenOrigin()).intersected(QRect(QPoint(0, 0), grabber_->RootSize()));
+    if (source.isEmpty()) return image;
+    if (grabber_->Grab(source, image, source.topLeft() - ScreenOrigin() - rect.topLeft())) {
+      lastCopyMethod_ = grabber_->LastMethod() == XcbScreenGrabber::Method::SharedMemory
+                            ? ScreenCopyMethod::SharedMemory
+                            : ScreenCopyMethod::GetImage;
+      return image;
+    }
+    if (copyMethod_ != ScreenCopyMethod::Automatic) return image;
+  }
+  if (GrabWithQt(*screen, inside, image, at)) {
+    lastCopyMethod_ = ScreenCopyMethod::QtGrab;
+  } else {
+    qWarning("vosta: the screen could not be read; the copy stays black");
+  }
+  return image;
+}
+
+bool QtDesktopServices::GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at) {
+  // Qt's grab takes logical coordinates; take the logical rectangle that covers `rect` and cut
+  // the physical pixels out of what comes back.
+  const double ratio = screen.devicePixelRatio();
+  const int left = static_cast<int>(std::floor(rect.left() / ratio));
+  const int top = static_cast<int>(std::floor(rect.top() / ratio));
+  const int right = static_cast<int>(std::ceil((rect.right() + 1) / ratio));
+  const int bottom = static_cast<int>(std::ceil((rect.bottom() + 1) / ratio));
+  const QPixmap pixmap = screen.grabWindow(0, left, top, right - left, bottom - top);
+  if (pixmap.isNull()) return false;
+  QImage grabbed = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+  const QPoint offset(rect.left() - static_cast<int>(std::lround(left * ratio)),
+                      rect.top() - static_cast<int>(std::lround(top * ratio)));
+  QPainter painter(&target);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  grabbed.setDevicePixelRatio(1.0);
+  painter.drawImage(at, grabbed, QRect(offset, rect.size()));
+  return true;
+}
+
+std::vector<TopLevelWindow> QtDesktopServices::TopLevelWindows() {
+  if (!titles_) return {};
+  return titles_->Collect();
+}
+
+bool QtDesktopServices::ClipboardHasBitmap() {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+  return data != nullptr && data->hasImage();
+}
+
+QImage QtDesktopServices::ClipboardBitmap() {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+  QImage image;
+  if (data != nullptr && data->hasImage()) image = qvariant_cast<QImage>(data->imageData());
+  if (image.isNull()) throw Exception("未対応のクリップボード データです");
+  return image;
+}
+
+void QtDesktopServices::EmptyClipboard() {
+  // Gives up the selection, so every format the previous owner offered is gone.
+  QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+}
+
+void QtDesktopServices::SetWindowOutline(QWidget& window, const SpanList& spans) {
+  if (!window.isWindow() || window.winId() == 0 || window.windowHandle() == nullptr) {
+    throw Exception("SetWindowRGNに失敗しました");
+  }
+  const double ratio = window.devicePixelRatioF();
+  QRegion region;
+  for (const Span& span : spans) {
+    const QRect rect(
+        QPoint(ToLogicalEdge(span.x1, ratio), ToLogicalEdge(span.y, ratio)),
+        QPoint(ToLogicalEdge(span.x2, ratio) - 1, ToLogicalEdge(span.y + 1, ratio) - 1));
+    if (!rect.isEmpty()) region += rect;
+  }
+  if (region.isEmpty()) {
+    // Qt takes an empty mask for "no mask"; a mask that lies wholly outside the window shows
+    // nothing, as an empty outline must.
+    region = QRegion(-1, -1, 1, 1);
+  }
+  window.setMask(region);
+  window.update();
+}
+
+bool QtDesktopServices::StartDragMove(QWidget& window) {
+  QWindow* handle = window.windowHandle();
+  return handle != nullptr && handle->startSystemMove();
+}
+
+QPoint QtDesktopServices::WindowPosition(const QWidget& window) {
+  const QPoint origin = ScreenOrigin();
+  const QPoint logical = window.pos() - origin;
+  const double ratio = PixelRatio();
+  return QPoint(static_cast<int>(std::lround(logical.x() * ratio)),
+                static_cast<int>(std::lround(logical.y() * ratio)));
+}
+
+void QtDesktopServices::MoveWindow(QWidget& window, QPoint topLeft) {
+  const double ratio = PixelRatio();
+  window.move(ScreenOrigin() + QPoint(static_cast<int>(std::lround(topLeft.x() / ratio)),
+                                      static_cast<int>(std::lround(topLeft.y() / ratio))));
+}
+
+void QtDesktopServices::ShowMessage(QWidget* owner, const std::string& text,
+                                    const std::string& caption, MessageIcon icon) {
+  QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
+                  QMessageBox::Ok, owner);
+  // The main window stays on top of everything; its boxes must not open behind it.
+  box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  box.exec();
+}
+
+void QtDesktopServices::OpenFolder(const std::string& path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+void QtDesktopServices::PumpMessages(PumpMode mode) {
+  QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents;
+  if (mode == PumpMode::WaitForNext) flags |= QEventLoop::WaitForMoreEvents;
+  QCoreApplication::processEvents(flags);
+}
+
+}  // namespace vosta

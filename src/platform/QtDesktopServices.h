@@ -1,0 +1,65 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/DesktopServices.h"
+
+class QScreen;
+struct xcb_connection_t;
+
+namespace vosta {
+
+class XcbScreenGrabber;
+class XcbWindowTitles;
+
+// The desktop services over Qt and, where Qt has no call for it, over Qt's own xcb connection.
+// Every position and size crosses this class in physical pixels of the primary screen; Qt's
+// logical coordinates are converted here with the screen's device pixel ratio.
+//
+// Create it after the QGuiApplication and destroy it before (it shares Qt's xcb connection).
+class QtDesktopServices final : public DesktopServices {
+ public:
+  // How CopyScreen reads the screen; the tests compare the ways.
+  enum class ScreenCopyMethod {
+    Automatic,     // MIT-SHM, then plain GetImage, then Qt's screen grab
+    SharedMemory,  // MIT-SHM only
+    GetImage,      // plain GetImage only
+    QtGrab,        // Qt's screen grab only
+  };
+
+  QtDesktopServices();
+  ~QtDesktopServices() override;
+
+  void SetScreenCopyMethod(ScreenCopyMethod method);
+  // The way that delivered the pixels of the last CopyScreen (Automatic: none did).
+  ScreenCopyMethod LastCopyMethod() const { return lastCopyMethod_; }
+  // False when there is no X11 connection (the offscreen platform, Wayland).
+  bool HasX11() const { return connection_ != nullptr; }
+
+  QSize FullScreenClientSize() override;
+  QSize ScreenSize() override;
+  QImage CopyScreen(const QRect& rect) override;
+  std::vector<TopLevelWindow> TopLevelWindows() override;
+  bool ClipboardHasBitmap() override;
+  QImage ClipboardBitmap() override;
+  void EmptyClipboard() override;
+  void SetWindowOutline(QWidget& window, const SpanList& spans) override;
+  bool StartDragMove(QWidget& window) override;
+  QPoint WindowPosition(const QWidget& window) override;
+  void MoveWindow(QWidget& window, QPoint topLeft) override;
+  void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,
+                   MessageIcon icon) override;
+  void OpenFolder(const std::string& path) override;
+  void PumpMessages(PumpMode mode) override;
+
+ private:
+  bool GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at);
+
+  xcb_connection_t* connection_ = nullptr;
+  ScreenCopyMethod copyMethod_ = ScreenCopyMethod::Automatic;
+  ScreenCopyMethod lastCopyMethod_ = ScreenCopyMethod::Automatic;
+  std::unique_ptr<XcbScreenGrabber> grabber_;
+  std::unique_ptr<XcbWindowTitles> titles_;
+};
+
+}  // namespace vosta

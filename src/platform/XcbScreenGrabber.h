@@ -1,0 +1,67 @@
+#pragma once
+
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <QImage>
+#include <QRect>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace vosta {
+
+// Copies pixels of an X11 root window into QImages. The fast way is MIT-SHM: the server writes
+// the pixels straight into one shared memory segment that is kept and reused (grown when a larger
+// rectangle comes). Where MIT-SHM is missing or refused (a remote display), plain GetImage is
+// used. Only 24/32-bit TrueColor roots with B,G,R,X pixels in memory are handled; on anything
+// else Grab() reports failure and the caller takes another way.
+//
+// The connection belongs to someone else (Qt) and must outlive this object.
+class XcbScreenGrabber {
+ public:
+  enum class Method {
+    Automatic,  // MIT-SHM when it works, otherwise GetImage
+    SharedMemory,
+    GetImage,
+  };
+
+  XcbScreenGrabber(xcb_connection_t* connection, xcb_window_t root);
+  ~XcbScreenGrabber();
+  XcbScreenGrabber(const XcbScreenGrabber&) = delete;
+  XcbScreenGrabber& operator=(const XcbScreenGrabber&) = delete;
+
+  // Restricts the grab to one method (tests compare them). With a forced method that fails,
+  // Grab() fails instead of trying the other one.
+  void SetMethod(Method method) { method_ = method; }
+
+  // The size of the root window in pixels, asked of the server (it changes with the screen
+  // configuration); empty when it cannot be read.
+  QSize RootSize() const;
+
+  // Copies `rect` (root coordinates, wholly inside the root) into `target` at `at`. `target` must
+  // be Format_RGB32 and large enough. False when the server did not deliver the pixels.
+  bool Grab(const QRect& rect, QImage& target, QPoint at);
+
+  // The method that delivered the last successful grab.
+  Method LastMethod() const { return lastMethod_; }
+
+ private:
+  bool GrabShared(const QRect& rect, QImage& target, QPoint at);
+  bool GrabPlain(const QRect& rect, QImage& target, QPoint at);
+  bool EnsureSegment(std::size_t bytes);
+  bool PixelsAreBgrx(std::uint8_t depth, xcb_visualid_t visual) const;
+
+  // One shared memory segment, attached to the server and mapped here.
+  class Segment;
+
+  xcb_connection_t* connection_;
+  xcb_window_t root_;
+  Method method_ = Method::Automatic;
+  Method lastMethod_ = Method::Automatic;
+
+  bool shmAvailable_ = false;
+  std::unique_ptr<Segment> segment_;
+};
+
+}  // namespace vosta

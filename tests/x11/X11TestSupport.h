@@ -1,0 +1,78 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vosta::x11test {
+
+// The helper programs live in the build tree's tests folder.
+inline QString ToolPath(const QString& name) {
+  const QByteArray dir = qgetenv("VOSTA_BUILD_DIR");
+  return (dir.isEmpty() ? QStringLiteral(".") : QString::fromLocal8Bit(dir)) + "/tests/" + name;
+}
+
+// Pumps Qt's events until `done` holds or `ms` have passed; the final answer of `done`.
+inline bool WaitFor(const std::function<bool()>& done, int ms = 3000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+// Runs a command to its end; its standard output, or nothing when it failed.
+struct CommandResult {
+  int exitCode = -1;
+  QByteArray output;
+};
+inline CommandResult RunCommand(const QString& program, const QStringList& arguments,
+                                const QByteArray& input = {}) {
+  QProcess process;
+  process.start(program, arguments);
+  if (!process.waitForStarted(3000)) return {};
+  if (!input.isEmpty()) process.write(input);
+  process.closeWriteChannel();
+  // Keep Qt's own events (clipboard requests among them) flowing while the command runs.
+  WaitFor([&] { return process.state() == QProcess::NotRunning; }, 5000);
+  if (process.state() != QProcess::NotRunning) {
+    process.kill();
+    process.waitForFinished(1000);
+    return {};
+  }
+  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+          process.readAllStandardOutput()};
+}
+
+// A window of the titled_window helper, open for the life of this object.
+class HelperWindow {
+ public:
+  explicit HelperWindow(const QString& title, const QStringList& options = {}) {
+    process_.start(ToolPath("titled_window"), QStringList{title} + options);
+    if (!process_.waitForStarted(3000)) return;
+    WaitFor([&] { return process_.canReadLine() || process_.state() == QProcess::NotRunning; });
+    if (process_.canReadLine()) id_ = process_.readLine().trimmed().toUInt();
+  }
+  ~HelperWindow() {
+    process_.kill();
+    process_.waitForFinished(2000);
+  }
+  HelperWindow(const HelperWindow&) = delete;
+  HelperWindow& operator=(const HelperWindow&) = delete;
+
+  std::uint32_t Id() const { return id_; }
+
+ private:
+  QProcess process_;
+  std::uint32_t id_ = 0;
+};
+
+}  // namespace vosta::x11test
