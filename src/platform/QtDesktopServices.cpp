@@ -129,27 +129,35 @@ QImage QtDesktopServices::CopyScreen(const QRect& rect) {
   lastCopyMethod_ = ScreenCopyMethod::Automatic;
   if (rect.isEmpty()) return {};
   QImage image(rect.size(), QImage::Format_RGB32);
-  // Whatever lies outside the screen stays black.
-  image.fill(Qt::black);
   QScreen* screen = PrimaryScreen();
-  if (screen == nullptr) return image;
-
-  const QRect inside = rect.intersected(QRect(QPoint(0, 0), ScreenSize()));
+  const QRect inside =
+      screen != nullptr ? rect.intersected(QRect(QPoint(0, 0), ScreenSize())) : QRect();
+  // Whatever lies outside the screen stays black.
+  if (inside != rect) image.fill(Qt::black);
   if (inside.isEmpty()) return image;
   const QPoint at = inside.topLeft() - rect.topLeft();
 
   if (grabber_ && copyMethod_ != ScreenCopyMethod::QtGrab) {
-    // The root can be smaller than Qt's idea of the screen for a moment after a mode change.
-    const QRect source =
-        inside.translated(ScreenOrigin()).intersected(QRect(QPoint(0, 0), grabber_->RootSize()));
-    if (source.isEmpty()) return image;
-    if (grabber_->Grab(source, image, source.topLeft() - ScreenOrigin() - rect.topLeft())) {
+    const QRect wanted = inside.translated(ScreenOrigin());
+    QRect source = wanted.intersected(QRect(QPoint(0, 0), grabber_->RootSize()));
+    if (source != wanted) {
+      // The root may have changed size since it was last asked; ask again.
+      grabber_->ForgetRootSize();
+      source = wanted.intersected(QRect(QPoint(0, 0), grabber_->RootSize()));
+      // Qt's screen can outlast a shrinking root for a moment: that part stays black.
+      if (source != wanted) image.fill(Qt::black);
+    }
+    if (!source.isEmpty() &&
+        grabber_->Grab(source, image, source.topLeft() - ScreenOrigin() - rect.topLeft())) {
       lastCopyMethod_ = grabber_->LastMethod() == XcbScreenGrabber::Method::SharedMemory
                             ? ScreenCopyMethod::SharedMemory
                             : ScreenCopyMethod::GetImage;
       return image;
     }
-    if (copyMethod_ != ScreenCopyMethod::Automatic) return image;
+    if (copyMethod_ != ScreenCopyMethod::Automatic) {
+      image.fill(Qt::black);
+      return image;
+    }
   }
   if (GrabWithQt(*screen, inside, image, at)) {
     lastCopyMethod_ = ScreenCopyMethod::QtGrab;

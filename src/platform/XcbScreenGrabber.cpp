@@ -81,11 +81,13 @@ XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t* connection, xcb_window_t ro
 
 XcbScreenGrabber::~XcbScreenGrabber() = default;
 
-QSize XcbScreenGrabber::RootSize() const {
-  XcbReply<xcb_get_geometry_reply_t> geometry(
-      xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, root_), nullptr));
-  if (!geometry) return {};
-  return QSize(geometry->width, geometry->height);
+QSize XcbScreenGrabber::RootSize() {
+  if (rootSize_.isEmpty()) {
+    XcbReply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, root_), nullptr));
+    if (geometry) rootSize_ = QSize(geometry->width, geometry->height);
+  }
+  return rootSize_;
 }
 
 bool XcbScreenGrabber::Grab(const QRect& rect, QImage& target, QPoint at) {
@@ -101,6 +103,7 @@ bool XcbScreenGrabber::Grab(const QRect& rect, QImage& target, QPoint at) {
     lastMethod_ = Method::GetImage;
     return true;
   }
+  ForgetRootSize();
   return false;
 }
 

@@ -35,9 +35,10 @@ class XcbScreenGrabber {
   // Grab() fails instead of trying the other one.
   void SetMethod(Method method) { method_ = method; }
 
-  // The size of the root window in pixels, asked of the server (it changes with the screen
-  // configuration); empty when it cannot be read.
-  QSize RootSize() const;
+  // The size of the root window in pixels; empty when it cannot be read. It is asked of the
+  // server once and again after a failed grab (the screen configuration may have changed).
+  QSize RootSize();
+  void ForgetRootSize() { rootSize_ = QSize(); }
 
   // Copies `rect` (root coordinates, wholly inside the root) into `target` at `at`. `target` must
   // be Format_RGB32 and large enough. False when the server did not deliver the pixels.
@@ -57,6 +58,7 @@ class XcbScreenGrabber {
 
   xcb_connection_t* connection_;
   xcb_window_t root_;
+  QSize rootSize_;
   Method method_ = Method::Automatic;
   Method lastMethod_ = Method::Automatic;
 
