@@ -1,1 +1,43 @@
-int main() { return 0; }
+#include <QTimer>
+
+#include "app/ErrorDisplay.h"
+#include "app/ShutdownSignals.h"
+#include "app/Unit5.h"
+#include "app/VostaApplication.h"
+#include "capture/OutputNames.h"
+#include "dialogs/Unit1.h"
+#include "dialogs/Unit2.h"
+#include "platform/Clock.h"
+#include "platform/QtDesktopServices.h"
+
+int main(int argc, char** argv) {
+  vosta::VostaApplication app(argc, argv);
+  vosta::QtDesktopServices desktop;
+  vosta::SystemClock clock;
+  vosta::ErrorDisplay errors(
+      desktop, vosta::ErrorDisplay::ApplicationTitle(
+                   QCoreApplication::applicationFilePath().toStdString()));
+  app.SetErrorDisplay(&errors);
+
+  // The main window first: it becomes the application's main window; then the two dialogs,
+  // hidden until they are needed.
+  vosta::TMainForm mainForm({desktop, clock, &vosta::AppDir, [] { QCoreApplication::quit(); }},
+                            errors);
+  vosta::TForm1 about;
+  vosta::TForm2 areaOverlay;
+  mainForm.SetDialogs(&about, &areaOverlay);
+
+  // Every way of ending other than "Exit" (the close command, a signal, the session ending)
+  // still finishes a running recording so the movie is complete.
+  vosta::ShutdownSignals signals;
+  QObject::connect(&signals, &vosta::ShutdownSignals::Received, &app,
+                   [] { QCoreApplication::quit(); });
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &mainForm,
+                   [&] { mainForm.FinishRecordingOnShutdown(); });
+
+  mainForm.show();
+  // Without a window manager a window is never activated: the first activation is then this
+  // call, once the message loop runs.
+  QTimer::singleShot(0, &mainForm, [&] { errors.Run([&] { mainForm.FormActivate(); }); });
+  return app.exec();
+}

@@ -1,0 +1,172 @@
+# Helpers for the end-to-end tests: each test runs the real program on its own Xvfb display
+# (tests/e2e/run-under-xvfb) and drives it with xdotool and xclip as a user would.
+set -euo pipefail
+
+BUILD_DIR="${VOSTA_BUILD_DIR:?}"
+SOURCE_DIR="${VOSTA_SOURCE_DIR:?}"
+WORK="$(mktemp -d "${TMPDIR:-/tmp}/vosta-e2e-XXXXXX")"
+APP="$WORK/app"           # the program's folder: VOSTA.ini and ScreenShot/ go here
+ARTIFACTS="$BUILD_DIR/e2e-artifacts/$(basename "$0" .sh)"
+mkdir -p "$APP" "$ARTIFACTS"
+cp "$BUILD_DIR/vosta" "$APP/vosta"
+VOSTA_PID=""
+HELPER_PIDS=()
+
+cleanup() {
+  local pid
+  for pid in "${HELPER_PIDS[@]}" $VOSTA_PID; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  import -window root "$ARTIFACTS/failure.png" 2>/dev/null || true
+  exit 1
+}
+
+pass() { echo "ok: $*"; }
+
+# Waits until a command succeeds, up to $1 seconds.
+wait_for() {
+  local seconds=$1; shift
+  local deadline=$((SECONDS + seconds))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+}
+
+# Waits until a command fails, up to $1 seconds.
+wait_until_not() {
+  local seconds=$1; shift
+  local deadline=$((SECONDS + seconds))
+  while "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+}
+
+start_vosta() {
+  ( cd "$WORK" && exec "$APP/vosta" ) >"$WORK/vosta.log" 2>&1 &
+  VOSTA_PID=$!
+  wait_for 20 eye_window || fail "the eye window did not appear"
+  EYE=$(eye_window)
+  sleep 0.5  # let the first activation and the window manager settle
+}
+
+vosta_running() { kill -0 "$VOSTA_PID" 2>/dev/null; }
+
+# The visible eye window: 115 x 45 (times the desktop's scale factor).
+SCALE=${QT_SCALE_FACTOR:-1}
+eye_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$VOSTA_PID" 2>/dev/null); do
+    if xwininfo -id "$id" | grep -q "Width: $((115 * SCALE))\$" \
+       && xwininfo -id "$id" | grep -q "Height: $((45 * SCALE))\$"; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# Visible windows of the program with the given title.
+windows_named() { xdotool search --onlyvisible --pid "$VOSTA_PID" --name "^$1\$" 2>/dev/null; }
+
+window_x() { xwininfo -id "$1" | awk '/Absolute upper-left X/ {print $4}'; }
+window_y() { xwininfo -id "$1" | awk '/Absolute upper-left Y/ {print $4}'; }
+
+# Eye-relative point (default: the middle of the visible eye).
+eye_point() {
+  local dx=${1:-$((22 * SCALE))} dy=${2:-$((22 * SCALE))}
+  echo "$(( $(window_x "$EYE") + dx )) $(( $(window_y "$EYE") + dy ))"
+}
+
+double_click_eye() {
+  # shellcheck disable=SC2046
+  xdotool mousemove $(eye_point) click --repeat 2 --delay 80 1
+}
+
+# Opens the context menu and chooses its n-th command (separators do not count).
+menu_choose() {
+  local n=$1
+  # shellcheck disable=SC2046
+  xdotool mousemove $(eye_point) click 3
+  wait_for 5 popup_menu_open || fail "the context menu did not open"
+  sleep 0.2
+  xdotool key --delay 60 $(printf 'Down %.0s' $(seq "$n")) Return
+  sleep 0.3
+}
+
+popup_menu_open() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$VOSTA_PID" 2>/dev/null); do
+    [ "$id" = "$EYE" ] && continue
+    xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q POPUP_MENU && return 0
+  done
+  return 1
+}
+
+MENU_EXIT=1 MENU_OPEN=2 MENU_SET_AREA=3 MENU_FULL_AREA=4 MENU_CLIP_AUTOSAVE=5
+MENU_REPEAT=6 MENU_MOVIE=7 MENU_ABOUT=8
+
+shots() { find "$APP/ScreenShot" -maxdepth 1 -type f -name "$1" 2>/dev/null | sort; }
+count_shots() { shots "${1:-*.jpg}" | wc -l; }
+
+# Width and height of a JPEG as an independent decoder reads it.
+jpeg_size() { identify -format '%w %h' "$1"; }
+
+# Opens a window titled $1 (further arguments go to the helper) and records its pid.
+open_titled_window() {
+  "$BUILD_DIR/tests/titled_window" "$@" >"$WORK/titled.$#.log" 2>&1 &
+  HELPER_PIDS+=($!)
+  wait_for 10 xdotool search --name "^$1\$" || fail "titled window '$1' did not appear"
+}
+
+screenshot() { import -window root "$ARTIFACTS/$1.png"; }
+
+# "R G B" of one pixel of an image, 0..255 each.
+pixel_rgb() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
+}
+
+is_red() {
+  local r g b
+  read -r r g b < <(pixel_rgb "$@")
+  [ "$r" -gt 200 ] && [ "$g" -lt 60 ] && [ "$b" -lt 60 ]
+}
+
+# Picks the capture area with "Set area" and two clicks on the frozen screen.
+set_area() {
+  menu_choose $MENU_SET_AREA
+  wait_for 10 overlay_open || fail "the area overlay did not appear"
+  sleep 0.5
+  screenshot "overlay-${1}-${2}"
+  xdotool mousemove "$1" "$2" click 1
+  sleep 0.3
+  xdotool mousemove "$3" "$4" click 1
+  wait_until_not 10 overlay_open || fail "the overlay stayed open"
+  sleep 0.3
+}
+
+# The overlay: a visible window of the program at the top-left corner, as large as the screen
+# (a little less where a panel takes room).
+overlay_open() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$VOSTA_PID" 2>/dev/null); do
+    [ "$id" = "$EYE" ] && continue
+    local w
+    w=$(xwininfo -id "$id" | awk '/Width:/ {print $2}')
+    [ "${w:-0}" -ge 1000 ] && return 0
+  done
+  return 1
+}
+
+# CPU seconds the process has used so far.
+cpu_seconds() {
+  local ticks
+  ticks=$(awk '{print $14 + $15}' "/proc/$1/stat")
+  echo $((ticks / $(getconf CLK_TCK)))
+}

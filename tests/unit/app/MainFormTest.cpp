@@ -1,0 +1,395 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <fstream>
+
+#include "support/FakeDesktopServices.h"
+#include "app/ErrorDisplay.h"
+#include "app/Unit5.h"
+#include "platform/TImage.h"
+
+namespace vosta {
+namespace {
+
+using testing::FakeClock;
+using testing::FakeDesktopServices;
+using testing::TempDir;
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    desktop.windows = {{11, "Terminal"}, {7, "Ultima Online"}};
+    form = std::make_unique<TMainForm>(
+        MainFormServices{desktop, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
+        errors);
+    form->Timer1.stop();  // ticks are delivered by hand
+  }
+
+  std::string Shots() const { return dir.path() + "ScreenShot/"; }
+
+  QStringList Files(const QString& pattern = "*.jpg") const {
+    return QDir(QString::fromStdString(Shots()))
+        .entryList({pattern}, QDir::Files, QDir::Name);
+  }
+
+  QSize JpegSize(const QString& name) const {
+    return QImageReader(QString::fromStdString(Shots()) + name).size();
+  }
+
+  bool ShowsIdlePicture() const {
+    return form->Image1->Picture().convertToFormat(QImage::Format_RGB32) ==
+           form->Image3->Picture().convertToFormat(QImage::Format_RGB32);
+  }
+
+  // Delivers one timer tick on every pump that waits, as the real timer does during a wait.
+  void TickWhileWaiting() {
+    desktop.onPump = [this](PumpMode mode) {
+      if (mode == PumpMode::WaitForNext) errors.Run([this] { form->Timer1Timer(); });
+    };
+  }
+
+  std::vector<std::string> MessageTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& m : desktop.messages) texts.push_back(m.text);
+    return texts;
+  }
+
+  FakeDesktopServices desktop;
+  FakeClock clock;
+  TempDir dir;
+  ErrorDisplay errors{desktop, "Vosta"};
+  int terminated = 0;
+  std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(MainFormTest, StartsAsTheFormDescribes) {
+  EXPECT_EQ(form->size(), QSize(115, 45));
+  EXPECT_EQ(form->pos(), QPoint(403, 143));
+  EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_EQ(form->Timer1.interval(), 1000);
+  EXPECT_EQ(form->CaptureArea, CaptureArea{});
+  EXPECT_TRUE(QDir(QString::fromStdString(Shots())).exists());
+  EXPECT_TRUE(ShowsIdlePicture());
+
+  // The window outline: only the 43 x 44 rectangle from (1, 1) to (43, 44) is left.
+  SpanList expected;
+  for (int y = 1; y <= 44; ++y) expected.push_back({1, 44, y});
+  EXPECT_EQ(desktop.outlines.at(form.get()), expected);
+}
+
+TEST_F(MainFormTest, MenuHasElevenEntriesAndOnlyHandlersChangeCheckMarks) {
+  QStringList captions;
+  for (QAction* action : form->PopupMenu1->actions()) {
+    captions << (action->isSeparator() ? QString("-") : action->text());
+    EXPECT_FALSE(action->isChecked());
+  }
+  EXPECT_EQ(captions, QStringList({"Exit", "Open", "Set area", "Full area", "-",
+                                   "Clip board auto save", "-", "Repeat to file",
+                                   "Create AVI file", "-", "About"}));
+  // Choosing a check item flips its mark exactly once (the menu's own flip is undone).
+  form->Clipboardautosave1->trigger();
+  form->Repeat1->trigger();
+  EXPECT_TRUE(form->Clipboardautosave1->isChecked());
+  EXPECT_TRUE(form->Repeat1->isChecked());
+  form->Repeat1->trigger();
+  EXPECT_FALSE(form->Repeat1->isChecked());
+}
+
+// What a tick and a double-click do for each combination of the two repeat switches.
+struct ModeCase {
+  bool repeat;
+  bool movie;
+  int tickJpegs;       // JPEG files a tick writes
+  int tickGrabs;       // screen copies a tick makes
+  int dblClickJpegs;   // JPEG files a double-click writes
+  bool repeatAfter;    // "Repeat to file" after the double-click
+};
+
+class ModeTableTest : public MainFormTest, public ::testing::WithParamInterface<ModeCase> {};
+
+TEST_P(ModeTableTest, TickAndDoubleClick) {
+  const ModeCase mode = GetParam();
+  form->CaptureArea = {100, 420, 50, 290};
+  if (mode.movie) {
+    form->Repeattomemory1Click();
+    ASSERT_TRUE(form->Repeattomemory1->isChecked());
+    EXPECT_EQ(form->Timer1.interval(), 66);
+  }
+  form->Repeat1->setChecked(mode.repeat);
+  desktop.screenCopies.clear();
+
+  form->Timer1Timer();
+  EXPECT_EQ(Files().size(), mode.tickJpegs);
+  EXPECT_EQ(static_cast<int>(desktop.screenCopies.size()), mode.tickGrabs);
+
+  const int before = static_cast<int>(Files().size());
+  form->Image1DblClick();
+  EXPECT_EQ(Files().size() - before, mode.dblClickJpegs);
+  EXPECT_EQ(form->Repeat1->isChecked(), mode.repeatAfter);
+  EXPECT_FALSE(form->Repeattomemory1->isChecked());
+  EXPECT_EQ(form->Timer1.interval(), 1000);
+  EXPECT_TRUE(ShowsIdlePicture());
+  EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(FourSwitchCombinations, ModeTableTest,
+                         ::testing::Values(ModeCase{false, false, 0, 0, 1, false},
+                                           ModeCase{true, false, 1, 1, 0, false},
+                                           ModeCase{false, true, 0, 1, 0, false},
+                                           ModeCase{true, true, 1, 1, 0, false}));
+
+TEST_F(MainFormTest, TickSavesTheClipboardFirstThenTheSnapshotWithoutOverwriting) {
+  form->CaptureArea = {0, 200, 0, 150};
+  form->Clipboardautosave1->setChecked(true);
+  form->Repeat1->setChecked(true);
+  desktop.clipboard = QImage(64, 32, QImage::Format_RGB32);
+  desktop.clipboard->fill(Qt::red);
+
+  form->Timer1Timer();
+
+  // Both land in the same second: the first keeps the plain name, the second gets "-2".
+  ASSERT_EQ(Files(), QStringList({"20261207-101500-2.jpg", "20261207-101500.jpg"}));
+  EXPECT_EQ(JpegSize("20261207-101500.jpg"), QSize(64, 32));
+  EXPECT_EQ(JpegSize("20261207-101500-2.jpg"), QSize(200, 150));
+  EXPECT_EQ(desktop.clipboardEmptied, 1);
+}
+
+TEST_F(MainFormTest, DoubleClickSavesTheClipboardEvenWithAutosaveOff) {
+  form->CaptureArea = {0, 200, 0, 150};
+  desktop.clipboard = QImage(10, 10, QImage::Format_Mono);
+  desktop.clipboard->fill(1);
+  form->Image1DblClick();
+  EXPECT_EQ(Files().size(), 1);
+  EXPECT_EQ(JpegSize(Files().front()), QSize(10, 10));
+  EXPECT_TRUE(desktop.screenCopies.empty());  // no snapshot
+  EXPECT_FALSE(desktop.clipboard.has_value());
+}
+
+TEST_F(MainFormTest, WithoutTheGameASnapshotWaitsTenTicksThenRefuses) {
+  desktop.windows = {{3, "ultima online"}, {4, "Terminal"}};
+  form->CaptureArea = {0, 200, 0, 150};
+  bool busyDuringWait = false;
+  desktop.onPump = [&](PumpMode mode) {
+    busyDuringWait = busyDuringWait || !ShowsIdlePicture();
+    if (mode == PumpMode::WaitForNext) form->Timer1Timer();
+  };
+
+  form->Image1DblClick();
+
+  EXPECT_TRUE(busyDuringWait);
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Ultima Online が見つかりません。",
+                                                       "Ultima Online が起動してないっぽいです。"}));
+  EXPECT_EQ(desktop.messages[0].caption, "VOSTA");
+  EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Information);
+  EXPECT_EQ(desktop.messages[1].caption, "TOLVAN");
+  EXPECT_EQ(desktop.messages[1].icon, MessageIcon::Error);
+  EXPECT_TRUE(Files().empty());
+  EXPECT_EQ(form->TickCount, 10);
+  // The wait sleeps between events instead of spinning: one pass without waiting, then one
+  // blocking pass per tick.
+  EXPECT_EQ(desktop.pumps.front(), PumpMode::NoWait);
+  EXPECT_EQ(desktop.pumps.size(), 11u);
+  EXPECT_TRUE(ShowsIdlePicture());
+}
+
+TEST_F(MainFormTest, RepeatingWithoutTheGameNeverNestsASecondCheck) {
+  desktop.windows.clear();
+  form->CaptureArea = {0, 200, 0, 150};
+  form->Repeat1->setChecked(true);
+  int deepestWait = 0;
+  int waiting = 0;
+  desktop.onPump = [&](PumpMode mode) {
+    deepestWait = std::max(deepestWait, ++waiting);
+    if (mode == PumpMode::WaitForNext) form->Timer1Timer();  // each tick wants a snapshot
+    --waiting;
+  };
+  int ticksDuringBoxes = 0;
+  desktop.onMessage = [&](const FakeDesktopServices::Message&) {
+    form->Timer1Timer();  // ticks go on while a box is open
+    ++ticksDuringBoxes;
+  };
+
+  form->Timer1Timer();
+
+  EXPECT_EQ(deepestWait, 1);
+  EXPECT_EQ(ticksDuringBoxes, 2);
+  EXPECT_EQ(desktop.messages.size(), 2u);
+  EXPECT_TRUE(ShowsIdlePicture());
+  // The next tick after the boxes starts a check of its own again.
+  desktop.onMessage = nullptr;
+  desktop.onPump = [&](PumpMode mode) {
+    if (mode == PumpMode::WaitForNext) ++form->TickCount;
+  };
+  form->Timer1Timer();
+  EXPECT_EQ(desktop.messages.size(), 4u);
+}
+
+TEST_F(MainFormTest, GameWindowTitleMatching) {
+  struct Case {
+    std::vector<TopLevelWindow> windows;
+    std::uint32_t found;
+  };
+  const std::string longPrefix(242, 'x');  // "Ultima Online" would end at byte 255 or 256
+  const std::vector<Case> cases = {
+      {{{1, "Ultima Online"}}, 1},
+      {{{1, "Client - Ultima Online (shard)"}}, 1},
+      {{{1, "ULTIMA ONLINE"}, {2, "Ultima online"}}, 0},
+      {{{1, ""}}, 0},
+      {{{1, longPrefix + "Ultima Online"}}, 1},        // 255 bytes: still read
+      {{{1, longPrefix + "xUltima Online"}}, 0},       // past the first 255 bytes
+      {{{1, "日本語 Ultima Online"}}, 1},
+      {{{1, "Ultima Online"}, {2, "Ultima Online 2"}}, 2},  // the last one enumerated is held
+  };
+  for (const Case& c : cases) {
+    desktop.windows = c.windows;
+    desktop.onPump = [this](PumpMode) { form->TickCount = 10; };
+    form->FindGameWindow();
+    EXPECT_EQ(form->GameWindow, c.found) << c.windows.front().title;
+  }
+}
+
+TEST_F(MainFormTest, AFoundGameWindowCostsOnePassAndNoMessage) {
+  form->FindGameWindow();
+  EXPECT_EQ(form->GameWindow, 7u);
+  EXPECT_EQ(desktop.pumps, std::vector<PumpMode>{PumpMode::NoWait});
+  EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(MainFormTest, AnEmptyAreaIsRefusedWithANoticeAndWritesNothing) {
+  form->Image1DblClick();
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"キャプチャ範囲が設定されていません。"});
+  EXPECT_EQ(desktop.messages[0].caption, "VOSTA");
+  EXPECT_TRUE(Files("*").empty());
+  EXPECT_TRUE(ShowsIdlePicture());
+}
+
+TEST_F(MainFormTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
+  form->CaptureArea = {0, 200, 0, 150};
+  form->Repeat1->setChecked(true);
+  QDir(QString::fromStdString(Shots())).removeRecursively();  // the output folder is gone
+
+  int nestedTicks = 0;
+  desktop.onMessage = [&](const FakeDesktopServices::Message&) {
+    // The next tick fails the same way while the box is open: it is not stacked on top.
+    if (nestedTicks++ == 0) errors.Run([this] { form->Timer1Timer(); });
+  };
+  errors.Run([this] { form->Timer1Timer(); });
+
+  ASSERT_EQ(desktop.messages.size(), 1u);
+  const auto& box = desktop.messages[0];
+  EXPECT_EQ(box.text, "ファイル " + dir.path() + "/ScreenShot/20261207-101500.jpg を作成できません.");
+  EXPECT_EQ(box.caption, "Vosta");
+  EXPECT_EQ(box.icon, MessageIcon::Error);
+  EXPECT_FALSE(box.owned);
+  EXPECT_EQ(desktop.screenCopies.size(), 2u);  // the tick inside the box ran and failed too
+  EXPECT_TRUE(ShowsIdlePicture());
+
+  // Once the folder is back, the next tick writes its snapshot.
+  QDir().mkpath(QString::fromStdString(Shots()));
+  errors.Run([this] { form->Timer1Timer(); });
+  EXPECT_EQ(Files().size(), 1);
+  EXPECT_EQ(desktop.screenCopies.size(), 3u);
+}
+
+TEST_F(MainFormTest, FullAreaTakesTheUsableScreenUnrounded) {
+  desktop.usableSize = QSize(1024, 705);
+  form->FullArea1Click();
+  EXPECT_EQ(form->CaptureArea, (CaptureArea{0, 1024, 0, 705}));
+}
+
+TEST_F(MainFormTest, SettingsAreReadOnceAndWrittenByExit) {
+  {
+    std::ofstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+    ini << "WINX=$64\nWINY=0x64\r\nCPX1=-3\nCPX2=1023\nCPY1=10\nCPY2=301\nCLIPAUTOSAVE=\n";
+  }
+  form->FormActivate();
+  EXPECT_TRUE(form->SettingsLoaded);
+  EXPECT_EQ(form->Left(), 100);
+  EXPECT_EQ(form->Top(), 100);
+  EXPECT_EQ(form->CaptureArea, (CaptureArea{-4, 1022, 10, 300}));
+  EXPECT_TRUE(form->Clipboardautosave1->isChecked());
+
+  // A second activation does not read again.
+  {
+    std::ofstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+    ini << "WINX=5\n";
+  }
+  form->FormActivate();
+  EXPECT_EQ(form->Left(), 100);
+
+  form->Exit1Click();
+  EXPECT_EQ(terminated, 1);
+  std::ifstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(ini)), {});
+  EXPECT_EQ(written,
+            "WINX=100\r\nWINY=100\r\nCPX1=-4\r\nCPX2=1022\r\nCPY1=10\r\nCPY2=300\r\n"
+            "CLIPAUTOSAVE=1\r\n");
+}
+
+TEST_F(MainFormTest, UnreadableAndUnwritableSettingsAreReportedAndTheProgramRunsOn) {
+  const std::string ini = dir.path() + "VOSTA.ini";
+  QDir().mkpath(QString::fromStdString(ini));  // a folder where the file should be
+
+  errors.Run([this] { form->FormActivate(); });
+  ASSERT_EQ(MessageTexts(), std::vector<std::string>{"ファイル " + ini + " は開けません."});
+  EXPECT_FALSE(form->SettingsLoaded);
+  // Closing the box activates the window again: no second box until the user comes back.
+  errors.Run([this] { form->FormActivate(); });
+  EXPECT_EQ(desktop.messages.size(), 1u);
+
+  errors.Run([this] { form->Exit1Click(); });
+  EXPECT_EQ(terminated, 0);
+  ASSERT_EQ(desktop.messages.size(), 2u);
+  EXPECT_EQ(desktop.messages[1].text, "ファイル " + ini + " を作成できません.");
+  EXPECT_TRUE(QFileInfo(QString::fromStdString(ini)).isDir());
+}
+
+TEST_F(MainFormTest, RecordingStartsAndStopsFromTheMenu) {
+  form->CaptureArea = {320, 0, 240, 0};  // picked from the lower-right corner first
+  form->Repeattomemory1Click();
+  ASSERT_TRUE(form->Repeattomemory1->isChecked());
+  EXPECT_EQ(form->Timer1.interval(), 66);
+  EXPECT_EQ(form->OrvAvi1->Width(), 320);
+  EXPECT_EQ(form->OrvAvi1->Height(), 240);
+  form->Repeat1->setChecked(true);
+  form->Repeattomemory1Click();  // leaves "Repeat to file" alone
+  EXPECT_FALSE(form->Repeattomemory1->isChecked());
+  EXPECT_TRUE(form->Repeat1->isChecked());
+  EXPECT_EQ(form->Timer1.interval(), 1000);
+  EXPECT_EQ(Files("*.avi"), QStringList{"20261207-101500.avi"});
+
+  // A second movie in the same second does not replace the first.
+  form->Repeat1->setChecked(false);
+  form->Repeattomemory1Click();
+  form->Repeattomemory1Click();
+  EXPECT_EQ(Files("*.avi"), QStringList({"20261207-101500-2.avi", "20261207-101500.avi"}));
+}
+
+TEST_F(MainFormTest, AFailedRecordingStartIsReportedAndLeavesTheTimerIdle) {
+  form->CaptureArea = {0, 320, 0, 240};
+  QDir(QString::fromStdString(Shots())).removeRecursively();
+  form->Repeattomemory1Click();
+  ASSERT_FALSE(desktop.messages.empty());
+  EXPECT_EQ(desktop.messages.back().text, "AVIファイルを作成できませんでした");
+  EXPECT_EQ(desktop.messages.back().caption, "VOSTA");
+  EXPECT_FALSE(form->Repeattomemory1->isChecked());
+  EXPECT_EQ(form->Timer1.interval(), 1000);
+}
+
+TEST(ErrorDisplayText, TitleAndFullStopRules) {
+  EXPECT_EQ(ErrorDisplay::ApplicationTitle("/opt/tools/vosta"), "Vosta");
+  EXPECT_EQ(ErrorDisplay::ApplicationTitle("/x/VOSTA.EXE"), "Vosta");
+  EXPECT_EQ(ErrorDisplay::ApplicationTitle("/x/my.capture.tool"), "My");
+  EXPECT_EQ(ErrorDisplay::ApplicationTitle("/x/.hidden"), "");
+  EXPECT_EQ(ErrorDisplay::BoxText("failed"), "failed.");
+  EXPECT_EQ(ErrorDisplay::BoxText("failed."), "failed.");
+  EXPECT_EQ(ErrorDisplay::BoxText("failed!"), "failed!");  // "!" sorts below "."
+  EXPECT_EQ(ErrorDisplay::BoxText("作成できません"), "作成できません.");
+  EXPECT_EQ(ErrorDisplay::BoxText(""), "");
+}
+
+}  // namespace
+}  // namespace vosta
