@@ -6,7 +6,8 @@
 // The title goes into _NET_WM_NAME (UTF-8) and WM_NAME (STRING when it is Latin-1, otherwise
 // COMPOUND_TEXT with an embedded UTF-8 segment). --hidden never maps the window; --wm-name-only
 // leaves _NET_WM_NAME out; --override-redirect keeps the window manager away, so the window
-// appears exactly at --pos with nothing drawn around it. The window is filled with --color.
+// appears at --pos with nothing drawn around it (a managed window's inside is placed at --pos
+// too, its frame around it). The window is filled with --color.
 #include <xcb/xcb.h>
 
 #include <cstdint>
@@ -139,9 +140,11 @@ int main(int argc, char** argv) {
   } else {
     SetText(c, window, XCB_ATOM_WM_NAME, Atom(c, "COMPOUND_TEXT"), "\x1B%G" + o.title + "\x1B%@");
   }
-  // Ask the window manager to keep the position and size we chose (USPosition | USSize).
+  // Ask the window manager to keep the position and size we chose (USPosition | USSize), with
+  // the window itself, not its frame, at that position (PWinGravity, StaticGravity).
   std::uint32_t hints[18] = {};
-  hints[0] = 1 | 2;
+  hints[0] = 1 | 2 | 512;
+  hints[17] = XCB_GRAVITY_STATIC;
   hints[1] = static_cast<std::uint32_t>(o.x);
   hints[2] = static_cast<std::uint32_t>(o.y);
   hints[3] = static_cast<std::uint32_t>(o.width);
