@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
 
@@ -30,7 +31,9 @@ TForm2::TForm2(QWidget* parent)
   QFont font("IPAPGothic");
   font.setPixelSize(12);
   setFont(font);
-  connect(ui_->Image1, &TImage::MouseDown, this, &TForm2::Image1MouseDown);
+  // Presses are taken from the events themselves rather than the control's MouseDown signal,
+  // whose whole-pixel logical position loses the physical pixel on a scaled desktop.
+  ui_->Image1->installEventFilter(this);
 }
 
 TForm2::~TForm2() = default;
@@ -72,7 +75,16 @@ void TForm2::DrawPrompt(const char* text) {
   ui_->Image1->update();
 }
 
-void TForm2::Image1MouseDown(Qt::MouseButton, Qt::MouseButtons, QPoint position) {
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->Image1 &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    Image1MouseDown(mouse->button(), mouse->buttons(), mouse->position());
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TForm2::Image1MouseDown(Qt::MouseButton, Qt::MouseButtons, QPointF position) {
   // Stored in physical screen pixels, as the capture area is.
   const auto x = static_cast<qint32>(std::floor(position.x() * ratio_));
   const auto y = static_cast<qint32>(std::floor(position.y() * ratio_));

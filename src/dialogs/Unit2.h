@@ -47,10 +47,12 @@ class TForm2 : public QDialog {
   void Prepare(const QImage& frozenScreen, qreal devicePixelRatio);
 
   // Any press of any button on the picture, the second press of a double-click included.
-  // `position` is in the picture control's (logical) coordinates.
-  void Image1MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, QPoint position);
+  // `position` is in the picture control's logical coordinates, with the fraction a scaled
+  // desktop gives, so that it maps back to the exact physical pixel.
+  void Image1MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, QPointF position);
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:

@@ -19,14 +19,14 @@ QImage Frozen(int w, int h) {
   return img;
 }
 
-void Mouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button) {
-  QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), button,
+void Mouse(QWidget* target, QEvent::Type type, QPointF at, Qt::MouseButton button) {
+  QMouseEvent event(type, at, target->mapToGlobal(at), button,
                     type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button),
                     Qt::NoModifier);
   QApplication::sendEvent(target, &event);
 }
 
-void Click(QWidget* target, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
+void Click(QWidget* target, QPointF at, Qt::MouseButton button = Qt::LeftButton) {
   Mouse(target, QEvent::MouseButtonPress, at, button);
   Mouse(target, QEvent::MouseButtonRelease, at, button);
 }
@@ -170,10 +170,11 @@ TEST(AreaOverlay, ScaledDesktopUsesPhysicalPixels) {
   EXPECT_EQ(form.size(), QSize(800, 520));  // logical size covers the whole frozen area
   EXPECT_EQ(form.Image1()->Picture().size(), QSize(1600, 1040));
   EXPECT_EQ(form.Image1()->Picture().devicePixelRatio(), 2.0);
-  Click(form.Image1(), {50, 30});
-  Click(form.Image1(), {799, 519});
-  EXPECT_EQ(QPoint(form.StartX, form.StartY), QPoint(100, 60));
-  EXPECT_EQ(QPoint(form.EndX, form.EndY), QPoint(1598, 1038));
+  // Physical pixel 301 arrives as logical 150.5: it must map back to 301, not 300 or 302.
+  Click(form.Image1(), {150.5, 100.5});
+  Click(form.Image1(), {799.5, 519.5});
+  EXPECT_EQ(QPoint(form.StartX, form.StartY), QPoint(301, 201));
+  EXPECT_EQ(QPoint(form.EndX, form.EndY), QPoint(1599, 1039));
 }
 
 }  // namespace
