@@ -10,17 +10,53 @@ std::int64_t DibImageSize(std::int64_t width, std::int64_t height, int bitDepth)
   return DibStride(width, bitDepth) * height;
 }
 
+namespace {
+
+// Writes one frame row from one source row; `column` maps a frame column to a source column.
+template <typename Column>
+void ConvertRow(const QRgb* in, std::uint8_t* out, int width, int bitDepth, Column column) {
+  if (bitDepth == 16) {
+    for (int x = 0; x < width; ++x) {
+      const QRgb pixel = in[column(x)];
+      const auto word = static_cast<std::uint16_t>(
+          ((qRed(pixel) >> 3) << 10) | ((qGreen(pixel) >> 3) << 5) | (qBlue(pixel) >> 3));
+      out[2 * x] = static_cast<std::uint8_t>(word & 0xFF);
+      out[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
+    }
+  } else {
+    for (int x = 0; x < width; ++x) {
+      const QRgb pixel = in[column(x)];
+      out[3 * x] = static_cast<std::uint8_t>(qBlue(pixel));
+      out[3 * x + 1] = static_cast<std::uint8_t>(qGreen(pixel));
+      out[3 * x + 2] = static_cast<std::uint8_t>(qRed(pixel));
+    }
+  }
+}
+
+// 5-6-5 words to 5-5-5 words: green drops its lowest bit, as the 8-bit route would.
+template <typename Column>
+void ConvertRow565(const std::uint16_t* in, std::uint8_t* out, int width, Column column) {
+  for (int x = 0; x < width; ++x) {
+    const std::uint16_t pixel = in[column(x)];
+    const auto word = static_cast<std::uint16_t>(((pixel >> 1) & 0x7FE0) | (pixel & 0x1F));
+    out[2 * x] = static_cast<std::uint8_t>(word & 0xFF);
+    out[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
+  }
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> DibFrame(const QImage& picture, int width, int height, int bitDepth) {
   if (width <= 0 || height <= 0) return {};
   const auto stride = static_cast<size_t>(DibStride(width, bitDepth));
   std::vector<std::uint8_t> frame(stride * static_cast<size_t>(height), 0);
   if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0) return frame;
 
-  // One 32-bit layout to read from, whatever the picture came as (5-6-5, indexed, ...).
-  const QImage source =
-      picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
-          ? picture
-          : picture.convertToFormat(QImage::Format_RGB32);
+  // Movie frames arrive as 5-6-5 and are packed directly; anything else is read as 32 bits.
+  const bool from565 = picture.format() == QImage::Format_RGB16 && bitDepth == 16;
+  const bool from32 =
+      picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32;
+  const QImage source = from565 || from32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
 
   // Source column of each frame column, taken under the frame pixel's centre.
   const std::int64_t sourceWidth = source.width();
@@ -30,28 +66,23 @@ std::vector<std::uint8_t> DibFrame(const QImage& picture, int width, int height,
     columns[static_cast<size_t>(x)] =
         static_cast<int>((2 * std::int64_t{x} + 1) * sourceWidth / (2 * std::int64_t{width}));
   }
+  const auto same = [](int x) { return x; };
+  const auto mapped = [&columns](int x) { return columns[static_cast<size_t>(x)]; };
+  const bool sameWidth = sourceWidth == width;
 
   for (int y = 0; y < height; ++y) {
     const auto sourceRow =
         static_cast<int>((2 * std::int64_t{y} + 1) * sourceHeight / (2 * std::int64_t{height}));
-    const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(sourceRow));
+    const uchar* in = source.constScanLine(sourceRow);
     // Bottom-up: the picture's top row is the frame's last row.
     std::uint8_t* out = frame.data() + stride * static_cast<size_t>(height - 1 - y);
-    if (bitDepth == 16) {
-      for (int x = 0; x < width; ++x) {
-        const QRgb pixel = in[columns[static_cast<size_t>(x)]];
-        const auto word = static_cast<std::uint16_t>(
-            ((qRed(pixel) >> 3) << 10) | ((qGreen(pixel) >> 3) << 5) | (qBlue(pixel) >> 3));
-        out[2 * x] = static_cast<std::uint8_t>(word & 0xFF);
-        out[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
-      }
+    if (from565) {
+      const auto* row = reinterpret_cast<const std::uint16_t*>(in);
+      sameWidth ? ConvertRow565(row, out, width, same) : ConvertRow565(row, out, width, mapped);
     } else {
-      for (int x = 0; x < width; ++x) {
-        const QRgb pixel = in[columns[static_cast<size_t>(x)]];
-        out[3 * x] = static_cast<std::uint8_t>(qBlue(pixel));
-        out[3 * x + 1] = static_cast<std::uint8_t>(qGreen(pixel));
-        out[3 * x + 2] = static_cast<std::uint8_t>(qRed(pixel));
-      }
+      const auto* row = reinterpret_cast<const QRgb*>(in);
+      sameWidth ? ConvertRow(row, out, width, bitDepth, same)
+                : ConvertRow(row, out, width, bitDepth, mapped);
     }
   }
   return frame;

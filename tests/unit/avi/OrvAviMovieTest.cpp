@@ -9,9 +9,9 @@
 #include <QProcess>
 #include <map>
 
-#include "FakeDesktopServices.h"
 #include "avi/DibFrame.h"
 #include "avi/OrvAvi.h"
+#include "support/FakeDesktopServices.h"
 
 namespace vosta {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "FakeDesktopServices.h"
+#include "support/FakeDesktopServices.h"
 
 namespace vosta {
 namespace {
@@ -54,15 +54,6 @@ TEST(OrvAviProperties, BitDepthLooksAtTheLowByteOnly) {
   }
 }
 
-TEST(OrvAviProperties, PropertiesAreReachableByName) {
-  FakeDesktopServices desktop;
-  TOrvAvi avi(desktop);
-  ASSERT_TRUE(avi.setProperty("FrameRate", 45));
-  EXPECT_EQ(avi.FrameRate(), 30);
-  ASSERT_TRUE(avi.setProperty("BitDepth", QVariant::fromValue<std::uint16_t>(280)));
-  EXPECT_EQ(avi.BitDepth(), 24);
-}
-
 // A writer recording into a scratch folder, with its message boxes recorded.
 class OrvAviTest : public ::testing::Test {
  protected:
@@ -75,7 +66,7 @@ class OrvAviTest : public ::testing::Test {
   QImage picture{320, 240, QImage::Format_RGB32};
 };
 
-TEST_F(OrvAviTest, StartPreparesFormatStreamHeaderAndCompressor) {
+TEST_F(OrvAviTest, FrameSizeFollowsWidthHeightAndDepth) {
   struct Case {
     std::uint16_t width, height, depth;
     std::int64_t imageSize;
@@ -89,23 +80,10 @@ TEST_F(OrvAviTest, StartPreparesFormatStreamHeaderAndCompressor) {
     avi.SetBitDepth(c.depth);
     ASSERT_TRUE(avi.Start());
     EXPECT_EQ(avi.ImageSize(), c.imageSize);
-    EXPECT_EQ(avi.FrameFormat().biSize, 40u);
     EXPECT_EQ(avi.FrameFormat().biWidth, c.width);
     EXPECT_EQ(avi.FrameFormat().biHeight, c.height);  // positive: bottom-up rows
-    EXPECT_EQ(avi.FrameFormat().biPlanes, 1);
     EXPECT_EQ(avi.FrameFormat().biBitCount, c.depth);
-    EXPECT_EQ(avi.FrameFormat().biCompression, vfw::BI_RGB);
-    EXPECT_EQ(avi.StreamInfo().fccType, vfw::MakeFourCC('v', 'i', 'd', 's'));
-    EXPECT_EQ(avi.StreamInfo().dwRate, 16u);
-    EXPECT_EQ(avi.StreamInfo().dwScale, 1u);
-    EXPECT_EQ(avi.StreamInfo().dwQuality, 10000u);
-    EXPECT_EQ(avi.StreamInfo().rcFrame.right, c.width);
-    EXPECT_EQ(avi.StreamInfo().rcFrame.bottom, c.height);
-    EXPECT_STREQ(avi.StreamInfo().szName, "VIDEO");
     EXPECT_EQ(avi.CompVars().fccHandler, vfw::MakeFourCC('D', 'I', 'B', ' '));
-    EXPECT_EQ(avi.CompVars().lQ, -1);
-    EXPECT_EQ(avi.CompVars().dwFlags, 1u);
-    EXPECT_EQ(avi.CompVars().hic, nullptr);
     EXPECT_TRUE(avi.AddFrame(picture));
     EXPECT_EQ(avi.StreamInfo().dwLength, 1u);
     avi.Finish();
