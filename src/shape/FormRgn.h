@@ -15,8 +15,9 @@ class DesktopServices;
 // An invisible picture control that gives the window holding it an outline: every pixel of its
 // picture whose colour differs from TransparentColor belongs to the window, the rest is cut
 // away. BuildRegion computes the outline once as a list of one-row spans in the window's own
-// coordinates; ApplyRegion hands the window that outline. Changing the picture or the colour
-// later has no effect until both are called again.
+// coordinates (the widget's logical pixels: on a scaled desktop the window system scales the
+// outline with the window); ApplyRegion hands the window that outline. Changing the picture or the
+// colour later has no effect until both are called again.
 class TFormRgn : public TImage {
   Q_OBJECT
   Q_PROPERTY(qint32 TransparentColor READ TransparentColor WRITE SetTransparentColor)
