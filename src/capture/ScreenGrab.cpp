@@ -1,5 +1,6 @@
 #include "capture/ScreenGrab.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/Exception.h"
@@ -20,8 +21,11 @@ QImage GrabPartlyOffScreen(DesktopServices& desktop, const QRect& rect, const QR
   part.convertTo(QImage::Format_RGB32);
   const int left = onScreen.x() - rect.x();
   const int top = onScreen.y() - rect.y();
-  const std::size_t rowBytes = static_cast<std::size_t>(part.width()) * 4;
-  for (int y = 0; y < part.height(); ++y) {
+  // Never write past the picture, even if the copy came back at another size than asked.
+  const int width = std::min(part.width(), onScreen.width());
+  const int height = std::min(part.height(), onScreen.height());
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+  for (int y = 0; y < height; ++y) {
     std::memcpy(result.scanLine(top + y) + static_cast<std::ptrdiff_t>(left) * 4,
                 part.constScanLine(y), rowBytes);
   }

@@ -6,10 +6,10 @@
 #include <fstream>
 #include <thread>
 
-#include "FakeDesktopServices.h"
 #include "TestFiles.h"
 #include "platform/AtomicFile.h"
 #include "platform/Exception.h"
+#include "support/FakeDesktopServices.h"
 
 namespace vosta {
 namespace {

@@ -9,10 +9,10 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "FakeDesktopServices.h"
 #include "TestFiles.h"
 #include "capture/JpegWriter.h"
 #include "platform/Exception.h"
+#include "support/FakeDesktopServices.h"
 
 namespace vosta {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <QCoreApplication>
 
-#include "FakeDesktopServices.h"
 #include "capture/OutputNames.h"
+#include "support/FakeDesktopServices.h"
 
 namespace vosta {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "FakeDesktopServices.h"
 #include "capture/ScreenGrab.h"
+#include "support/FakeDesktopServices.h"
 
 namespace vosta {
 namespace {
