@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QCoreApplication>
 
@@ -10,7 +9,6 @@ namespace vosta {
 namespace {
 
 using testing::FakeClock;
-using testing::TempDir;
 
 TEST(TimestampName, FormatsDateAndTimeOfOneReading) {
   struct Case {
@@ -68,18 +66,6 @@ TEST(Paths, OutputPathsAsCallersQuoteThem) {
   EXPECT_EQ(OutputFolder(appDir), "/opt/tools/ScreenShot");
   EXPECT_EQ(JpegPath(appDir, "20261206-090503"), "/opt/tools//ScreenShot/20261206-090503.jpg");
   EXPECT_EQ(SettingsPath(appDir), "/opt/tools/VOSTA.ini");
-}
-
-TEST(Paths, CreateOutputFolderMakesTheFolderAndIgnoresFailure) {
-  TempDir dir;
-  CreateOutputFolder(dir.path());
-  struct stat info {};
-  ASSERT_EQ(::stat((dir.path() + "ScreenShot").c_str(), &info), 0);
-  EXPECT_TRUE(S_ISDIR(info.st_mode));
-
-  EXPECT_NO_THROW(CreateOutputFolder(dir.path()));                      // already there
-  EXPECT_NO_THROW(CreateOutputFolder(dir.path() + "missing/deeper/"));  // cannot be made
-  EXPECT_NE(::stat((dir.path() + "missing").c_str(), &info), 0);
 }
 
 }  // namespace
