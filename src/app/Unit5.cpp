@@ -145,6 +145,7 @@ TMainForm::~TMainForm() = default;
 void TMainForm::SetDialogs(TForm1* about, TForm2* areaOverlay) {
   form1_ = about;
   form2_ = areaOverlay;
+  if (form2_ != nullptr) form2_->SetDesktopServices(&services_.desktop);
 }
 
 void TMainForm::BuildMenu() {

@@ -1,5 +1,7 @@
 #include "dialogs/Unit2.h"
 
+#include "platform/DesktopServices.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -79,15 +81,22 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ui_->Image1 &&
       (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    Image1MouseDown(mouse->button(), mouse->buttons(), mouse->position());
+    QPointF position = mouse->position();
+    // On a scaled desktop Qt rounds the press to a whole logical pixel; the platform knows the
+    // physical one. The overlay lies at the screen's top-left corner, so both agree otherwise.
+    if (desktop_ != nullptr && ratio_ != 1.0) {
+      position = QPointF(desktop_->PointerPosition()) / ratio_;
+    }
+    Image1MouseDown(mouse->button(), mouse->buttons(), position);
   }
   return QDialog::eventFilter(watched, event);
 }
 
 void TForm2::Image1MouseDown(Qt::MouseButton, Qt::MouseButtons, QPointF position) {
   // Stored in physical screen pixels, as the capture area is.
-  const auto x = static_cast<qint32>(std::floor(position.x() * ratio_));
-  const auto y = static_cast<qint32>(std::floor(position.y() * ratio_));
+  // (The small allowance keeps x/ratio*ratio from landing just below a whole pixel.)
+  const auto x = static_cast<qint32>(std::floor(position.x() * ratio_ + 1e-6));
+  const auto y = static_cast<qint32>(std::floor(position.y() * ratio_ + 1e-6));
   if (ClickCount == 0) {
     DrawPrompt(kEndPrompt);
     StartX = x;

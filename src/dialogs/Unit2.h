@@ -11,6 +11,7 @@ class TForm2;
 
 namespace vosta {
 
+class DesktopServices;
 class TImage;
 
 // The area selection overlay: a frameless window showing a frozen copy of the usable screen
@@ -40,6 +41,9 @@ class TForm2 : public QDialog {
 
   TImage* Image1() const;
 
+  // Where presses are read to the physical pixel on a scaled desktop; optional.
+  void SetDesktopServices(DesktopServices* desktop) { desktop_ = desktop; }
+
   // Readies a selection: the overlay takes the frozen picture (physical pixels of the usable
   // area from the screen's top-left corner) and its size, moves to the top-left corner, shows
   // the start prompt and resets ClickCount. `devicePixelRatio` is the screen's scale, so the
@@ -59,6 +63,7 @@ class TForm2 : public QDialog {
   void DrawPrompt(const char* text);
 
   std::unique_ptr<Ui::TForm2> ui_;
+  DesktopServices* desktop_ = nullptr;
   qreal ratio_ = 1.0;
   QRect promptBox_;  // where the last prompt was drawn, in logical picture coordinates
 };

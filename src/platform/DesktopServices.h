@@ -57,13 +57,19 @@ class DesktopServices {
   // Removes everything from the clipboard.
   virtual void EmptyClipboard() = 0;
 
-  // The window shows, and takes clicks on, exactly the union of the spans. Throws Exception
+  // The window shows, and takes clicks on, exactly the union of the spans. The spans are in the
+  // window's own coordinates, the ones its pictures are drawn in (on a scaled desktop the
+  // window system scales outline and pictures alike). Throws Exception
   // ("SetWindowRGNに失敗しました") when the window system refuses.
   virtual void SetWindowOutline(QWidget& window, const SpanList& spans) = 0;
 
   // Lets the window system move `window` with the mouse until the button is released. False
   // when it cannot; the caller then moves the window itself.
   virtual bool StartDragMove(QWidget& window) = 0;
+
+  // Where the mouse pointer is on the screen now, to the physical pixel (Qt's own mouse
+  // positions are whole logical pixels, which on a scaled desktop loses the physical one).
+  virtual QPoint PointerPosition() = 0;
 
   // Top-left corner of a top-level window on the screen, and moving it there.
   virtual QPoint WindowPosition(const QWidget& window) = 0;

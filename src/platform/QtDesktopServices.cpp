@@ -3,6 +3,7 @@
 #include <xcb/xcb.h>
 
 #include <QClipboard>
+#include <QCursor>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -17,6 +18,7 @@
 #include <QWindow>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 
 #include "platform/Exception.h"
 #include "platform/XcbScreenGrabber.h"
@@ -33,6 +35,12 @@ double PixelRatio() {
   return screen != nullptr ? screen->devicePixelRatio() : 1.0;
 }
 
+QPoint ToPhysical(QPoint logical) {
+  const double ratio = PixelRatio();
+  return QPoint(static_cast<int>(std::lround(logical.x() * ratio)),
+                static_cast<int>(std::lround(logical.y() * ratio)));
+}
+
 QSize ToPhysical(QSize logical, double ratio) {
   return QSize(static_cast<int>(std::lround(logical.width() * ratio)),
                static_cast<int>(std::lround(logical.height() * ratio)));
@@ -44,12 +52,6 @@ QSize ToPhysical(QSize logical, double ratio) {
 QPoint ScreenOrigin() {
   QScreen* screen = PrimaryScreen();
   return screen != nullptr ? screen->geometry().topLeft() : QPoint();
-}
-
-// One edge of a mask rectangle in logical coordinates. Every physical edge maps to one logical
-// edge, so spans that touch stay touching after the conversion.
-int ToLogicalEdge(int physical, double ratio) {
-  return static_cast<int>(std::lround(physical / ratio));
 }
 
 // The root window of the screen that DISPLAY names (the one Qt opened).
@@ -90,6 +92,7 @@ QtDesktopServices::QtDesktopServices() {
     connection_ = nullptr;
     return;
   }
+  root_ = root;
   grabber_ = std::make_unique<XcbScreenGrabber>(connection_, root);
   titles_ = std::make_unique<XcbWindowTitles>(connection_, root);
 }
@@ -214,13 +217,9 @@ void QtDesktopServices::SetWindowOutline(QWidget& window, const SpanList& spans)
   if (!window.isWindow() || window.winId() == 0 || window.windowHandle() == nullptr) {
     throw Exception("SetWindowRGNに失敗しました");
   }
-  const double ratio = window.devicePixelRatioF();
   QRegion region;
   for (const Span& span : spans) {
-    const QRect rect(
-        QPoint(ToLogicalEdge(span.x1, ratio), ToLogicalEdge(span.y, ratio)),
-        QPoint(ToLogicalEdge(span.x2, ratio) - 1, ToLogicalEdge(span.y + 1, ratio) - 1));
-    if (!rect.isEmpty()) region += rect;
+    if (span.x2 > span.x1) region += QRect(span.x1, span.y, span.x2 - span.x1, 1);
   }
   if (region.isEmpty()) {
     // Qt takes an empty mask for "no mask"; a mask that lies wholly outside the window shows
@@ -236,12 +235,18 @@ bool QtDesktopServices::StartDragMove(QWidget& window) {
   return handle != nullptr && handle->startSystemMove();
 }
 
+QPoint QtDesktopServices::PointerPosition() {
+  if (connection_ != nullptr) {
+    const std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> reply(
+        xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr),
+        &std::free);
+    if (reply) return QPoint(reply->root_x, reply->root_y) - ToPhysical(ScreenOrigin());
+  }
+  return ToPhysical(QCursor::pos() - ScreenOrigin());
+}
+
 QPoint QtDesktopServices::WindowPosition(const QWidget& window) {
-  const QPoint origin = ScreenOrigin();
-  const QPoint logical = window.pos() - origin;
-  const double ratio = PixelRatio();
-  return QPoint(static_cast<int>(std::lround(logical.x() * ratio)),
-                static_cast<int>(std::lround(logical.y() * ratio)));
+  return ToPhysical(window.pos() - ScreenOrigin());
 }
 
 void QtDesktopServices::MoveWindow(QWidget& window, QPoint topLeft) {

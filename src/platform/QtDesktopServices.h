@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include <memory>
 
 #include "platform/DesktopServices.h"
@@ -45,6 +47,7 @@ class QtDesktopServices final : public DesktopServices {
   void EmptyClipboard() override;
   void SetWindowOutline(QWidget& window, const SpanList& spans) override;
   bool StartDragMove(QWidget& window) override;
+  QPoint PointerPosition() override;
   QPoint WindowPosition(const QWidget& window) override;
   void MoveWindow(QWidget& window, QPoint topLeft) override;
   void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,
@@ -56,6 +59,7 @@ class QtDesktopServices final : public DesktopServices {
   bool GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at);
 
   xcb_connection_t* connection_ = nullptr;
+  std::uint32_t root_ = 0;
   ScreenCopyMethod copyMethod_ = ScreenCopyMethod::Automatic;
   ScreenCopyMethod lastCopyMethod_ = ScreenCopyMethod::Automatic;
   std::unique_ptr<XcbScreenGrabber> grabber_;

@@ -30,6 +30,7 @@ class FakeDesktopServices : public DesktopServices {
   std::optional<QImage> clipboard;    // a picture on the clipboard, or none
   bool clipboardHasOtherData = false; // text and the like, removed by EmptyClipboard
   bool dragMoveSupported = true;
+  QPoint pointer;                     // PointerPosition()
 
   // Called by every PumpMessages (the mode is passed); a test delivers ticks from here.
   std::function<void(PumpMode)> onPump;
@@ -56,6 +57,7 @@ class FakeDesktopServices : public DesktopServices {
   void EmptyClipboard() override;
   void SetWindowOutline(QWidget& window, const SpanList& spans) override;
   bool StartDragMove(QWidget& window) override;
+  QPoint PointerPosition() override { return pointer; }
   QPoint WindowPosition(const QWidget& window) override;
   void MoveWindow(QWidget& window, QPoint topLeft) override;
   void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,

@@ -258,9 +258,10 @@ TEST(ScaledDesktopChild, EverythingStaysInPhysicalPixels) {
   services.MoveWindow(*window, QPoint(400, 300));
   Settle();
   EXPECT_EQ(services.WindowPosition(*window), QPoint(400, 300));
-  // Physical rows 2-5 and columns 4-9: logical row 1-2, columns 2-4.
+  // The outline is in the window's own coordinates and scales with it: logical rows 1-2 and
+  // columns 2-4 show as physical rows 2-5 and columns 4-9.
   SpanList spans;
-  for (int y = 2; y < 6; ++y) spans.push_back({4, 10, y});
+  for (int y = 1; y < 3; ++y) spans.push_back({2, 5, y});
   services.SetWindowOutline(*window, spans);
   Settle();
   services.SetScreenCopyMethod(QtDesktopServices::ScreenCopyMethod::Automatic);
