@@ -73,7 +73,7 @@ eye_window() {
 }
 
 # Visible windows of the program with the given title.
-windows_named() { xdotool search --onlyvisible --pid "$VOSTA_PID" --name "^$1\$" 2>/dev/null; }
+windows_named() { xdotool search --all --onlyvisible --pid "$VOSTA_PID" --name "^$1\$" 2>/dev/null; }
 
 window_x() { xwininfo -id "$1" | awk '/Absolute upper-left X/ {print $4}'; }
 window_y() { xwininfo -id "$1" | awk '/Absolute upper-left Y/ {print $4}'; }
@@ -104,7 +104,7 @@ popup_menu_open() {
   local id
   for id in $(xdotool search --onlyvisible --pid "$VOSTA_PID" 2>/dev/null); do
     [ "$id" = "$EYE" ] && continue
-    xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q POPUP_MENU && return 0
+    xwininfo -id "$id" | grep -q 'Override Redirect State: yes' && return 0
   done
   return 1
 }
@@ -114,6 +114,7 @@ MENU_REPEAT=6 MENU_MOVIE=7 MENU_ABOUT=8
 
 shots() { find "$APP/ScreenShot" -maxdepth 1 -type f -name "$1" 2>/dev/null | sort; }
 count_shots() { shots "${1:-*.jpg}" | wc -l; }
+shots_at_least() { [ "$(count_shots "${2:-*.jpg}")" -ge "$1" ]; }
 
 # Width and height of a JPEG as an independent decoder reads it.
 jpeg_size() { identify -format '%w %h' "$1"; }
@@ -143,6 +144,8 @@ set_area() {
   menu_choose $MENU_SET_AREA
   wait_for 10 overlay_open || fail "the area overlay did not appear"
   sleep 0.5
+  OVERLAY_GEOMETRY=$(xwininfo -id "$(overlay_open)" | awk '/Width:/ {w=$2} /Height:/ {h=$2}
+    /Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print w "x" h "+" x "+" y}')
   screenshot "overlay-${1}-${2}"
   xdotool mousemove "$1" "$2" click 1
   sleep 0.3
@@ -159,7 +162,7 @@ overlay_open() {
     [ "$id" = "$EYE" ] && continue
     local w
     w=$(xwininfo -id "$id" | awk '/Width:/ {print $2}')
-    [ "${w:-0}" -ge 1000 ] && return 0
+    [ "${w:-0}" -ge 1000 ] && echo "$id" && return 0
   done
   return 1
 }

@@ -8,7 +8,7 @@ start_vosta
 
 menu_choose $MENU_CLIP_AUTOSAVE
 xclip -selection clipboard -t image/png -i "$WORK/green.png"
-wait_for 5 test "$(count_shots)" -ge 1 || fail "the clipboard picture was not saved within two ticks"
+wait_for 5 shots_at_least 1 || fail "the clipboard picture was not saved within two ticks"
 shot=$(shots '*.jpg' | head -1)
 [ "$(jpeg_size "$shot")" = "64 48" ] || fail "saved clipboard picture is $(jpeg_size "$shot")"
 sleep 1.5
@@ -31,7 +31,7 @@ xclip -selection clipboard -t image/png -i "$WORK/mono.png"
 sleep 2.5
 [ "$(count_shots)" = 1 ] || fail "autosave off, yet the picture was saved"
 double_click_eye
-wait_for 5 test "$(count_shots)" -ge 2 || fail "a double-click did not save the clipboard picture"
+wait_for 5 shots_at_least 2 || fail "a double-click did not save the clipboard picture"
 newest=$(ls -t "$APP"/ScreenShot/*.jpg | head -1)
 [ "$(jpeg_size "$newest")" = "32 32" ] || fail "saved 1-bit picture is $(jpeg_size "$newest")"
 pass "a double-click saves the clipboard picture with autosave off"

@@ -8,7 +8,7 @@ start_vosta
 
 menu_choose $MENU_FULL_AREA
 double_click_eye
-wait_for 10 test "$(count_shots)" -ge 1 || fail "no snapshot after a double-click"
+wait_for 10 shots_at_least 1 || fail "no snapshot after a double-click"
 shot=$(shots '*.jpg' | head -1)
 [[ "$(basename "$shot")" =~ ^[0-9]{8}-[0-9]{6}\.jpg$ ]] || fail "bad name: $shot"
 [ "$(jpeg_size "$shot")" = "1920 1080" ] || fail "full-area snapshot is $(jpeg_size "$shot")"
@@ -19,7 +19,7 @@ rm -f "$APP"/ScreenShot/*.jpg
 
 set_area 101 51 300 201
 double_click_eye
-wait_for 10 test "$(count_shots)" -ge 1 || fail "no snapshot of the set area"
+wait_for 10 shots_at_least 1 || fail "no snapshot of the set area"
 [ "$(jpeg_size "$(shots '*.jpg' | head -1)")" = "200 150" ] || fail "set area snapshot is not 200x150"
 pass "Set area with clicks at (101,51) and (300,201) gives a 200 x 150 JPEG"
 rm -f "$APP"/ScreenShot/*.jpg
@@ -27,7 +27,7 @@ rm -f "$APP"/ScreenShot/*.jpg
 # Two snapshots in one second leave two files.
 # shellcheck disable=SC2046
 xdotool mousemove $(eye_point) click --repeat 4 --delay 60 1
-wait_for 10 test "$(count_shots)" -ge 2 || fail "two quick snapshots left $(count_shots) file(s)"
+wait_for 10 shots_at_least 2 || fail "two quick snapshots left $(count_shots) file(s)"
 pass "two snapshots in one second leave two files: $(shots '*.jpg' | xargs -n1 basename | tr '\n' ' ')"
 rm -f "$APP"/ScreenShot/*.jpg
 
