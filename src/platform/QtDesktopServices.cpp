@@ -131,10 +131,23 @@ QSize QtDesktopServices::ScreenSize() {
 QImage QtDesktopServices::CopyScreen(const QRect& rect) {
   lastCopyMethod_ = ScreenCopyMethod::Automatic;
   if (rect.isEmpty()) return {};
-  QImage image(rect.size(), QImage::Format_RGB32);
   QScreen* screen = PrimaryScreen();
   const QRect inside =
       screen != nullptr ? rect.intersected(QRect(QPoint(0, 0), ScreenSize())) : QRect();
+  // The common case, a rectangle wholly on the screen: the pixels the server wrote into shared
+  // memory are handed over as they are, without a copy.
+  if (inside == rect && grabber_ && copyMethod_ != ScreenCopyMethod::QtGrab &&
+      copyMethod_ != ScreenCopyMethod::GetImage) {
+    const QRect source = rect.translated(ScreenOrigin());
+    if (QRect(QPoint(0, 0), grabber_->RootSize()).contains(source)) {
+      QImage shared = grabber_->GrabShared(source);
+      if (!shared.isNull()) {
+        lastCopyMethod_ = ScreenCopyMethod::SharedMemory;
+        return shared;
+      }
+    }
+  }
+  QImage image(rect.size(), QImage::Format_RGB32);
   // Whatever lies outside the screen stays black.
   if (inside != rect) image.fill(Qt::black);
   if (inside.isEmpty()) return image;

@@ -31,7 +31,8 @@ class XcbScreenGrabber::Segment {
   // Creates a private segment of `bytes`, has the server attach it, and marks it for removal at
   // once, so that it disappears with the last user even if this process is killed. Null when
   // the server refuses (for instance a display on another machine).
-  static std::unique_ptr<Segment> Create(xcb_connection_t* connection, std::size_t bytes) {
+  static std::shared_ptr<Segment> Create(xcb_connection_t* connection, std::size_t bytes,
+                                         std::shared_ptr<bool> alive) {
     const int shmId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     if (shmId < 0) return nullptr;
     void* memory = shmat(shmId, nullptr, 0);
@@ -48,29 +49,33 @@ class XcbScreenGrabber::Segment {
       shmdt(memory);
       return nullptr;
     }
-    return std::unique_ptr<Segment>(new Segment(connection, id, memory, bytes));
+    return std::shared_ptr<Segment>(new Segment(connection, id, memory, bytes, std::move(alive)));
   }
 
   ~Segment() {
-    xcb_shm_detach(connection_, id_);
-    xcb_flush(connection_);
+    if (*alive_) {
+      xcb_shm_detach(connection_, id_);
+      xcb_flush(connection_);
+    }
     shmdt(memory_);
   }
   Segment(const Segment&) = delete;
   Segment& operator=(const Segment&) = delete;
 
   xcb_shm_seg_t Id() const { return id_; }
-  const std::uint8_t* Memory() const { return static_cast<const std::uint8_t*>(memory_); }
+  std::uint8_t* Memory() const { return static_cast<std::uint8_t*>(memory_); }
   std::size_t Bytes() const { return bytes_; }
 
  private:
-  Segment(xcb_connection_t* connection, xcb_shm_seg_t id, void* memory, std::size_t bytes)
-      : connection_(connection), id_(id), memory_(memory), bytes_(bytes) {}
+  Segment(xcb_connection_t* connection, xcb_shm_seg_t id, void* memory, std::size_t bytes,
+          std::shared_ptr<bool> alive)
+      : connection_(connection), id_(id), memory_(memory), bytes_(bytes), alive_(std::move(alive)) {}
 
   xcb_connection_t* connection_;
   xcb_shm_seg_t id_;
   void* memory_;
   std::size_t bytes_;
+  std::shared_ptr<bool> alive_;
 };
 
 XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t* connection, xcb_window_t root)
@@ -79,7 +84,7 @@ XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t* connection, xcb_window_t ro
   shmAvailable_ = shm != nullptr && shm->present;
 }
 
-XcbScreenGrabber::~XcbScreenGrabber() = default;
+XcbScreenGrabber::~XcbScreenGrabber() { *alive_ = false; }
 
 QSize XcbScreenGrabber::RootSize() {
   if (rootSize_.isEmpty()) {
@@ -108,6 +113,22 @@ bool XcbScreenGrabber::Grab(const QRect& rect, QImage& target, QPoint at) {
 }
 
 bool XcbScreenGrabber::GrabShared(const QRect& rect, QImage& target, QPoint at) {
+  if (!FillSegment(rect)) return false;
+  CopyRows(segment_->Memory(), rect.width(), rect.height(), target, at);
+  return true;
+}
+
+QImage XcbScreenGrabber::GrabShared(const QRect& rect) {
+  if (rect.isEmpty() || method_ == Method::GetImage || !FillSegment(rect)) return {};
+  lastMethod_ = Method::SharedMemory;
+  // The image keeps the segment alive for as long as it lives.
+  auto* keep = new std::shared_ptr<Segment>(segment_);
+  return QImage(
+      segment_->Memory(), rect.width(), rect.height(), rect.width() * 4, QImage::Format_RGB32,
+      [](void* info) { delete static_cast<std::shared_ptr<Segment>*>(info); }, keep);
+}
+
+bool XcbScreenGrabber::FillSegment(const QRect& rect) {
   const std::size_t bytes = static_cast<std::size_t>(rect.width()) * rect.height() * 4;
   if (!EnsureSegment(bytes)) return false;
   xcb_generic_error_t* rawError = nullptr;
@@ -121,9 +142,7 @@ bool XcbScreenGrabber::GrabShared(const QRect& rect, QImage& target, QPoint at) 
       &rawError));
   XcbReply<xcb_generic_error_t> error(rawError);
   if (!reply || error) return false;
-  if (!PixelsAreBgrx(reply->depth, reply->visual) || reply->size < bytes) return false;
-  CopyRows(segment_->Memory(), rect.width(), rect.height(), target, at);
-  return true;
+  return PixelsAreBgrx(reply->depth, reply->visual) && reply->size >= bytes;
 }
 
 bool XcbScreenGrabber::GrabPlain(const QRect& rect, QImage& target, QPoint at) {
@@ -148,11 +167,12 @@ bool XcbScreenGrabber::GrabPlain(const QRect& rect, QImage& target, QPoint at) {
 
 bool XcbScreenGrabber::EnsureSegment(std::size_t bytes) {
   if (!shmAvailable_) return false;
-  if (segment_ && segment_->Bytes() >= bytes) return true;
+  // A segment that an image still shows is left to it; the grab takes a fresh one.
+  if (segment_ && segment_.use_count() == 1 && segment_->Bytes() >= bytes) return true;
   segment_.reset();
   // Grow in whole megabytes, so that areas of similar size share one segment.
   const std::size_t rounded = (bytes + (1u << 20) - 1) & ~((std::size_t{1} << 20) - 1);
-  segment_ = Segment::Create(connection_, rounded);
+  segment_ = Segment::Create(connection_, rounded, alive_);
   // A refusal is final: the display cannot share memory with us.
   if (!segment_) shmAvailable_ = false;
   return segment_ != nullptr;

@@ -44,11 +44,17 @@ class XcbScreenGrabber {
   // be Format_RGB32 and large enough. False when the server did not deliver the pixels.
   bool Grab(const QRect& rect, QImage& target, QPoint at);
 
+  // The pixels of `rect` (wholly inside the root) by MIT-SHM, without a copy: the image shares
+  // the memory that the server wrote into. A later grab never writes into memory that such an
+  // image still uses; it takes a fresh segment instead. Null when MIT-SHM cannot deliver.
+  QImage GrabShared(const QRect& rect);
+
   // The method that delivered the last successful grab.
   Method LastMethod() const { return lastMethod_; }
 
  private:
   bool GrabShared(const QRect& rect, QImage& target, QPoint at);
+  bool FillSegment(const QRect& rect);  // the server writes `rect` into the segment
   bool GrabPlain(const QRect& rect, QImage& target, QPoint at);
   bool EnsureSegment(std::size_t bytes);
   bool PixelsAreBgrx(std::uint8_t depth, xcb_visualid_t visual) const;
@@ -63,7 +69,10 @@ class XcbScreenGrabber {
   Method lastMethod_ = Method::Automatic;
 
   bool shmAvailable_ = false;
-  std::unique_ptr<Segment> segment_;
+  std::shared_ptr<Segment> segment_;
+  // Cleared when this grabber goes, so segments that outlive it (held by images) do not talk to
+  // a connection that may be gone.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace vosta
