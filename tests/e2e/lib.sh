@@ -39,14 +39,8 @@ wait_for() {
 }
 
 # Waits until a command fails, up to $1 seconds.
-wait_until_not() {
-  local seconds=$1; shift
-  local deadline=$((SECONDS + seconds))
-  while "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.1
-  done
-}
+wait_until_not() { local seconds=$1; shift; wait_for "$seconds" negate "$@"; }
+negate() { ! "$@"; }
 
 start_vosta() {
   ( cd "$WORK" && exec "$APP/vosta" ) >"$WORK/vosta.log" 2>&1 &
