@@ -8,6 +8,7 @@
 #include "support/FakeDesktopServices.h"
 #include "app/ErrorDisplay.h"
 #include "app/Unit5.h"
+#include "dialogs/Unit2.h"
 #include "platform/TImage.h"
 
 namespace vosta {
@@ -292,6 +293,24 @@ TEST_F(MainFormTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
   errors.Run([this] { form->Timer1Timer(); });
   EXPECT_EQ(Files().size(), 1);
   EXPECT_EQ(desktop.screenCopies.size(), 3u);
+}
+
+TEST_F(MainFormTest, SetAreaFreezesTheUsableScreenAndTakesTheClicksRoundedDown) {
+  TForm2 overlay;
+  form->SetDialogs(nullptr, &overlay);
+  desktop.usableSize = QSize(1024, 705);
+  bool busyWhileOpen = false;
+  // The user presses the end corner first: the corners are kept as clicked.
+  QTimer::singleShot(0, &overlay, [&] {
+    busyWhileOpen = !ShowsIdlePicture();
+    overlay.Image1MouseDown(Qt::RightButton, Qt::RightButton, QPointF(301, 201));
+    overlay.Image1MouseDown(Qt::LeftButton, Qt::LeftButton, QPointF(101, 51));
+  });
+  form->SetArea1Click();
+  EXPECT_TRUE(busyWhileOpen);
+  EXPECT_EQ(desktop.screenCopies, std::vector<QRect>{QRect(0, 0, 1024, 705)});
+  EXPECT_EQ(form->CaptureArea, (CaptureArea{300, 100, 200, 50}));
+  EXPECT_TRUE(ShowsIdlePicture());
 }
 
 TEST_F(MainFormTest, FullAreaTakesTheUsableScreenUnrounded) {
