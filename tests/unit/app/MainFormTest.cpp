@@ -398,6 +398,15 @@ TEST_F(MainFormTest, AFailedRecordingStartIsReportedAndLeavesTheTimerIdle) {
   EXPECT_EQ(form->Timer1.interval(), 1000);
 }
 
+TEST_F(MainFormTest, ARecordingOfAnEmptyAreaIsRefusedLikeASnapshot) {
+  form->CaptureArea = {100, 100, 0, 240};
+  form->Repeattomemory1Click();
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"キャプチャ範囲が設定されていません。"});
+  EXPECT_FALSE(form->Repeattomemory1->isChecked());
+  EXPECT_EQ(form->Timer1.interval(), 1000);
+  EXPECT_TRUE(Files("*.avi").empty());
+}
+
 TEST(ErrorDisplayText, TitleAndFullStopRules) {
   EXPECT_EQ(ErrorDisplay::ApplicationTitle("/opt/tools/vosta"), "Vosta");
   EXPECT_EQ(ErrorDisplay::ApplicationTitle("/x/VOSTA.EXE"), "Vosta");
