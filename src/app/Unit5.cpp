@@ -13,6 +13,7 @@
 #include "dialogs/Unit1.h"
 #include "dialogs/Resources.h"
 #include "dialogs/Unit2.h"
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/TImage.h"
 #include "shape/FormRgn.h"
@@ -49,11 +50,9 @@ class ScopedCount {
 
 // A movie name that no file has yet: base.avi, else base-2.avi, base-3.avi, ...
 std::string UnusedMoviePath(const std::string& folder, const std::string& base) {
-  std::string path = folder + base + ".avi";
-  for (int n = 2; std::filesystem::exists(path); ++n) {
-    path = folder + base + "-" + std::to_string(n) + ".avi";
-  }
-  return path;
+  int number = 1;
+  while (std::filesystem::exists(NumberedName(folder, base, ".avi", number))) ++number;
+  return NumberedName(folder, base, ".avi", number);
 }
 
 }  // namespace

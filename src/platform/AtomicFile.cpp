@@ -113,13 +113,13 @@ Publication PublishWithoutReplacing(TempFile& temp, const std::string& target) {
   return Publication::Done;  // the temporary name is removed with `temp`
 }
 
+}  // namespace
+
 std::string NumberedName(const std::string& folder, const std::string& base,
                          const std::string& extension, int number) {
   if (number == 1) return folder + base + extension;
   return folder + base + "-" + std::to_string(number) + extension;
 }
-
-}  // namespace
 
 std::string WriteNewFile(const std::string& folder, const std::string& base,
                          const std::string& extension, std::span<const std::uint8_t> bytes,

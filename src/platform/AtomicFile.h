@@ -9,6 +9,11 @@ namespace vosta {
 // Whole files or none: the bytes go to a temporary file in the target's folder, which is then
 // renamed into place. A failure (no permission, disk full) leaves no partial file behind.
 
+// The name an output gets when `number` - 1 files of its time stamp exist already:
+// folder + base + extension for the first, folder + base + "-2" + extension for the second, ...
+std::string NumberedName(const std::string& folder, const std::string& base,
+                         const std::string& extension, int number);
+
 // Writes `bytes` as a new file `folder + base + extension`, never replacing an existing file:
 // when that name is taken, "-2", "-3", ... is put before the extension. Returns the path
 // written. Throws Exception("ファイル %s を作成できません", with `reportedPath` for %s) when

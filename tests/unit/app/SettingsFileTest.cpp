@@ -3,18 +3,20 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
 #include "platform/Exception.h"
+#include "support/FakeDesktopServices.h"
+#include "support/MessageOf.h"
 
 namespace vosta {
 namespace {
 
 using namespace std::string_literals;
+using vosta::testing::MessageOf;
 
 // Records every setter call in order, so tests see each application, not only the last.
 class Recorder : public SettingsReceiver {
@@ -68,7 +70,7 @@ TEST(SettingsLines, SplitAtEveryKindOfBreak) {
       {"\n\n", {"", ""}}, {"a\n\rb", {"a", "", "b"}}, {"a\r\r\nb", {"a", "", "b"}},
       {"a\0b\nc"s, {"a"}}, {"\0a\n"s, {}}, {"a\r\0\nb"s, {"a"}}};
   for (const auto& [text, expected] : cases) {
-    EXPECT_EQ(SplitSettingsLines(text), expected) << testing::PrintToString(text);
+    EXPECT_EQ(SplitSettingsLines(text), expected) << ::testing::PrintToString(text);
   }
 }
 
@@ -86,7 +88,7 @@ TEST(SettingsApply, MatchesKeysExactlyAtLineStart) {
       {"WINY=1\r\nCPX1=2\r\nWINY=2\r\n", {"top=1", "x1=2", "top=2"}},
       {"WINX=1\nWINY=2\0\nCPX1=4"s, {"left=1", "top=2"}}};
   for (const auto& [text, expected] : cases) {
-    EXPECT_EQ(Apply(text), expected) << testing::PrintToString(text);
+    EXPECT_EQ(Apply(text), expected) << ::testing::PrintToString(text);
   }
 }
 
@@ -128,35 +130,22 @@ TEST(SettingsApply, SurvivesRandomBytesAndHugeLines) {
     }
   }
 
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(
       Apply("WINX=" + std::string(10'000'000, '0') + "42\r\nCPY2=" + std::string(10'000'000, '7')),
       (Calls{"left=42", "y2=0"}));
   EXPECT_EQ(Apply(std::string(10'000'000, '\n') + "WINY=9"), Calls{"top=9"});
-  // Linear work takes well under a second; anything quadratic in 10 MB would take hours. The
-  // bound is loose for sanitizer builds on a busy machine.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  // Linear work takes well under a second; anything quadratic in 10 MB would take hours and
+  // runs into the unit tests' time limit.
 }
 
 // A fresh folder per test, removed afterwards.
-class SettingsFileOnDisk : public testing::Test {
+class SettingsFileOnDisk : public ::testing::Test {
  protected:
-  std::filesystem::path dir_ = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vosta-settings-XXXXXX");
-    return std::filesystem::path(mkdtemp(pattern.data()));
-  }();
+  vosta::testing::TempDir temp_;
+  std::filesystem::path dir_ = temp_.path();
   std::string path_ = dir_ / "VOSTA.ini";
-  ~SettingsFileOnDisk() override { std::filesystem::remove_all(dir_); }
 
   void Put(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
-  static std::string MessageOf(const std::function<void()>& action) {
-    try {
-      action();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "(nothing thrown)";
-  }
 };
 
 TEST_F(SettingsFileOnDisk, ReadsWholeFileOrReportsWhyNot) {

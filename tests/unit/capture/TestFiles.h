@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/Exception.h"
+#include "support/MessageOf.h"
 
 namespace vosta::testing {
 
@@ -26,16 +27,6 @@ inline std::set<std::string> Names(const std::string& folder) {
     names.insert(name.toStdString());
   }
   return names;
-}
-
-// The message of the Exception that `action` throws.
-inline std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "(nothing thrown)";
 }
 
 }  // namespace vosta::testing
