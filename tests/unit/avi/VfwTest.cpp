@@ -55,7 +55,8 @@ TEST(Vfw, FilesOpenOnlyWhileTheLibraryIsInUse) {
   {
     AviLibrary library;
     EXPECT_EQ(AviLibraryUsers(), 1);
-    EXPECT_EQ(AVIFileOpenA(&file, name.c_str(), OF_READ, nullptr), AVIERR_UNSUPPORTED);
+    EXPECT_EQ(AVIFileOpenA(&file, name.c_str(), OF_READ, nullptr), AVIERR_FILEOPEN);  // none yet
+    EXPECT_EQ(AVIFileOpenA(&file, name.c_str(), OF_WRITE, nullptr), AVIERR_UNSUPPORTED);
     ASSERT_EQ(AVIFileOpenA(&file, name.c_str(), OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
     AviFileHandle owned(file);
   }
