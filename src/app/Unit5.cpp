@@ -1,5 +1,6 @@
 #include "app/Unit5.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -287,10 +288,18 @@ void TMainForm::Timer1Timer() {
 // --- menu commands --------------------------------------------------------------------------
 
 void TMainForm::Exit1Click() {
+  // While the writer finishes a movie, "Exit" takes effect when it is done.
+  if (OrvAvi1->Finishing()) {
+    exitAfterFinish_ = true;
+    return;
+  }
   // A running recording is finished before the program goes, so the movie is complete.
+  exiting_ = true;
   if (Repeattomemory1->isChecked()) StopRecording();
+  exitAfterFinish_ = false;
   SaveSettings();
   if (services_.terminate) services_.terminate();
+  exiting_ = false;
 }
 
 void TMainForm::Open1Click() { services_.desktop.OpenFolder(OutputFolder() + "/"); }
@@ -321,6 +330,8 @@ void TMainForm::Clipboardautosave1Click() {
 void TMainForm::Repeat1Click() { Repeat1->setChecked(!Repeat1->isChecked()); }
 
 void TMainForm::Repeattomemory1Click() {
+  // The writer is still finishing the last movie: nothing starts or stops until it is done.
+  if (OrvAvi1->Finishing()) return;
   // Inside a running check (a snapshot's wait or its notices) the command goes on without a
   // check of its own.
   if (!GameCheckInProgress()) FindGameWindow();
@@ -458,20 +469,39 @@ void TMainForm::SaveClipboardImage() {
 
 void TMainForm::CaptureAviFrame() {
   BusyPicture busy(*this);
-  const QImage frame = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits16);
+  // The screen's own 32-bit pixels go straight into the writer's 16-bit frame: one conversion,
+  // and the same 5 bits a colour as a 16-bit grab would give.
+  const QImage frame = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits24);
   if (!frame.isNull()) OrvAvi1->AddFrame(frame);
 }
 
 void TMainForm::StopRecording() {
   Repeattomemory1->setChecked(false);
+  // No second use of the writer while it finishes: the item stays greyed during the pass.
+  Repeattomemory1->setEnabled(false);
   OrvAvi1->Finish();
+  Repeattomemory1->setEnabled(true);
   Timer1.setInterval(kIdleInterval);
+  if (exitAfterFinish_ && !exiting_) {
+    exitAfterFinish_ = false;
+    Exit1Click();
+  }
 }
 
 void TMainForm::FinishRecordingOnShutdown() {
   if (!Repeattomemory1->isChecked()) return;
   Repeattomemory1->setChecked(false);
-  OrvAvi1->Finish();
+  OrvAvi1->FinishWithoutPass();
+}
+
+void TMainForm::RequestShutdown() {
+  OrvAvi1->AbortForShutdown();
+  if (services_.terminate) services_.terminate();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  RequestShutdown();
+  event->accept();
 }
 
 std::string TMainForm::OutputFolder() const { return vosta::OutputFolder(services_.appDir()); }

@@ -99,6 +99,9 @@ class TMainForm : public QWidget {
   // Ends a running recording without its compression step; for every way of ending the
   // program other than "Exit", so the raw movie is complete.
   void FinishRecordingOnShutdown();
+  // A termination signal or the close command: a running compression pass stops and leaves
+  // the raw movie, and the application is asked to end.
+  void RequestShutdown();
 
   // Window position on the screen, physical pixels.
   std::int32_t Left();
@@ -114,6 +117,7 @@ class TMainForm : public QWidget {
 
  protected:
   bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   class BusyPicture;
@@ -133,6 +137,8 @@ class TMainForm : public QWidget {
   int snapshotsInProgress_ = 0;
   int gameChecksInProgress_ = 0;
   bool settingsRetryBlocked_ = false;
+  bool exiting_ = false;          // "Exit" is at work
+  bool exitAfterFinish_ = false;  // "Exit" came while the writer was finishing a movie
   bool systemMoveRunning_ = false;
   bool manualMove_ = false;
   QPoint dragOffset_;

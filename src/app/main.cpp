@@ -30,8 +30,8 @@ int main(int argc, char** argv) {
   // Every way of ending other than "Exit" (the close command, a signal, the session ending)
   // still finishes a running recording so the movie is complete.
   vosta::ShutdownSignals shutdownSignals;
-  QObject::connect(&shutdownSignals, &vosta::ShutdownSignals::Received, &app,
-                   [] { QCoreApplication::quit(); });
+  QObject::connect(&shutdownSignals, &vosta::ShutdownSignals::Received, &mainForm,
+                   [&] { mainForm.RequestShutdown(); });
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &mainForm,
                    [&] { mainForm.FinishRecordingOnShutdown(); });
 

@@ -1,5 +1,7 @@
 #include "avi/DibFrame.h"
 
+#include <cstring>
+
 namespace vosta {
 
 std::int64_t DibStride(std::int64_t width, int bitDepth) {
@@ -17,9 +19,10 @@ template <typename Column>
 void ConvertRow(const QRgb* in, std::uint8_t* out, int width, int bitDepth, Column column) {
   if (bitDepth == 16) {
     for (int x = 0; x < width; ++x) {
+      // 0xAARRGGBB: the top 5 bits of each colour, red highest.
       const QRgb pixel = in[column(x)];
-      const auto word = static_cast<std::uint16_t>(
-          ((qRed(pixel) >> 3) << 10) | ((qGreen(pixel) >> 3) << 5) | (qBlue(pixel) >> 3));
+      const auto word = static_cast<std::uint16_t>(((pixel >> 9) & 0x7C00) |
+                                                   ((pixel >> 6) & 0x03E0) | ((pixel >> 3) & 0x1F));
       out[2 * x] = static_cast<std::uint8_t>(word & 0xFF);
       out[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
     }
@@ -48,11 +51,22 @@ void ConvertRow565(const std::uint16_t* in, std::uint8_t* out, int width, Column
 
 std::vector<std::uint8_t> DibFrame(const QImage& picture, int width, int height, int bitDepth) {
   if (width <= 0 || height <= 0) return {};
-  const auto stride = static_cast<size_t>(DibStride(width, bitDepth));
-  std::vector<std::uint8_t> frame(stride * static_cast<size_t>(height), 0);
-  if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0) return frame;
+  std::vector<std::uint8_t> frame(static_cast<size_t>(DibImageSize(width, height, bitDepth)));
+  DibFrameInto(picture, width, height, bitDepth, frame.data());
+  return frame;
+}
 
-  // Movie frames arrive as 5-6-5 and are packed directly; anything else is read as 32 bits.
+void DibFrameInto(const QImage& picture, int width, int height, int bitDepth, std::uint8_t* frame) {
+  if (width <= 0 || height <= 0) return;
+  const auto stride = static_cast<size_t>(DibStride(width, bitDepth));
+  const size_t pixelBytes = static_cast<size_t>(width) * (bitDepth == 16 ? 2 : 3);
+  if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0) {
+    std::memset(frame, 0, stride * static_cast<size_t>(height));
+    return;
+  }
+
+  // Movie frames arrive as 5-6-5 or 32 bits and are packed directly; anything else is read as
+  // 32 bits.
   const bool from565 = picture.format() == QImage::Format_RGB16 && bitDepth == 16;
   const bool from32 =
       picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32;
@@ -61,21 +75,21 @@ std::vector<std::uint8_t> DibFrame(const QImage& picture, int width, int height,
   // Source column of each frame column, taken under the frame pixel's centre.
   const std::int64_t sourceWidth = source.width();
   const std::int64_t sourceHeight = source.height();
-  std::vector<int> columns(static_cast<size_t>(width));
-  for (int x = 0; x < width; ++x) {
-    columns[static_cast<size_t>(x)] =
-        static_cast<int>((2 * std::int64_t{x} + 1) * sourceWidth / (2 * std::int64_t{width}));
+  const bool sameWidth = sourceWidth == width;
+  std::vector<int> columns(sameWidth ? 0 : static_cast<size_t>(width));
+  for (size_t x = 0; x < columns.size(); ++x) {
+    columns[x] = static_cast<int>((2 * static_cast<std::int64_t>(x) + 1) * sourceWidth /
+                                  (2 * std::int64_t{width}));
   }
   const auto same = [](int x) { return x; };
   const auto mapped = [&columns](int x) { return columns[static_cast<size_t>(x)]; };
-  const bool sameWidth = sourceWidth == width;
 
   for (int y = 0; y < height; ++y) {
     const auto sourceRow =
         static_cast<int>((2 * std::int64_t{y} + 1) * sourceHeight / (2 * std::int64_t{height}));
     const uchar* in = source.constScanLine(sourceRow);
     // Bottom-up: the picture's top row is the frame's last row.
-    std::uint8_t* out = frame.data() + stride * static_cast<size_t>(height - 1 - y);
+    std::uint8_t* out = frame + stride * static_cast<size_t>(height - 1 - y);
     if (from565) {
       const auto* row = reinterpret_cast<const std::uint16_t*>(in);
       sameWidth ? ConvertRow565(row, out, width, same) : ConvertRow565(row, out, width, mapped);
@@ -84,8 +98,8 @@ std::vector<std::uint8_t> DibFrame(const QImage& picture, int width, int height,
       sameWidth ? ConvertRow(row, out, width, bitDepth, same)
                 : ConvertRow(row, out, width, bitDepth, mapped);
     }
+    std::memset(out + pixelBytes, 0, stride - pixelBytes);
   }
-  return frame;
 }
 
 }  // namespace vosta

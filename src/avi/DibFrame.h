@@ -17,5 +17,8 @@ std::int64_t DibImageSize(std::int64_t width, std::int64_t height, int bitDepth)
 // with blue in bits 0-4, green in 5-9, red in 10-14, bit 15 zero; 24 bits: blue, green, red.
 // An empty picture gives a black frame.
 std::vector<std::uint8_t> DibFrame(const QImage& picture, int width, int height, int bitDepth);
+// The same into `frame`, which holds DibImageSize(width, height, bitDepth) bytes: every byte of
+// it is written, so one buffer serves frame after frame.
+void DibFrameInto(const QImage& picture, int width, int height, int bitDepth, std::uint8_t* frame);
 
 }  // namespace vosta

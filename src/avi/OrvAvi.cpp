@@ -1,16 +1,22 @@
 #include "avi/OrvAvi.h"
 
+#include <QCoreApplication>
+#include <QWidget>
 #include <QtGlobal>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 #include "avi/DibFrame.h"
+#include "avi/ProgressWindow.h"
 #include "platform/DesktopServices.h"
 
 namespace vosta {
+
+TProgressWindow* ProgressWindow = nullptr;
+std::int32_t AbortRequest = 0;
 
 namespace {
 
@@ -18,9 +24,10 @@ const char kCaptionWarning[] = "警告";
 const char kCaptionError[] = "エラー";
 // Shown once per recording when the file stops taking frames (disk full, file removed).
 const char kWriteFrameText[] = "ＡＶＩファイルに書き込めませんでした.";
-// Compressing frame by frame while recording needs the codec choice, which this writer
-// does not offer yet.
-const char kNoPreCompressText[] = "録画中に圧縮する方式にはまだ対応していません.";
+
+// The codec choice offers key frames and a data rate; the save options also a preview.
+constexpr vfw::UINT kChooseFlags = vfw::ICMF_CHOOSE_KEYFRAME | vfw::ICMF_CHOOSE_DATARATE;
+constexpr vfw::UINT kSaveFlags = kChooseFlags | vfw::ICMF_CHOOSE_PREVIEW;
 
 // Marks one of the writer's own boxes as open for as long as it is on screen.
 class MessageOpenGuard {
@@ -34,6 +41,11 @@ class MessageOpenGuard {
   bool& flag_;
   bool previous_;
 };
+
+void RemoveFile(const std::string& name) {
+  std::error_code ignored;
+  std::filesystem::remove(std::filesystem::path(name), ignored);
+}
 
 }  // namespace
 
@@ -56,7 +68,11 @@ TOrvAvi::TOrvAvi(DesktopServices& desktop, QObject* owner) : QObject(owner), des
   SeqFrameText = "フレームシーケンス圧縮が出来ませんでした.";
 }
 
-TOrvAvi::~TOrvAvi() { CloseRecording(); }
+TOrvAvi::~TOrvAvi() {
+  FinishWithoutPass();
+  vfw::ICCompressorFree(&compVars_);
+  vfw::AVISaveOptionsFree(1, saveOptionsList_);
+}
 
 const std::string& TOrvAvi::FileName() const { return fileName_; }
 void TOrvAvi::SetFileName(const std::string& fileName) { fileName_ = fileName; }
@@ -78,6 +94,8 @@ void TOrvAvi::SetBitDepth(std::uint16_t depth) {
 }
 
 void TOrvAvi::ResetCompressor() {
+  // A compressor still open from an earlier choice is closed, not forgotten.
+  vfw::ICCompressorFree(&compVars_);
   compVars_ = vfw::COMPVARS{};
   compVars_.cbSize = static_cast<vfw::LONG>(sizeof(vfw::COMPVARS));
   compVars_.dwFlags = vfw::ICMF_COMPVARS_VALID;
@@ -87,8 +105,48 @@ void TOrvAvi::ResetCompressor() {
   compVars_.lQ = vfw::ICQUALITY_DEFAULT;
 }
 
+bool TOrvAvi::CompressingWhileRecording() const {
+  return compVars_.fccHandler != vfw::fccDIB && compress_ && preCompress_;
+}
+
+QWidget* TOrvAvi::DialogOwner() const { return qobject_cast<QWidget*>(parent()); }
+
+bool TOrvAvi::ChooseCompressor() {
+  ResetCompressor();
+  bool chosen = vfw::ICCompressorChoose(DialogOwner(), kChooseFlags, &frameFormat_, nullptr,
+                                        &compVars_, ChooserTitle.c_str()) != 0;
+  if (chosen && compVars_.fccHandler != vfw::fccDIB &&
+      vfw::ICSeqCompressFrameStart(&compVars_, &frameFormat_) == 0) {
+    qWarning("AVI writer: %s", vfw::AviLastErrorText().c_str());
+    Error(SeqStartText);
+    chosen = false;
+  }
+  return chosen;
+}
+
+std::vector<std::uint8_t> TOrvAvi::StreamFormat() const {
+  if (!CompressingWhileRecording() || compVars_.lpbiOut == nullptr) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&frameFormat_);
+    return std::vector<std::uint8_t>(bytes, bytes + sizeof frameFormat_);
+  }
+  // The compressor's output: its code, the size it codes (padded where it must be), the bits
+  // it reports, and its private data after the header.
+  vfw::BITMAPINFOHEADER output;
+  std::memcpy(&output, compVars_.lpbiOut, sizeof output);
+  const auto* bytes = static_cast<const std::uint8_t*>(compVars_.lpbiOut);
+  std::vector<std::uint8_t> format(bytes, bytes + std::max<vfw::DWORD>(output.biSize, 40));
+  vfw::BITMAPINFOHEADER copy = frameFormat_;
+  copy.biSize = output.biSize;
+  copy.biWidth = output.biWidth;
+  copy.biHeight = output.biHeight;
+  copy.biCompression = compVars_.fccHandler;
+  copy.biBitCount = output.biBitCount;
+  std::memcpy(format.data(), &copy, sizeof copy);
+  return format;
+}
+
 bool TOrvAvi::Start() {
-  CloseRecording();
+  FinishWithoutPass();
 
   // The frame as it goes to the stream: uncompressed, rows bottom-up (positive height).
   frameFormat_.biSize = sizeof(vfw::BITMAPINFOHEADER);
@@ -101,14 +159,13 @@ bool TOrvAvi::Start() {
   imageSize_ = DibImageSize(width_, height_, bitDepth_);
 
   ResetCompressor();
-  if (compress_ && preCompress_) {
-    Warn(kNoPreCompressText);
+  if (compress_ && preCompress_ && !ChooseCompressor()) {
+    ResetCompressor();
     return false;
   }
 
   // A file of that name is replaced; if it cannot be removed, creating the movie fails below.
-  std::error_code ignored;
-  std::filesystem::remove(std::filesystem::path(fileName_), ignored);
+  RemoveFile(fileName_);
 
   library_.emplace();
   vfw::PAVIFILE file = nullptr;
@@ -116,16 +173,20 @@ bool TOrvAvi::Start() {
   aviFile_.reset(file);
   if (!aviFile_) {
     qWarning("AVI writer: %s", vfw::AviLastErrorText().c_str());
+    ResetCompressor();
     library_.reset();
     Warn(CreateFileText);
     return false;
   }
 
+  const bool compressed = CompressingWhileRecording();
   streamInfo_.fccType = vfw::streamtypeVIDEO;
+  if (compressed) streamInfo_.fccHandler = compVars_.fccHandler;
   streamInfo_.dwScale = 1;
   streamInfo_.dwRate = static_cast<vfw::DWORD>(frameRate_);
   streamInfo_.dwLength = 0;
-  streamInfo_.dwQuality = vfw::ICQUALITY_HIGH;
+  streamInfo_.dwQuality =
+      compressed ? static_cast<vfw::DWORD>(compVars_.lQ) : vfw::ICQUALITY_HIGH;
   streamInfo_.rcFrame = vfw::RECT{0, 0, width_, height_};
   std::memset(streamInfo_.szName, 0, sizeof streamInfo_.szName);
   std::memcpy(streamInfo_.szName, "VIDEO", 5);
@@ -146,18 +207,25 @@ bool TOrvAvi::Start() {
   // The headers are written with the format: a frame the file cannot take fails here too,
   // instead of a recording that silently stores nothing.
   if (result == vfw::AVIERR_OK) {
-    result = vfw::AVIStreamSetFormat(videoStream_.get(), 0, &frameFormat_,
-                                     static_cast<vfw::LONG>(sizeof frameFormat_));
+    const std::vector<std::uint8_t> format = StreamFormat();
+    result = vfw::AVIStreamSetFormat(videoStream_.get(), 0, format.data(),
+                                     static_cast<vfw::LONG>(format.size()));
   }
   if (result != vfw::AVIERR_OK) {
     qWarning("AVI writer: %s", vfw::AviLastErrorText().c_str());
-    CloseRecording();
+    videoStream_.reset();
+    aviFile_.reset();
+    ResetCompressor();
+    library_.reset();
     DiscardFailedFile();
     Warn(VideoWord + CreateStreamText);
     return false;
   }
 
+  // One buffer for all frames: no allocation and no fresh pages per frame.
+  frame_.assign(static_cast<size_t>(imageSize_), 0);
   writeFailureShown_ = false;
+  state_ = State::Recording;
   return true;
 }
 
@@ -165,11 +233,24 @@ bool TOrvAvi::AddFrame(const QImage& picture) {
   // While a box of ours is open, ticks keep coming; they add nothing until it is closed.
   if (!Recording() || messageOpen_) return false;
 
-  const std::vector<std::uint8_t> frame =
-      DibFrame(picture, frameFormat_.biWidth, frameFormat_.biHeight, frameFormat_.biBitCount);
-  const vfw::HRESULT result = vfw::AVIStreamWrite(
-      videoStream_.get(), static_cast<vfw::LONG>(streamInfo_.dwLength), 1, frame.data(),
-      static_cast<vfw::LONG>(frame.size()), vfw::AVIIF_KEYFRAME, nullptr, nullptr);
+  DibFrameInto(picture, frameFormat_.biWidth, frameFormat_.biHeight, frameFormat_.biBitCount,
+               frame_.data());
+  const void* data = frame_.data();
+  vfw::LONG size = static_cast<vfw::LONG>(imageSize_);
+  vfw::DWORD flags = vfw::AVIIF_KEYFRAME;
+  if (CompressingWhileRecording()) {
+    vfw::BOOL key = 0;
+    data = vfw::ICSeqCompressFrame(&compVars_, 0, frame_.data(), &key, &size);
+    if (data == nullptr) {
+      qWarning("AVI writer: %s", vfw::AviLastErrorText().c_str());
+      Error(SeqFrameText);
+      return false;
+    }
+    flags = key != 0 ? vfw::AVIIF_KEYFRAME : 0;
+  }
+  const vfw::HRESULT result =
+      vfw::AVIStreamWrite(videoStream_.get(), static_cast<vfw::LONG>(streamInfo_.dwLength), 1,
+                          data, size, flags, nullptr, nullptr);
   if (result != vfw::AVIERR_OK) {
     // The counter stays, so the frames already in the file keep their positions.
     if (!writeFailureShown_) {
@@ -183,22 +264,121 @@ bool TOrvAvi::AddFrame(const QImage& picture) {
   return true;
 }
 
-void TOrvAvi::Finish() {
-  // The compression pass over the finished raw movie (Compress without PreCompress) goes
-  // here, after the raw file is closed; until then the raw movie is the result in every mode.
-  CloseRecording();
+void TOrvAvi::CloseRecording() {
+  frame_ = {};
+  if (compVars_.fccHandler != vfw::fccDIB) vfw::ICSeqCompressFrameEnd(&compVars_);
+  vfw::ICCompressorFree(&compVars_);
+  videoStream_.reset();
+  aviFile_.reset();
 }
 
-void TOrvAvi::CloseRecording() {
+void TOrvAvi::FinishWithoutPass() {
+  if (state_ != State::Recording) return;
+  CloseRecording();
+  library_.reset();
+  state_ = State::Idle;
+}
+
+void TOrvAvi::Finish() {
+  if (state_ != State::Recording) return;
+  CloseRecording();
+  if (compress_ && !preCompress_) {
+    state_ = State::Finishing;
+    CompressionPass();
+  }
   videoStream_.reset();
   aviFile_.reset();
   library_.reset();
+  state_ = State::Idle;
 }
 
-void TOrvAvi::DiscardFailedFile() {
-  std::error_code ignored;
-  std::filesystem::remove(std::filesystem::path(fileName_), ignored);
+std::string TOrvAvi::TemporaryName(const std::string& fileName) {
+  const std::size_t slash = fileName.rfind('/');
+  const std::size_t dot = fileName.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExtension ? fileName.substr(0, dot) : fileName) + "_.avi";
 }
+
+void TOrvAvi::CompressionPass() {
+  vfw::PAVIFILE file = nullptr;
+  if (vfw::AVIFileOpenA(&file, fileName_.c_str(), vfw::OF_READ, nullptr) != vfw::AVIERR_OK) {
+    qWarning("AVI writer: %s", vfw::AviLastErrorText().c_str());
+    vfw::AVISaveOptionsFree(1, saveOptionsList_);
+    Warn(OpenFileText);
+    return;
+  }
+  aviFile_.reset(file);
+  vfw::PAVISTREAM stream = nullptr;
+  if (vfw::AVIFileGetStream(aviFile_.get(), &stream, vfw::streamtypeVIDEO, 0) != vfw::AVIERR_OK) {
+    aviFile_.reset();
+    Warn(VideoWord + OpenStreamText);
+    return;
+  }
+  videoStream_.reset(stream);
+
+  saveOptions_.fccType = vfw::streamtypeVIDEO;
+  saveOptions_.fccHandler = vfw::fccDIB;
+  saveOptionsList_[0] = &saveOptions_;
+  if (!shutdownRequested_) {
+    vfw::AVISaveOptions(DialogOwner(), kSaveFlags, 1, &stream, saveOptionsList_);
+  }
+  if (saveOptions_.fccHandler == vfw::fccDIB || shutdownRequested_) {
+    vfw::AVISaveOptionsFree(1, saveOptionsList_);
+    return;
+  }
+
+  const std::string temporary = TemporaryName(fileName_);
+  AbortRequest = 0;
+  ProgressWindow = new TProgressWindow(ProgressCaption, ProgressText, AbortCaption);
+  connect(ProgressWindow, &TProgressWindow::AbortRequested, this, &TOrvAvi::AbortClick);
+  ProgressWindow->show();
+  const vfw::HRESULT result = vfw::AVISaveVA(temporary.c_str(), nullptr, &TOrvAvi::SaveProgress,
+                                             1, &stream, saveOptionsList_);
+  ProgressWindow->hide();
+  ProgressWindow->deleteLater();
+  ProgressWindow = nullptr;
+
+  if (result == vfw::AVIERR_OK) {
+    vfw::AVISaveOptionsFree(1, saveOptionsList_);
+    videoStream_.reset();
+    aviFile_.reset();
+    if (!ReplaceWithCompressed(temporary)) {
+      RemoveFile(temporary);
+      Warn(AbortedText);
+    }
+    return;
+  }
+  qWarning("AVI writer: the compression pass failed: %s", vfw::AviLastErrorText().c_str());
+  if (!shutdownRequested_) Warn(AbortedText);
+  RemoveFile(temporary);
+  vfw::AVISaveOptionsFree(1, saveOptionsList_);
+}
+
+bool TOrvAvi::ReplaceWithCompressed(const std::string& temporary) {
+  // rename() puts the new movie in the old one's place at once: there is no moment without a
+  // complete movie under the recording's name.
+  if (std::rename(temporary.c_str(), fileName_.c_str()) == 0) return true;
+  qWarning("AVI writer: cannot put the compressed movie in place of %s", fileName_.c_str());
+  return false;
+}
+
+vfw::BOOL TOrvAvi::SaveProgress(int percent) {
+  if (ProgressWindow != nullptr && ProgressWindow->ProgressBar1->value() != percent) {
+    ProgressWindow->ProgressBar1->setValue(percent);
+    ProgressWindow->repaint();
+  }
+  QCoreApplication::processEvents();
+  return AbortRequest;
+}
+
+void TOrvAvi::AbortClick() { AbortRequest = kAbortPass; }
+
+void TOrvAvi::AbortForShutdown() {
+  shutdownRequested_ = true;
+  if (Finishing()) AbortRequest = kAbortPass;
+}
+
+void TOrvAvi::DiscardFailedFile() { RemoveFile(fileName_); }
 
 void TOrvAvi::Warn(const std::string& text) {
   MessageOpenGuard open(messageOpen_);

@@ -5,19 +5,31 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/vfw/Vfw.h"
 
 namespace vosta {
 
 class DesktopServices;
+class TProgressWindow;
+
+// The window of the running compression pass, and the answer its progress callback gives:
+// 0 lets the pass go on, 16582 (the abort button) stops it. Shared by all writers, since the
+// callback gets nothing but a percentage.
+extern TProgressWindow* ProgressWindow;
+extern std::int32_t AbortRequest;
+constexpr std::int32_t kAbortPass = 16582;
 
 // The AVI writer: turns a series of pictures into a movie with one video stream. Set FileName,
 // Width and Height, call Start once, AddFrame once per picture, Finish once at the end.
 //
-// Frames are stored raw: uncompressed DIB rows of BitDepth bits (16: 5-5-5, 24: B,G,R),
-// bottom-up, at FrameRate frames a second whatever the time between AddFrame calls. Failures
-// are shown in the writer's own message boxes ("警告" / "エラー") and returned as false;
+// Three modes, by Compress and PreCompress: raw frames (Compress off); frames compressed one by
+// one while recording, with the codec chosen at Start (both on); raw frames while recording and
+// one compression pass at Finish, with the codec chosen in the save-options dialog (Compress
+// on, PreCompress off). Raw frames are uncompressed DIB rows of BitDepth bits (16: 5-5-5,
+// 24: B,G,R), bottom-up, at FrameRate frames a second whatever the time between AddFrame calls.
+// Failures are shown in the writer's own message boxes ("警告" / "エラー") and returned as false;
 // nothing is thrown.
 class TOrvAvi : public QObject {
   Q_OBJECT
@@ -30,8 +42,9 @@ class TOrvAvi : public QObject {
   Q_PROPERTY(std::uint16_t BitDepth READ BitDepth WRITE SetBitDepth)
 
  public:
+  // `owner` also owns the writer's dialogs when it is a window.
   TOrvAvi(DesktopServices& desktop, QObject* owner = nullptr);
-  // Closes an open recording, so the movie on disk stays complete.
+  // Closes an open recording without a pass, so the movie on disk stays complete.
   ~TOrvAvi() override;
 
   const std::string& FileName() const;
@@ -53,21 +66,42 @@ class TOrvAvi : public QObject {
   // name is replaced. A recording still open is closed first.
   bool Start();
   // Scales the picture to Width x Height and appends it. False when no frame was added: no
-  // recording open, the file refused the frame, or the writer's own message box is open.
+  // recording open, the file refused the frame, compressing it failed, or the writer's own
+  // message box is open.
   bool AddFrame(const QImage& picture);
-  // Ends the recording and closes the file; the raw movie on disk is complete afterwards.
-  // Does nothing when no recording is open.
+  // Ends the recording: closes the file, and in the pass mode offers the save options and
+  // writes the movie again compressed. Does nothing when no recording is open.
   void Finish();
+  // Ends the recording and keeps the movie as it was recorded, with no dialog and no pass;
+  // for a program that is ending.
+  void FinishWithoutPass();
 
   // Puts CompVars into the state that means "no compression".
   void ResetCompressor();
+  // The codec choice for compressing while recording; starts the sequence when a codec was
+  // chosen. False when the dialog was cancelled or the sequence cannot start.
+  bool ChooseCompressor();
+
+  // The progress callback of the pass: moves the bar, lets the application handle what is
+  // pending (the abort button, ticks, the eye's input) and returns AbortRequest.
+  static vfw::BOOL SaveProgress(int percent);
+  // The abort button: the pass stops at its next progress step.
+  void AbortClick();
+  // For a program that is ending: a running pass stops at its next step and deletes its
+  // temporary file without a warning, and a pass not yet begun is not begun.
+  void AbortForShutdown();
 
   // What the writer holds, for its callers and for checks.
-  bool Recording() const { return videoStream_ != nullptr; }
+  bool Recording() const { return state_ == State::Recording; }
+  // Inside Finish: the save options, the pass, or their messages.
+  bool Finishing() const { return state_ == State::Finishing; }
   const vfw::AVISTREAMINFOA& StreamInfo() const { return streamInfo_; }  // dwLength: frames
   const vfw::BITMAPINFOHEADER& FrameFormat() const { return frameFormat_; }
   const vfw::COMPVARS& CompVars() const { return compVars_; }
+  const vfw::AVICOMPRESSOPTIONS& SaveOptions() const { return saveOptions_; }
   std::int64_t ImageSize() const { return imageSize_; }  // bytes of one frame
+  // The name the pass writes to: FileName with its extension replaced by "_.avi".
+  static std::string TemporaryName(const std::string& fileName);
 
   // The writer's texts, assigned by the constructor.
   std::string AbortCaption;
@@ -88,12 +122,22 @@ class TOrvAvi : public QObject {
   std::string SeqFrameText;
 
  private:
+  enum class State { Idle, Recording, Finishing };
+
   void Warn(const std::string& text);
   void Error(const std::string& text);
-  // Releases the stream, the file and the library use, in that order.
+  QWidget* DialogOwner() const;
+  bool CompressingWhileRecording() const;
+  // The stream's frame format: the raw frame, or the compressor's output format.
+  std::vector<std::uint8_t> StreamFormat() const;
+  // Ends the compressor and releases the stream and the file: the movie on disk is complete.
   void CloseRecording();
   // Removes a file that Start created but could not make into a movie.
   void DiscardFailedFile();
+  // Reopens the finished raw movie, offers the save options and runs the pass.
+  void CompressionPass();
+  // Replaces the raw movie with the compressed one in one step.
+  bool ReplaceWithCompressed(const std::string& temporary);
 
   DesktopServices& desktop_;
   std::string fileName_;
@@ -107,11 +151,16 @@ class TOrvAvi : public QObject {
   vfw::AviFileHandle aviFile_;
   vfw::AviStreamHandle videoStream_;
   vfw::AVISTREAMINFOA streamInfo_{};
+  vfw::AVICOMPRESSOPTIONS saveOptions_{};
+  vfw::LPAVICOMPRESSOPTIONS saveOptionsList_[1] = {&saveOptions_};
   vfw::BITMAPINFOHEADER frameFormat_{};
+  std::vector<std::uint8_t> frame_;  // one frame's buffer, kept from one frame to the next
   std::int64_t imageSize_ = 0;
   vfw::COMPVARS compVars_{};
   std::uint16_t bitDepth_ = 16;
 
+  State state_ = State::Idle;
+  bool shutdownRequested_ = false;
   bool messageOpen_ = false;        // one of the writer's own boxes is on screen
   bool writeFailureShown_ = false;  // a failed frame write was reported for this recording
 };

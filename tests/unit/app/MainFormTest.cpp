@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <fstream>
 
+#include "support/DialogScript.h"
 #include "support/FakeDesktopServices.h"
 #include "app/ErrorDisplay.h"
 #include "app/Unit5.h"
@@ -58,6 +59,7 @@ class MainFormTest : public ::testing::Test {
   }
 
   FakeDesktopServices desktop;
+  testing::DialogScript dialogs;  // the save options are cancelled unless a test answers them
   FakeClock clock;
   TempDir dir;
   ErrorDisplay errors{desktop, "Vosta"};

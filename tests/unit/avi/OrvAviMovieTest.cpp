@@ -11,48 +11,19 @@
 
 #include "avi/DibFrame.h"
 #include "avi/OrvAvi.h"
+#include "support/DialogScript.h"
 #include "support/FakeDesktopServices.h"
+#include "support/MovieTools.h"
 
 namespace vosta {
 namespace {
 
+using testing::DecodeRgb;
 using testing::FakeDesktopServices;
+using testing::Probe;
+using testing::RunTool;
+using testing::StoredFrames;
 using testing::TempDir;
-
-QByteArray RunTool(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.start(program, arguments);
-  EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
-  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-  return process.readAllStandardOutput();
-}
-
-// The video stream's properties as ffprobe reports them, decoding every frame.
-std::map<std::string, std::string> Probe(const std::string& file) {
-  const QByteArray out = RunTool(
-      "ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
-                  "stream=codec_name,codec_tag,width,height,r_frame_rate,nb_read_frames,pix_fmt:"
-                  "stream_tags=title",
-                  "-of", "default=noprint_wrappers=1", QString::fromStdString(file)});
-  std::map<std::string, std::string> values;
-  for (const QByteArray& line : out.split('\n')) {
-    const int equals = line.indexOf('=');
-    if (equals > 0) values[line.left(equals).toStdString()] = line.mid(equals + 1).toStdString();
-  }
-  return values;
-}
-
-// Every frame decoded to R,G,B bytes, top row first.
-QByteArray DecodeRgb(const std::string& file) {
-  return RunTool("ffmpeg", {"-v", "error", "-i", QString::fromStdString(file), "-f", "rawvideo",
-                            "-pix_fmt", "rgb24", "-"});
-}
-
-// The frames exactly as stored in the file.
-QByteArray StoredFrames(const std::string& file) {
-  return RunTool("ffmpeg", {"-v", "error", "-i", QString::fromStdString(file), "-map", "0:v", "-c",
-                            "copy", "-f", "rawvideo", "-"});
-}
 
 // Four quadrants of different colours, plus a grey stripe whose level marks the frame.
 QImage Quadrants(int width, int height, int grey) {
@@ -83,6 +54,7 @@ class OrvAviMovieTest : public ::testing::Test {
   TempDir dir;
   std::string file = dir.path() + "20261207-101500.avi";
   FakeDesktopServices desktop;
+  testing::DialogScript dialogs;
   TOrvAvi avi{desktop};
 };
 

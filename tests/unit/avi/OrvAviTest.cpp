@@ -1,17 +1,24 @@
 #include "avi/OrvAvi.h"
 
+#include "avi/ProgressWindow.h"
+
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QImage>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
+#include "support/DialogScript.h"
 #include "support/FakeDesktopServices.h"
+#include "support/MovieTools.h"
 
 namespace vosta {
 namespace {
 
 using testing::FakeDesktopServices;
+using testing::Probe;
 using testing::TempDir;
 
 TEST(OrvAviProperties, ValuesAfterConstruction) {
@@ -62,6 +69,7 @@ class OrvAviTest : public ::testing::Test {
 
   TempDir dir;
   FakeDesktopServices desktop;
+  testing::DialogScript dialogs;  // the save options are cancelled unless a test answers them
   TOrvAvi avi{desktop};
   QImage picture{320, 240, QImage::Format_RGB32};
 };
@@ -133,21 +141,142 @@ TEST_F(OrvAviTest, EmptyFrameSizeFailsWithTheStreamWarningAndLeavesNoFile) {
   }
 }
 
-TEST_F(OrvAviTest, CompressingWhileRecordingIsRefusedWithoutTouchingFiles) {
+TEST_F(OrvAviTest, CodecChoiceAtStartDecidesWhatIsRecorded) {
   std::ofstream(PathOf("old.avi")) << "old";
   avi.SetFileName(PathOf("old.avi"));
   avi.SetPreCompress(true);
+  // Cancelled: Start fails without a message of its own and touches no file.
   EXPECT_FALSE(avi.Start());
-  ASSERT_EQ(desktop.messages.size(), 1u);
-  EXPECT_EQ(desktop.messages[0].caption, "警告");
-  EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Warning);
+  EXPECT_TRUE(desktop.messages.empty());
   EXPECT_EQ(std::filesystem::file_size(PathOf("old.avi")), 3u);
   EXPECT_EQ(vfw::AviLibraryUsers(), 0);
 
-  // Without Compress the same switch records raw frames.
-  avi.SetCompress(false);
-  EXPECT_TRUE(avi.Start());
+  // Confirmed with no compression: raw frames, the raw header, and no pass at the end.
+  dialogs.ThenChoose(vfw::fccDIB);
+  ASSERT_TRUE(avi.Start());
+  EXPECT_EQ(avi.StreamInfo().fccHandler, 0u);
+  EXPECT_EQ(avi.StreamInfo().dwQuality, 10000u);
+  ASSERT_TRUE(avi.AddFrame(picture));
   avi.Finish();
+  EXPECT_EQ(dialogs.titles, std::vector<std::string>(2, "ＡＶＩ圧縮方式選択"));
+  EXPECT_EQ(Probe(PathOf("old.avi"))["codec_name"], "rawvideo");
+}
+
+// The save options at Finish, and what is left on disk after each answer.
+TEST_F(OrvAviTest, FinishOffersTheSaveOptionsAndKeepsOneMovie) {
+  struct Case {
+    bool compress;
+    std::function<void()> answer;  // scripts the save-options dialog
+    std::string codec;             // what the movie holds afterwards
+  };
+  const Case cases[] = {
+      {false, [] {}, "rawvideo"},
+      {true, [] {}, "rawvideo"},  // cancelled
+      {true, [this] { dialogs.ThenChoose(vfw::fccDIB); }, "rawvideo"},
+      {true, [this] { dialogs.ThenChoose(vfw::MakeFourCC('H', 'F', 'Y', 'U')); }, "huffyuv"},
+  };
+  int dialogsShown = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.codec + (c.compress ? " compress" : " raw"));
+    avi.SetCompress(c.compress);
+    avi.SetFileName(PathOf("movie"));  // no extension: the pass writes "movie_.avi"
+    ASSERT_TRUE(avi.Start());
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(avi.AddFrame(picture));
+    c.answer();
+    avi.Finish();
+    dialogsShown += c.compress ? 1 : 0;
+    EXPECT_EQ(dialogs.titles.size(), static_cast<size_t>(dialogsShown));
+    EXPECT_FALSE(avi.Finishing());
+    EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files),
+              QStringList{"movie"});
+    auto stream = Probe(PathOf("movie"));
+    EXPECT_EQ(stream["codec_name"], c.codec);
+    EXPECT_EQ(stream["nb_read_frames"], "3");
+    EXPECT_EQ(stream["TAG:title"], "VIDEO");
+    EXPECT_EQ(vfw::AviLibraryUsers(), 0);
+  }
+  EXPECT_TRUE(desktop.messages.empty());
+  EXPECT_EQ(dialogs.titles.back(), "圧縮オプション");
+}
+
+TEST_F(OrvAviTest, TemporaryNameReplacesTheExtension) {
+  EXPECT_EQ(TOrvAvi::TemporaryName("/s/20261207-101500.avi"), "/s/20261207-101500_.avi");
+  EXPECT_EQ(TOrvAvi::TemporaryName("/s/movie"), "/s/movie_.avi");
+  EXPECT_EQ(TOrvAvi::TemporaryName("/a.b/movie"), "/a.b/movie_.avi");
+}
+
+TEST_F(OrvAviTest, AbortedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns) {
+  avi.SetFileName(PathOf("movie.avi"));
+  const auto record = [this] {
+    ASSERT_TRUE(avi.Start());
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(avi.AddFrame(picture));
+  };
+  const auto expectRawMovie = [this] {
+    auto stream = Probe(PathOf("movie.avi"));
+    EXPECT_EQ(stream["codec_name"], "rawvideo");
+    EXPECT_EQ(stream["nb_read_frames"], "4");
+  };
+
+  // "中断" as soon as the progress window is up.
+  record();
+  dialogs.Then([](vfw::CompressorDialog& dialog) {
+    dialog.SelectCompressor(vfw::MakeFourCC('F', 'F', 'V', '1'));
+    dialog.accept();
+    QTimer::singleShot(0, [] {
+      ASSERT_NE(ProgressWindow, nullptr);
+      EXPECT_EQ(ProgressWindow->windowTitle(), "進行状況");
+      ProgressWindow->Abort1->click();
+    });
+  });
+  avi.Finish();
+  EXPECT_EQ(AbortRequest, kAbortPass);
+  ASSERT_EQ(desktop.messages.size(), 1u);
+  EXPECT_EQ(desktop.messages[0].text, "圧縮ＡＶＩファイル作成を中断しました.");
+  EXPECT_EQ(desktop.messages[0].caption, "警告");
+  expectRawMovie();
+  EXPECT_FALSE(std::filesystem::exists(PathOf("movie_.avi")));
+
+  // The temporary name cannot be created: the same warning, the raw movie stays.
+  record();
+  std::filesystem::create_directory(PathOf("movie_.avi"));
+  std::ofstream(PathOf("movie_.avi/keep")) << "x";
+  dialogs.ThenChoose(vfw::MakeFourCC('F', 'F', 'V', '1'));
+  avi.Finish();
+  ASSERT_EQ(desktop.messages.size(), 2u);
+  EXPECT_EQ(desktop.messages[1].text, "圧縮ＡＶＩファイル作成を中断しました.");
+  expectRawMovie();
+  std::filesystem::remove_all(PathOf("movie_.avi"));
+
+  // The next pass starts with AbortRequest 0 and runs to its end.
+  record();
+  dialogs.ThenChoose(vfw::MakeFourCC('F', 'F', 'V', '1'));
+  avi.Finish();
+  EXPECT_EQ(AbortRequest, 0);
+  EXPECT_EQ(desktop.messages.size(), 2u);
+  EXPECT_EQ(Probe(PathOf("movie.avi"))["codec_name"], "ffv1");
+  EXPECT_EQ(ProgressWindow, nullptr);
+}
+
+TEST_F(OrvAviTest, SaveOptionsCarryFromOnePassToTheNext) {
+  avi.SetFileName(PathOf("movie.avi"));
+  ASSERT_TRUE(avi.Start());
+  ASSERT_TRUE(avi.AddFrame(picture));
+  dialogs.ThenChoose(vfw::CompressorChoice{vfw::MakeFourCC('X', 'V', 'I', 'D'), 9000, 10});
+  avi.Finish();
+  EXPECT_EQ(Probe(PathOf("movie.avi"))["codec_tag_string"], "XVID");
+  EXPECT_EQ(avi.SaveOptions().dwQuality, 9000u);
+
+  avi.SetFileName(PathOf("next.avi"));
+  ASSERT_TRUE(avi.Start());
+  ASSERT_TRUE(avi.AddFrame(picture));
+  avi.Finish();  // cancelled
+  ASSERT_EQ(dialogs.openedWith.size(), 2u);
+  // The codec list starts at "Full Frames" each time; the settings are the last ones chosen.
+  EXPECT_EQ(dialogs.openedWith[1].handler, vfw::fccDIB);
+  ASSERT_TRUE(dialogs.openedWith[1].quality == vfw::ICQUALITY_DEFAULT);  // none for "Full Frames"
+  EXPECT_EQ(avi.SaveOptions().dwQuality, 9000u);
+  EXPECT_EQ(avi.SaveOptions().dwKeyFrameEvery, 10u);
+  EXPECT_EQ(avi.SaveOptions().dwFlags & vfw::AVICOMPRESSF_KEYFRAMES, vfw::AVICOMPRESSF_KEYFRAMES);
 }
 
 TEST_F(OrvAviTest, SecondStartAfterFinishCreatesANewFileFromFrameZero) {

@@ -1,0 +1,272 @@
+// Every offered compressor, through the compression pass and through compressing while
+// recording, read back by ffprobe and ffmpeg.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QPainter>
+#include <QRegularExpression>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "avi/OrvAvi.h"
+#include "platform/vfw/CodecTable.h"
+#include "support/DialogScript.h"
+#include "support/FakeDesktopServices.h"
+#include "support/MovieTools.h"
+
+namespace vosta {
+namespace {
+
+using testing::DecodeRgb;
+using testing::DialogScript;
+using testing::FakeDesktopServices;
+using testing::Packets;
+using testing::Probe;
+using testing::TempDir;
+
+// Screen content that changes from frame to frame: lines of text on a light page that scroll
+// by three pixels a frame, a dark title bar and a coloured block that moves across.
+QImage ScreenContent(QSize size, int frame) {
+  QImage picture(size, QImage::Format_RGB32);
+  picture.fill(QColor(238, 238, 232));
+  QPainter painter(&picture);
+  painter.fillRect(0, 0, size.width(), 14, QColor(40, 60, 110));
+  painter.setPen(Qt::white);
+  QFont font("IPAGothic");
+  font.setPixelSize(11);
+  painter.setFont(font);
+  painter.drawText(4, 11, "Britain Bank - VOSTA");
+  painter.setPen(QColor(20, 20, 20));
+  for (int line = 0; line < size.height() / 13 + 2; ++line) {
+    painter.drawText(6, 30 + line * 13 - (frame * 3) % 13,
+                     QString("%1 gold coins, %2 reagents, a blue robe").arg(line * 37 + frame).arg(line));
+  }
+  painter.fillRect((frame * 5) % std::max(size.width() - 12, 1), size.height() / 2, 12, 12,
+                   QColor(200, 30, 30));
+  return picture;
+}
+
+// A raw recording of `frames` frames of changing screen content.
+std::string RecordRaw(const std::string& name, QSize size, int frames) {
+  FakeDesktopServices desktop;
+  TOrvAvi writer(desktop);
+  writer.SetCompress(false);
+  writer.SetFrameRate(16);
+  writer.SetFileName(name);
+  writer.SetWidth(static_cast<std::uint16_t>(size.width()));
+  writer.SetHeight(static_cast<std::uint16_t>(size.height()));
+  EXPECT_TRUE(writer.Start());
+  for (int i = 0; i < frames; ++i) EXPECT_TRUE(writer.AddFrame(ScreenContent(size, i)));
+  writer.Finish();
+  return name;
+}
+
+// The compression pass on its own, as the writer's Finish runs it.
+vfw::HRESULT Pass(const std::string& raw, const std::string& out,
+                  const vfw::AVICOMPRESSOPTIONS& chosen, vfw::AVISAVECALLBACK progress = nullptr) {
+  vfw::AviLibrary library;
+  vfw::PAVIFILE file = nullptr;
+  EXPECT_EQ(vfw::AVIFileOpenA(&file, raw.c_str(), vfw::OF_READ, nullptr), vfw::AVIERR_OK);
+  vfw::AviFileHandle owned(file);
+  vfw::PAVISTREAM stream = nullptr;
+  EXPECT_EQ(vfw::AVIFileGetStream(file, &stream, vfw::streamtypeVIDEO, 0), vfw::AVIERR_OK);
+  vfw::AviStreamHandle ownedStream(stream);
+  vfw::AVICOMPRESSOPTIONS options = chosen;
+  vfw::LPAVICOMPRESSOPTIONS list[1] = {&options};
+  return vfw::AVISaveVA(out.c_str(), nullptr, progress, 1, &stream, list);
+}
+
+vfw::AVICOMPRESSOPTIONS OptionsFor(vfw::FOURCC handler, int keyFrameEvery = 0) {
+  vfw::AVICOMPRESSOPTIONS options{};
+  options.fccType = vfw::streamtypeVIDEO;
+  options.fccHandler = handler;
+  options.dwFlags = keyFrameEvery > 0 ? vfw::AVICOMPRESSF_KEYFRAMES : 0;
+  options.dwKeyFrameEvery = static_cast<vfw::DWORD>(keyFrameEvery);
+  return options;
+}
+
+class CodecTest : public ::testing::TestWithParam<const vfw::CodecInfo*> {
+ protected:
+  // What every compressed movie must be: the codec's code, every frame, decodable without a
+  // complaint, frames in order with no reordering, key frames where asked for; and for the
+  // lossless codecs exactly the recorded pixels.
+  void ExpectMovie(const std::string& movie, const std::string& raw, QSize size, int frames,
+                   int keyFrameEvery) {
+    const vfw::CodecInfo& codec = *GetParam();
+    auto stream = Probe(movie);
+    EXPECT_EQ(stream["codec_tag_string"], std::string(reinterpret_cast<const char*>(&codec.fourcc), 4));
+    EXPECT_EQ(stream["nb_read_frames"], std::to_string(frames));
+    const QStringList packets = Packets(movie);
+    ASSERT_EQ(packets.size(), frames);
+    int lastKey = -1;
+    for (int i = 0; i < frames; ++i) {
+      const QStringList fields = packets[i].split(',');
+      EXPECT_EQ(fields[0].toInt(), i);
+      if (fields[1].startsWith('K')) lastKey = i;
+      EXPECT_GE(lastKey, 0) << "the first frame is no key frame";
+      if (keyFrameEvery > 0) {
+        EXPECT_LT(i - lastKey, keyFrameEvery) << "no key frame for too long at frame " << i;
+      }
+    }
+    EXPECT_FALSE(testing::PictureTypes(movie).contains('B'));
+    std::string errors;
+    const QByteArray decoded = DecodeRgb(movie, &errors);
+    EXPECT_EQ(errors, "");
+    if (!codec.lossless) return;
+    const QByteArray recorded = DecodeRgb(raw);
+    ASSERT_EQ(stream["width"], std::to_string(size.width()));
+    ASSERT_EQ(decoded.size(), recorded.size());
+    int differing = 0;
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+      // Both hold the recorded 5 bits a colour, whichever way each widened them to 8.
+      differing += (static_cast<std::uint8_t>(decoded[i]) >> 3) !=
+                   (static_cast<std::uint8_t>(recorded[i]) >> 3);
+    }
+    EXPECT_EQ(differing, 0);
+  }
+
+  TempDir dir;
+  FakeDesktopServices desktop;
+  DialogScript dialogs;
+};
+
+TEST_P(CodecTest, PassAndSequenceKeepEveryFrameAtOddAndEvenSizes) {
+  const vfw::CodecInfo& codec = *GetParam();
+  const int keyFrameEvery = codec.takesKeyFrames ? 4 : 0;
+  constexpr int kFrames = 9;
+  for (const QSize size : {QSize(37, 23), QSize(64, 48)}) {
+    SCOPED_TRACE(::testing::Message() << codec.name << " " << size.width() << "x" << size.height());
+    const std::string raw = RecordRaw(dir.path() + "raw.avi", size, kFrames);
+    const std::string passed = dir.path() + "passed.avi";
+    ASSERT_EQ(Pass(raw, passed, OptionsFor(codec.fourcc, keyFrameEvery)), vfw::AVIERR_OK)
+        << vfw::AviLastErrorText();
+    ExpectMovie(passed, raw, size, kFrames, keyFrameEvery);
+
+    // Compressing while recording: one compressed frame per frame added.
+    TOrvAvi writer(desktop);
+    writer.SetPreCompress(true);
+    writer.SetFrameRate(16);
+    writer.SetFileName(dir.path() + "sequence.avi");
+    writer.SetWidth(static_cast<std::uint16_t>(size.width()));
+    writer.SetHeight(static_cast<std::uint16_t>(size.height()));
+    dialogs.ThenChoose(vfw::CompressorChoice{codec.fourcc, vfw::ICQUALITY_DEFAULT, keyFrameEvery});
+    ASSERT_TRUE(writer.Start());
+    EXPECT_EQ(writer.StreamInfo().fccHandler, codec.fourcc);
+    EXPECT_EQ(writer.StreamInfo().dwQuality, static_cast<vfw::DWORD>(writer.CompVars().lQ));
+    for (int i = 0; i < kFrames; ++i) ASSERT_TRUE(writer.AddFrame(ScreenContent(size, i)));
+    writer.Finish();
+    ExpectMovie(dir.path() + "sequence.avi", raw, size, kFrames, keyFrameEvery);
+  }
+  EXPECT_TRUE(desktop.messages.empty());
+  EXPECT_EQ(dialogs.titles, std::vector<std::string>(2, "ＡＶＩ圧縮方式選択"));
+}
+
+std::string CodecName(const ::testing::TestParamInfo<const vfw::CodecInfo*>& info) {
+  return std::string(reinterpret_cast<const char*>(&info.param->fourcc), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Installed, CodecTest, ::testing::ValuesIn(vfw::InstalledCodecs()),
+                         CodecName);
+
+// PSNR in RGB of a compressed movie against the raw one, over all frames.
+double Psnr(const std::string& movie, const std::string& raw) {
+  QProcess process;
+  process.start("ffmpeg", {"-v", "info", "-nostats", "-i", QString::fromStdString(movie), "-i",
+                           QString::fromStdString(raw), "-lavfi",
+                           "[0:v]format=rgb24[a];[1:v]format=rgb24[b];[a][b]psnr", "-f", "null",
+                           "-"});
+  process.waitForFinished(120000);
+  const QString log = QString::fromUtf8(process.readAllStandardError());
+  const QRegularExpressionMatch match =
+      QRegularExpression("average:([0-9.]+)").match(log);
+  return match.hasMatch() ? match.captured(1).toDouble() : 0.0;
+}
+
+// At their default settings the lossy compressors keep screen text legible.
+TEST(LossyCompression, DefaultsKeepScreenTextLegible) {
+  TempDir dir;
+  const std::string raw = RecordRaw(dir.path() + "raw.avi", QSize(320, 240), 12);
+  for (const vfw::CodecInfo* codec : vfw::InstalledCodecs()) {
+    if (codec->lossless || !codec->takesQuality) continue;
+    const std::string out = dir.path() + "lossy.avi";
+    ASSERT_EQ(Pass(raw, out, OptionsFor(codec->fourcc)), vfw::AVIERR_OK);
+    const double psnr = Psnr(out, raw);
+    EXPECT_GE(psnr, 35.0) << codec->name;
+    std::printf("%s: %.1f dB\n", codec->name, psnr);
+  }
+}
+
+// A recorder killed in the middle of a frame: the pass compresses the whole frames before it.
+TEST(CompressionPass, LeavesOutACutOffLastFrame) {
+  TempDir dir;
+  const std::string raw = dir.path() + "killed.avi";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    FakeDesktopServices desktop;
+    TOrvAvi writer(desktop);
+    writer.SetCompress(false);
+    writer.SetFileName(raw);
+    bool ok = writer.Start();
+    for (int i = 0; ok && i < 5; ++i) ok = writer.AddFrame(ScreenContent(QSize(320, 240), i));
+    if (ok) kill(getpid(), SIGKILL);
+    _exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  // Half of the last frame never reached the file.
+  std::filesystem::resize_file(raw, std::filesystem::file_size(raw) - 320 * 240);
+
+  const std::string out = dir.path() + "out.avi";
+  ASSERT_EQ(Pass(raw, out, OptionsFor(vfw::MakeFourCC('M', 'J', 'P', 'G'))), vfw::AVIERR_OK)
+      << vfw::AviLastErrorText();
+  EXPECT_EQ(Probe(out)["nb_read_frames"], "4");
+}
+
+// Past 1 GiB the raw movie has an OpenDML index; the pass reads it whole and writes one too.
+TEST(CompressionPass, ReadsAndWritesMoviesOverOneGibibyte) {
+  TempDir dir;
+  const std::string raw = dir.path() + "long.avi";
+  const QSize size(640, 480);
+  constexpr int kFrames = 1800;  // 614,400 bytes each: 1.03 GiB
+  {
+    FakeDesktopServices desktop;
+    TOrvAvi writer(desktop);
+    writer.SetCompress(false);
+    writer.SetFileName(raw);
+    writer.SetWidth(640);
+    writer.SetHeight(480);
+    ASSERT_TRUE(writer.Start());
+    QImage picture(size, QImage::Format_RGB32);
+    for (int i = 0; i < kFrames; ++i) {
+      picture.fill(qRgb(i % 256, (i / 256) * 16, 80));
+      ASSERT_TRUE(writer.AddFrame(picture));
+    }
+    writer.Finish();
+  }
+  ASSERT_GT(std::filesystem::file_size(raw), std::uintmax_t{1} << 30);
+
+  const std::string out = dir.path() + "out.avi";
+  static int calls = 0;
+  static int lastPercent = -1;
+  const auto progress = [](int percent) -> vfw::BOOL {
+    ++calls;
+    EXPECT_GE(percent, lastPercent);
+    lastPercent = percent;
+    return 0;
+  };
+  ASSERT_EQ(Pass(raw, out, OptionsFor(vfw::MakeFourCC('H', 'F', 'Y', 'U')), progress),
+            vfw::AVIERR_OK);
+  EXPECT_EQ(calls, kFrames + 1);  // before the first frame, then after every frame
+  EXPECT_EQ(lastPercent, 100);
+  EXPECT_EQ(Probe(out)["nb_read_frames"], std::to_string(kFrames));
+}
+
+}  // namespace
+}  // namespace vosta
