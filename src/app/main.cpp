@@ -21,7 +21,9 @@ int main(int argc, char** argv) {
 
   // The main window first: it becomes the application's main window; then the two dialogs,
   // hidden until they are needed.
-  vosta::TMainForm mainForm({desktop, clock, &vosta::AppDir, [] { QCoreApplication::quit(); }},
+  // Ending leaves every event loop at once; quit() would first ask each window to close, and a
+  // window that refuses (the progress window of a pass) would cancel the ending.
+  vosta::TMainForm mainForm({desktop, clock, &vosta::AppDir, [] { QCoreApplication::exit(0); }},
                             errors);
   vosta::TForm1 about;
   vosta::TForm2 areaOverlay;

@@ -13,7 +13,8 @@ constexpr int kClientHeight = 80;
 
 TProgressWindow::TProgressWindow(const std::string& caption, const std::string& text,
                                  const std::string& abortCaption)
-    : QWidget(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   setWindowTitle(QString::fromStdString(caption));
   setFixedSize(kClientWidth, kClientHeight);

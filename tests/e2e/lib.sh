@@ -23,6 +23,10 @@ trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
   import -window root "$ARTIFACTS/failure.png" 2>/dev/null || true
+  cp "$WORK/vosta.log" "$ARTIFACTS/vosta.log" 2>/dev/null || true
+  if vosta_running; then
+    gdb -p "$VOSTA_PID" -batch -ex "thread apply all bt" >"$ARTIFACTS/stacks.txt" 2>&1 || true
+  fi
   exit 1
 }
 
@@ -167,3 +171,45 @@ cpu_seconds() {
   ticks=$(awk '{print $14 + $15}' "/proc/$1/stat")
   echo $((ticks / $(getconf CLK_TCK)))
 }
+
+# The movie writer's windows.
+SAVE_OPTIONS="圧縮オプション"
+PROGRESS="進行状況"
+save_options_open() { windows_named "$SAVE_OPTIONS" | head -1 | grep .; }
+progress_open() { windows_named "$PROGRESS" | head -1 | grep .; }
+
+# Shows changing screen content in the given area (WxH+X+Y) until the test ends.
+show_moving_content() {
+  "$BUILD_DIR/tests/moving_content" --area "$1" --fps 20 >"$WORK/moving.log" 2>&1 &
+  HELPER_PIDS+=($!)
+  sleep 1
+}
+
+# Waits for the save-options dialog, then types into it (a compressor's name, or nothing)
+# and presses the key given last (Return or Escape).
+answer_save_options() {
+  local name=$1 key=$2 shot=${3:-}
+  wait_for 15 save_options_open || fail "the save-options dialog did not appear"
+  sleep 0.5
+  [ -n "$name" ] && xdotool type --delay 40 "$name" && sleep 0.6
+  [ -n "$shot" ] && screenshot "$shot"
+  xdotool key "$key"
+  wait_until_not 10 save_options_open || fail "the save-options dialog stayed open"
+}
+
+# One field of a movie's video stream as ffprobe reads it, counting frames by decoding.
+movie_field() {
+  ffprobe -v error -select_streams v:0 -count_frames -show_entries "stream=$2" \
+    -of default=noprint_wrappers=1:nokey=1 "$1"
+}
+movie_frames() { movie_field "$1" nb_read_frames; }
+# Whether a movie is stored with the compressor of that four-character code.
+movie_is() { [ "$(movie_field "$1" codec_tag_string 2>/dev/null)" = "$2" ]; }
+
+# What a decoder complains of when it reads every frame (empty: nothing).
+decode_errors() { ffmpeg -v error -i "$1" -f null - 2>&1; }
+
+# A digest of the decoded pixels, for comparing a lossless movie with its raw recording.
+pixels_digest() { ffmpeg -v error -i "$1" -f rawvideo -pix_fmt rgb24 - | md5sum | cut -d' ' -f1; }
+
+temporary_movies() { find "$APP/ScreenShot" -name '*_.avi' | grep .; }

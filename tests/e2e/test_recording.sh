@@ -19,7 +19,8 @@ sleep 0.3
 screenshot menu-recording
 xdotool key Escape
 sleep 0.5
-menu_choose $MENU_MOVIE   # stops the recording
+menu_choose $MENU_MOVIE   # stops the recording; the save options keep it raw
+answer_save_options "" Escape
 movie=$(shots '*.avi' | head -1)
 [ -n "$movie" ] || fail "no movie was written"
 [[ "$(basename "$movie")" =~ ^[0-9]{8}-[0-9]{6}\.avi$ ]] || fail "bad movie name: $movie"

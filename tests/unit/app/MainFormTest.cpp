@@ -3,10 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QTimer>
 #include <fstream>
 
 #include "support/DialogScript.h"
 #include "support/FakeDesktopServices.h"
+#include "support/MovieTools.h"
 #include "app/ErrorDisplay.h"
 #include "app/Unit5.h"
 #include "dialogs/Unit2.h"
@@ -407,6 +409,45 @@ TEST_F(MainFormTest, ARecordingOfAnEmptyAreaIsRefusedLikeASnapshot) {
   EXPECT_FALSE(form->Repeattomemory1->isChecked());
   EXPECT_EQ(form->Timer1.interval(), 1000);
   EXPECT_TRUE(Files("*.avi").empty());
+}
+
+// While the writer runs its pass, no recording starts or stops, and "Exit" waits for the end of
+// the pass; a termination request stops the pass and keeps the raw movie.
+TEST_F(MainFormTest, NoSecondUseOfTheWriterDuringAPass) {
+  form->CaptureArea = {0, 320, 0, 240};
+  const auto recordAndStopWithAPass = [this](std::function<void()> duringThePass) {
+    form->Repeattomemory1Click();
+    for (int i = 0; i < 5; ++i) form->Timer1Timer();
+    dialogs.Then([duringThePass](vfw::CompressorDialog& dialog) {
+      dialog.SelectCompressor(vfw::MakeFourCC('F', 'F', 'V', '1'));
+      dialog.accept();
+      QTimer::singleShot(0, duringThePass);  // runs inside the pass's progress step
+    });
+    form->Image1DblClick();
+  };
+
+  bool finishing = false;
+  recordAndStopWithAPass([&] {
+    finishing = form->OrvAvi1->Finishing();
+    EXPECT_FALSE(form->Repeattomemory1->isEnabled());
+    form->Repeattomemory1Click();  // refused: nothing starts
+    EXPECT_FALSE(form->Repeattomemory1->isChecked());
+    form->Exit1Click();  // takes effect when the pass has ended
+    EXPECT_EQ(terminated, 0);
+  });
+  EXPECT_TRUE(finishing);
+  EXPECT_EQ(terminated, 1);
+  EXPECT_TRUE(form->Repeattomemory1->isEnabled());
+  EXPECT_EQ(Files("*.avi"), QStringList{"20261207-101500.avi"});
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(dir.path()) + "VOSTA.ini"));
+
+  // A termination signal during the next pass: the pass stops without a warning, the raw
+  // movie stays, and the application is asked to end.
+  recordAndStopWithAPass([this] { form->RequestShutdown(); });
+  EXPECT_EQ(terminated, 2);
+  EXPECT_TRUE(desktop.messages.empty());
+  EXPECT_EQ(Files("*.avi"), QStringList({"20261207-101500-2.avi", "20261207-101500.avi"}));
+  EXPECT_EQ(testing::Probe(Shots() + "20261207-101500-2.avi")["codec_name"], "rawvideo");
 }
 
 TEST(ErrorDisplayText, TitleAndFullStopRules) {

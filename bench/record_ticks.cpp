@@ -1,0 +1,95 @@
+// A recording as the eye makes it, timed from outside the handlers: the main window with the
+// real desktop services records the top-left WxH area of the screen for SECONDS seconds, then
+// prints the timer ticks it got, the frames written, the ticks the time would hold at the
+// 66 ms interval, the CPU used per frame and the resident memory at frames 100, 1000 and 2000.
+// The movie is left in FOLDER/ScreenShot. Needs an X display with a window titled
+// "Ultima Online" (bench/run opens one).
+//
+//   record_ticks FOLDER SECONDS [WxH]
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "app/ErrorDisplay.h"
+#include "app/Unit5.h"
+#include "capture/OutputNames.h"
+#include "platform/Clock.h"
+#include "platform/QtDesktopServices.h"
+
+namespace {
+
+long ResidentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return 0;
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s FOLDER SECONDS [WxH]\n", argv[0]);
+    return 2;
+  }
+  QApplication app(argc, argv);
+  const std::string folder = vosta::WithTrailingBackslash(argv[1]);
+  const int seconds = std::atoi(argv[2]);
+  vosta::QtDesktopServices desktop;
+  vosta::SystemClock clock;
+  vosta::ErrorDisplay errors(desktop, "Vosta");
+  vosta::TMainForm form({desktop, clock, [folder] { return folder; }, [] {}}, errors);
+  form.show();
+  QSize size = desktop.ScreenSize();
+  if (argc > 3) std::sscanf(argv[3], "%dx%d", &size.rwidth(), &size.rheight());
+  form.CaptureArea = {0, size.width(), 0, size.height()};
+
+  long resident[3] = {0, 0, 0};
+  const unsigned marks[3] = {100, 1000, 2000};
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const unsigned frames = form.OrvAvi1->StreamInfo().dwLength;
+    for (int i = 0; i < 3; ++i) {
+      if (resident[i] == 0 && frames >= marks[i]) resident[i] = ResidentKilobytes();
+    }
+  });
+  watch.start(5);
+
+  form.Repeattomemory1Click();  // finds the game window, starts the recording
+  if (!form.Repeattomemory1->isChecked()) {
+    std::fprintf(stderr, "%s: the recording did not start\n", argv[0]);
+    return 1;
+  }
+  QElapsedTimer elapsed;
+  elapsed.start();
+  const double cpuBefore = CpuSeconds();
+  QTimer::singleShot(seconds * 1000, [&] {
+    const double wall = elapsed.nsecsElapsed() / 1e9;
+    const double cpu = CpuSeconds() - cpuBefore;
+    const unsigned frames = form.OrvAvi1->StreamInfo().dwLength;
+    const int ticks = form.TickCount;
+    form.FinishRecordingOnShutdown();
+    std::printf(
+        "seconds %.2f ticks %d frames %u nominal_ticks %.1f mean_tick_ms %.2f cpu_ms_per_frame "
+        "%.2f rss_kb_at_100 %ld rss_kb_at_1000 %ld rss_kb_at_2000 %ld\n",
+        wall, ticks, frames, wall * 1000 / 66, wall * 1000 / std::max(ticks, 1),
+        1000 * cpu / std::max(frames, 1u), resident[0], resident[1], resident[2]);
+    app.quit();
+  });
+  return app.exec();
+}
