@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <random>
 
@@ -22,6 +23,67 @@ std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
+
+// Writes every byte to `fd`. False when the disk did not take them all (full, quota, file size
+// limit, I/O error).
+bool WriteWhole(int fd, std::span<const std::uint8_t> bytes) {
+  const std::uint8_t* next = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t written = ::write(fd, next, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    next += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// Forces what was written to `fd` to the disk.
+bool SyncToDisk(int fd) {
+  while (::fsync(fd) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+// The file that a write to `path` lands in: `path` itself, or the end of the chain of symbolic
+// links that starts there (which need not exist yet). A relative link is taken from the folder
+// of the link. False for a chain that never ends.
+bool FollowLinks(const std::string& path, std::string& target) {
+  constexpr int kMaxLinks = 40;  // as many as the system itself follows
+  target = path;
+  for (int link = 0; link < kMaxLinks; ++link) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+    char text[PATH_MAX];
+    const ssize_t length = ::readlink(target.c_str(), text, sizeof text);
+    if (length <= 0 || static_cast<std::size_t>(length) == sizeof text) return false;
+    const std::string next(text, static_cast<std::size_t>(length));
+    target = next.front() == '/' ? next : FolderOf(target) + next;
+  }
+  return false;
+}
+
+// An open file descriptor, closed when it goes out of scope.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  void Reset(int fd) { fd_ = fd; }
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Owner read and write: whatever is written can be read at the next start and replaced at the
+// next save.
+constexpr mode_t kOwnerReadWrite = S_IRUSR | S_IWUSR;
 
 // A hidden, uniquely named file beside the target that receives the bytes before it is renamed
 // into place. Whatever is still on disk under the temporary name goes when this goes.
@@ -54,30 +116,28 @@ class TempFile {
     return false;
   }
 
-  // Gives the file the permission bits of `model` when that is an existing regular file, so a
-  // replaced file keeps its mode.
-  void CopyModeFrom(const std::string& model) {
-    struct stat info {};
-    if (::stat(model.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-      static_cast<void>(::fchmod(fd_, info.st_mode & 07777));
+  // Gives the file the owner, group and permission bits of `replaced`, the file it is to
+  // replace (null when there is none), so that a replaced file keeps them. Only root may give a
+  // file to another user; anyone else keeps it as their own, with the old group where they may.
+  // The owner can always read and write the file, whatever the old mode or the umask says.
+  void TakeOwnerAndMode(const struct stat* replaced) {
+    struct stat own {};
+    if (::fstat(fd_, &own) != 0) return;
+    mode_t mode = own.st_mode & 07777;
+    if (replaced != nullptr) {
+      if ((replaced->st_uid != own.st_uid || replaced->st_gid != own.st_gid) &&
+          ::fchown(fd_, replaced->st_uid, replaced->st_gid) != 0) {
+        static_cast<void>(::fchown(fd_, static_cast<uid_t>(-1), replaced->st_gid));
+      }
+      mode = replaced->st_mode & 07777;
     }
+    static_cast<void>(::fchmod(fd_, mode | kOwnerReadWrite));
   }
 
   // Writes every byte, then forces them to the disk and closes the file. False when the disk
   // did not take them all (full, quota, file size limit, I/O error).
   bool WriteAndClose(std::span<const std::uint8_t> bytes) {
-    const std::uint8_t* next = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-      const ssize_t written = ::write(fd_, next, left);
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return false;
-      next += written;
-      left -= static_cast<std::size_t>(written);
-    }
-    while (::fsync(fd_) != 0) {
-      if (errno != EINTR) return false;
-    }
+    if (!WriteWhole(fd_, bytes) || !SyncToDisk(fd_)) return false;
     const int fd = fd_;
     fd_ = -1;
     return ::close(fd) == 0;
@@ -113,6 +173,25 @@ Publication PublishWithoutReplacing(TempFile& temp, const std::string& target) {
   return Publication::Done;  // the temporary name is removed with `temp`
 }
 
+// Rewrites the regular file open for writing as `fd` where it is, for a folder that takes no
+// temporary file. Room for the bytes is taken first, so that a full disk is found before the
+// old content is touched; the new bytes then go over the old ones, the rest is cut, and all of
+// it is on the disk before this returns.
+void RewriteInPlace(int fd, const struct stat& info, std::span<const std::uint8_t> bytes,
+                    const Exception& cannotCreate) {
+  if (!bytes.empty() && ::fallocate(fd, 0, 0, static_cast<off_t>(bytes.size())) != 0 &&
+      (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
+    throw Exception(kWriteError);
+  }
+  if (::lseek(fd, 0, SEEK_SET) != 0) throw cannotCreate;
+  if (!WriteWhole(fd, bytes)) throw Exception(kWriteError);
+  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) throw cannotCreate;
+  if (!SyncToDisk(fd)) throw Exception(kWriteError);
+  if ((info.st_mode & kOwnerReadWrite) != kOwnerReadWrite) {
+    static_cast<void>(::fchmod(fd, (info.st_mode & 07777) | kOwnerReadWrite));
+  }
+}
+
 }  // namespace
 
 std::string NumberedName(const std::string& folder, const std::string& base,
@@ -145,14 +224,39 @@ std::string WriteNewFile(const std::string& folder, const std::string& base,
 }
 
 void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  TempFile temp;
-  if (!temp.Open(FolderOf(path))) throw Exception(FormatMessage(kCannotCreate, path));
-  temp.CopyModeFrom(path);
-  if (!temp.WriteAndClose(bytes)) throw Exception(kWriteError);
-  if (::rename(temp.path().c_str(), path.c_str()) != 0) {
-    throw Exception(FormatMessage(kCannotCreate, path));
+  const Exception cannotCreate(FormatMessage(kCannotCreate, path));
+  std::string target;
+  if (!FollowLinks(path, target)) throw cannotCreate;
+
+  // A file that is there already is replaced only when it is a plain file that its user may
+  // write. Opening it for writing, without changing it, asks the system itself, which also
+  // knows access lists, read-only mounts and immutable files.
+  Descriptor existing;
+  struct stat info {};
+  if (::lstat(target.c_str(), &info) == 0) {
+    if (!S_ISREG(info.st_mode)) throw cannotCreate;
+    existing.Reset(
+        ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (existing.get() < 0 || ::fstat(existing.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+      throw cannotCreate;
+    }
+  } else if (errno != ENOENT) {
+    throw cannotCreate;
   }
-  temp.Release();
+
+  TempFile temp;
+  if (temp.Open(FolderOf(target))) {
+    temp.TakeOwnerAndMode(existing.get() >= 0 ? &info : nullptr);
+    if (!temp.WriteAndClose(bytes)) throw Exception(kWriteError);
+    if (::rename(temp.path().c_str(), target.c_str()) != 0) throw cannotCreate;
+    temp.Release();
+    return;
+  }
+
+  // The folder takes no new file (a read-only folder): a file that may be written is still
+  // rewritten where it is, without the rename's all-or-nothing.
+  if (existing.get() < 0) throw cannotCreate;
+  RewriteInPlace(existing.get(), info, bytes, cannotCreate);
 }
 
 }  // namespace vosta

@@ -23,8 +23,15 @@ std::string WriteNewFile(const std::string& folder, const std::string& base,
                          const std::string& reportedPath);
 
 // Replaces the file at `path` with `bytes` whole; the old file stays as it was on failure.
-// Throws Exception("ファイル %s を作成できません", path) when the file cannot be created, and
-// Exception("ストリームへの書き込みエラー") when fewer bytes could be written than asked.
+// A symbolic link at `path` stays: the file it leads to is replaced, beside itself. A replaced
+// file keeps its mode (and, where the writer may give it, its owner and group); whatever is
+// written can be read and written by its owner. A file its user may not write is left alone.
+// When the folder takes no temporary file, a file that may be written is rewritten in place
+// (truncated, written, forced to the disk): a full disk is still found before the old content
+// is cut, but a crash or an I/O error part-way can leave it short.
+// Throws Exception("ファイル %s を作成できません", path) when the file cannot be created or
+// may not be written, and Exception("ストリームへの書き込みエラー") when fewer bytes could be
+// written than asked.
 void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace vosta
