@@ -11,6 +11,7 @@
 
 #include "avi/DibFrame.h"
 #include "avi/ProgressWindow.h"
+#include "platform/AtomicFile.h"
 #include "platform/DesktopServices.h"
 
 namespace vosta {
@@ -164,13 +165,8 @@ bool TOrvAvi::Start() {
     return false;
   }
 
-  // A file of that name is replaced; if it cannot be removed, creating the movie fails below.
-  RemoveFile(fileName_);
-
   library_.emplace();
-  vfw::PAVIFILE file = nullptr;
-  vfw::AVIFileOpenA(&file, fileName_.c_str(), vfw::OF_WRITE | vfw::OF_CREATE, nullptr);
-  aviFile_.reset(file);
+  aviFile_ = CreateMovieFile();
   if (!aviFile_) {
     qWarning("AVI writer: %s", vfw::AviLastErrorText().c_str());
     ResetCompressor();
@@ -225,6 +221,7 @@ bool TOrvAvi::Start() {
   // One buffer for all frames: no allocation and no fresh pages per frame.
   frame_.assign(static_cast<size_t>(imageSize_), 0);
   writeFailureShown_ = false;
+  diskFull_ = false;
   state_ = State::Recording;
   return true;
 }
@@ -251,6 +248,13 @@ bool TOrvAvi::AddFrame(const QImage& picture) {
   const vfw::HRESULT result =
       vfw::AVIStreamWrite(videoStream_.get(), static_cast<vfw::LONG>(streamInfo_.dwLength), 1,
                           data, size, flags, nullptr, nullptr);
+  if (result == vfw::AVIERR_DISKFULL) {
+    // Nothing of the frame was written and the room for the index is kept: the caller stops
+    // the recording and the movie closes whole.
+    diskFull_ = true;
+    qWarning("AVI writer: the disk is full after %u frames", streamInfo_.dwLength);
+    return false;
+  }
   if (result != vfw::AVIERR_OK) {
     // The counter stays, so the frames already in the file keep their positions.
     if (!writeFailureShown_) {
@@ -277,6 +281,14 @@ void TOrvAvi::FinishWithoutPass() {
   CloseRecording();
   library_.reset();
   state_ = State::Idle;
+}
+
+void TOrvAvi::EndForExit() {
+  if (Finishing()) {
+    RemoveFile(TemporaryName(fileName_));
+    return;
+  }
+  FinishWithoutPass();
 }
 
 void TOrvAvi::Finish() {
@@ -376,6 +388,32 @@ void TOrvAvi::AbortClick() { AbortRequest = kAbortPass; }
 void TOrvAvi::AbortForShutdown() {
   shutdownRequested_ = true;
   if (Finishing()) AbortRequest = kAbortPass;
+}
+
+vfw::AviFileHandle TOrvAvi::CreateMovieFile() {
+  // The name is taken as snapshot names are: never an existing file, "-2", "-3", ... before the
+  // extension when it is taken, each try an exclusive creation.
+  const std::size_t slash = fileName_.rfind('/');
+  const std::size_t folderEnd = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = fileName_.rfind('.');
+  const std::size_t baseEnd = dot != std::string::npos && dot > folderEnd ? dot : fileName_.size();
+  const std::string folder = fileName_.substr(0, folderEnd);
+  const std::string base = fileName_.substr(folderEnd, baseEnd - folderEnd);
+  const std::string extension = fileName_.substr(baseEnd);
+  constexpr int kMaxNumber = 100000;
+  for (int number = 1; number <= kMaxNumber; ++number) {
+    const std::string name = NumberedName(folder, base, extension, number);
+    vfw::PAVIFILE file = nullptr;
+    const vfw::HRESULT result =
+        vfw::AVIFileOpenA(&file, name.c_str(), vfw::OF_WRITE | vfw::OF_CREATE | vfw::OF_CREATE_NEW,
+                          nullptr);
+    if (result == vfw::AVIERR_OK) {
+      fileName_ = name;
+      return vfw::AviFileHandle(file);
+    }
+    if (result != vfw::AVIERR_FILEEXISTS) break;
+  }
+  return nullptr;
 }
 
 void TOrvAvi::DiscardFailedFile() { RemoveFile(fileName_); }

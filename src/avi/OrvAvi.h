@@ -62,19 +62,27 @@ class TOrvAvi : public QObject {
   std::uint16_t BitDepth() const;
   void SetBitDepth(std::uint16_t depth);  // low 8 bits; 16 or 24, anything else 16
 
-  // True when the file and its video stream are ready for frames. An existing file of that
-  // name is replaced. A recording still open is closed first.
+  // True when the file and its video stream are ready for frames. An existing file is never
+  // replaced: when FileName is taken, "-2", "-3", ... go before its extension and FileName
+  // becomes the name taken. A recording still open is closed first.
   bool Start();
   // Scales the picture to Width x Height and appends it. False when no frame was added: no
-  // recording open, the file refused the frame, compressing it failed, or the writer's own
-  // message box is open.
+  // recording open, the file refused the frame, compressing it failed, the disk is full, or
+  // the writer's own message box is open.
   bool AddFrame(const QImage& picture);
+  // The disk had no room for the last frame: the recording should stop. Every frame before it
+  // is whole and the movie still closes with its index.
+  bool DiskFull() const { return diskFull_; }
   // Ends the recording: closes the file, and in the pass mode offers the save options and
   // writes the movie again compressed. Does nothing when no recording is open.
   void Finish();
   // Ends the recording and keeps the movie as it was recorded, with no dialog and no pass;
   // for a program that is ending.
   void FinishWithoutPass();
+  // For a process that ends without unwinding (exit() from inside the event loop): a recording
+  // is finished as FinishWithoutPass does, and a pass's unfinished temporary file is removed
+  // (the raw movie is whole by then).
+  void EndForExit();
 
   // Puts CompVars into the state that means "no compression".
   void ResetCompressor();
@@ -132,6 +140,8 @@ class TOrvAvi : public QObject {
   std::vector<std::uint8_t> StreamFormat() const;
   // Ends the compressor and releases the stream and the file: the movie on disk is complete.
   void CloseRecording();
+  // Creates the movie under FileName or the first free numbered name; null when it cannot.
+  vfw::AviFileHandle CreateMovieFile();
   // Removes a file that Start created but could not make into a movie.
   void DiscardFailedFile();
   // Reopens the finished raw movie, offers the save options and runs the pass.
@@ -163,6 +173,7 @@ class TOrvAvi : public QObject {
   bool shutdownRequested_ = false;
   bool messageOpen_ = false;        // one of the writer's own boxes is on screen
   bool writeFailureShown_ = false;  // a failed frame write was reported for this recording
+  bool diskFull_ = false;
 };
 
 }  // namespace vosta

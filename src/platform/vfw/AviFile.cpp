@@ -51,6 +51,12 @@ HRESULT Fail(HRESULT result, const std::string& what, int ffmpegCode) {
   return Fail(result, what + ": " + FfmpegText(ffmpegCode));
 }
 
+std::int64_t Muxer::IndexReserve() const {
+  // The first index holds 16 bytes a frame, the OpenDML indexes 8 more; the headers are
+  // rewritten in place.
+  return 256 * 1024 + 32 * (nextSample + 1);
+}
+
 HRESULT Muxer::Close() {
   if (closed) return closeResult;
   closed = true;
@@ -60,10 +66,10 @@ HRESULT Muxer::Close() {
       closeResult = Fail(AVIERR_FILEWRITE, "writing the movie's index failed", result);
     }
   }
-  if (context && context->pb != nullptr) {
-    const int result = avio_closep(&context->pb);
-    if (result < 0 && closeResult == AVIERR_OK) {
-      closeResult = Fail(AVIERR_FILEWRITE, "closing the movie file failed", result);
+  if (file) {
+    const int error = file->Finish(syncOnClose);
+    if (error != 0 && closeResult == AVIERR_OK) {
+      closeResult = Fail(AVIERR_FILEWRITE, "closing the movie file failed", AVERROR(error));
     }
   }
   return closeResult;
@@ -143,7 +149,7 @@ std::string AviLastErrorText() { return lastError; }
 
 namespace {
 
-HRESULT OpenForWriting(PAVIFILE* file, const char* fileName) {
+HRESULT OpenForWriting(PAVIFILE* file, const char* fileName, OutputFile::Creation creation) {
   AVFormatContext* raw = nullptr;
   int result = avformat_alloc_output_context2(&raw, nullptr, "avi", nullptr);
   if (result < 0 || raw == nullptr) {
@@ -153,10 +159,14 @@ HRESULT OpenForWriting(PAVIFILE* file, const char* fileName) {
   muxer->context.reset(raw);
   muxer->path = fileName;
   if (!muxer->packet) return Fail(AVIERR_MEMORY, "no memory for a frame");
-  result = avio_open(&muxer->context->pb, FileUrl(fileName).c_str(), AVIO_FLAG_WRITE);
-  if (result < 0) {
-    return Fail(AVIERR_FILEOPEN, std::string("cannot create ") + fileName, result);
+  int error = 0;
+  muxer->file = OutputFile::Create(fileName, creation, &error);
+  if (!muxer->file) {
+    return Fail(error == EEXIST ? AVIERR_FILEEXISTS : AVIERR_FILEOPEN,
+                std::string("cannot create ") + fileName, AVERROR(error));
   }
+  muxer->context->pb = muxer->file->Io();
+  muxer->context->flags |= AVFMT_FLAG_CUSTOM_IO;
   *file = new AviFileObject{std::move(muxer), nullptr};
   return AVIERR_OK;
 }
@@ -218,7 +228,12 @@ HRESULT AVIFileOpenA(PAVIFILE* file, const char* fileName, UINT mode, const void
   *file = nullptr;
   if (libraryUsers.load() <= 0) return Fail(CO_E_NOTINITIALIZED, "AVIFileInit was not called");
   if (fileName == nullptr || handler != nullptr) return Fail(AVIERR_BADPARAM, "bad argument");
-  if (mode == (OF_WRITE | OF_CREATE)) return OpenForWriting(file, fileName);
+  if (mode == (OF_WRITE | OF_CREATE)) {
+    return OpenForWriting(file, fileName, OutputFile::Creation::Replace);
+  }
+  if (mode == (OF_WRITE | OF_CREATE | OF_CREATE_NEW)) {
+    return OpenForWriting(file, fileName, OutputFile::Creation::New);
+  }
   if (mode == OF_READ) return OpenForReading(file, fileName);
   return Fail(AVIERR_UNSUPPORTED, "only creating or reading a movie is supported");
 }
@@ -348,6 +363,12 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* 
   }
   if (start < muxer.nextSample) return Fail(AVIERR_BADPARAM, "frames must be written in order");
 
+  // A frame is only begun when the disk has room for it and for the index after it: a full
+  // disk leaves every frame before it whole and the movie still closable.
+  if (!muxer.file->MakeRoom(std::int64_t{bufferSize} + 16, muxer.IndexReserve())) {
+    return Fail(AVIERR_DISKFULL, "the disk is full");
+  }
+
   // The packet only points at the caller's data: the muxer writes it out before returning.
   AVPacket& packet = *muxer.packet;
   av_packet_unref(&packet);
@@ -370,6 +391,11 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* 
     return Fail(AVIERR_FILEWRITE, "cannot write a frame", result);
   }
   muxer.nextSample = std::int64_t{start} + samples;
+  muxer.writtenSinceWriteback += bufferSize;
+  if (muxer.writeBehind && muxer.writtenSinceWriteback >= 32 * 1024 * 1024) {
+    muxer.file->StartWriteback();
+    muxer.writtenSinceWriteback = 0;
+  }
   if (samplesWritten != nullptr) *samplesWritten = samples;
   if (bytesWritten != nullptr) *bytesWritten = bufferSize;
   return AVIERR_OK;

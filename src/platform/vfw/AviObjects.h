@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/vfw/FfmpegHandles.h"
+#include "platform/vfw/OutputFile.h"
 #include "platform/vfw/Vfw.h"
 
 namespace vosta::vfw {
@@ -19,17 +20,15 @@ namespace vosta::vfw {
 HRESULT Fail(HRESULT result, std::string what);
 HRESULT Fail(HRESULT result, const std::string& what, int ffmpegCode);
 
-struct OutputContextCloser {
-  void operator()(AVFormatContext* context) const {
-    if (context->pb != nullptr) avio_closep(&context->pb);
-    avformat_free_context(context);
-  }
+struct OutputContextFreer {
+  void operator()(AVFormatContext* context) const { avformat_free_context(context); }
 };
 
 // One movie being written.
 struct Muxer {
   std::string path;
-  std::unique_ptr<AVFormatContext, OutputContextCloser> context;
+  std::unique_ptr<OutputFile> file;  // under context->pb
+  std::unique_ptr<AVFormatContext, OutputContextFreer> context;
   AVStream* stream = nullptr;   // the one video stream, once created
   AVRational sampleTime{1, 1};  // dwScale / dwRate of the stream
   bool headerWritten = false;
@@ -38,7 +37,13 @@ struct Muxer {
   PacketHandle packet{av_packet_alloc()};  // reused for every frame; it points at the caller's data
   bool closed = false;
   HRESULT closeResult = AVIERR_OK;
+  bool syncOnClose = false;  // the movie is on the disk, not only in memory, once closed
+  bool writeBehind = false;  // writeback starts as the frames go, so the final sync is short
+  std::int64_t writtenSinceWriteback = 0;
 
+  // The room kept on the disk beyond the frames for the index and the final headers: enough
+  // for every frame written so far and the next one.
+  std::int64_t IndexReserve() const;
   // Writes the index and the final headers and closes the file; AVIERR_OK when the movie is
   // complete on disk. Called once; later calls give the first answer again.
   HRESULT Close();

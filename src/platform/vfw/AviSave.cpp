@@ -1,9 +1,6 @@
 // The compressed re-save of a movie: its options dialog and the pass that reads the raw stream,
 // compresses every frame and writes the new movie.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -34,17 +31,6 @@ EncoderSettings SettingsOf(const AVICOMPRESSOPTIONS& options) {
   return settings;
 }
 
-// Data and fsync: the new movie is on the disk, not only in the page cache, before anyone
-// renames it over a recording.
-HRESULT SyncToDisk(const std::string& path) {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return Fail(AVIERR_FILEWRITE, "cannot reopen the new movie to sync it");
-  const int synced = ::fsync(descriptor);
-  ::close(descriptor);
-  if (synced != 0) return Fail(AVIERR_FILEWRITE, "the new movie could not be written to disk");
-  return AVIERR_OK;
-}
-
 // The movie being written by the pass, through the same calls as a recording.
 class PassOutput {
  public:
@@ -63,6 +49,10 @@ class PassOutput {
     result = AVIFileCreateStreamA(file_.get(), &stream, &info);
     stream_.reset(stream);
     if (result != AVIERR_OK) return result;
+    // The new movie is on the disk, not only in memory, before anyone renames it over a
+    // recording; writing it back as it grows keeps that last wait short.
+    stream_->muxer->syncOnClose = true;
+    stream_->muxer->writeBehind = true;
     return AVIStreamSetFormat(stream_.get(), 0, format.data(), static_cast<LONG>(format.size()));
   }
 
@@ -73,12 +63,11 @@ class PassOutput {
   }
 
   // Index, headers, close and sync; AVIERR_OK when the movie is whole on disk.
-  HRESULT Finish(const char* fileName) {
+  HRESULT Finish() {
     std::shared_ptr<Muxer> muxer = stream_->muxer;
     stream_.reset();
     file_.reset();
-    const HRESULT closed = muxer->Close();
-    return closed != AVIERR_OK ? closed : SyncToDisk(fileName);
+    return muxer->Close();
   }
 
  private:
@@ -218,7 +207,7 @@ HRESULT AVISaveVA(const char* fileName, const void* handler, AVISAVECALLBACK cal
   HRESULT result = output.Create(fileName, input.info, outputFormat);
   if (result == AVIERR_OK) result = RunPass(input, encoder.get(), output, callback);
   if (result != AVIERR_OK) return result;  // the output handles close what there is
-  return output.Finish(fileName);
+  return output.Finish();
 }
 
 }  // namespace vosta::vfw

@@ -59,6 +59,11 @@ constexpr HRESULT AVIERR_READONLY = MakeAviErr(114);
 constexpr HRESULT AVIERR_NODATA = MakeAviErr(115);
 constexpr HRESULT AVIERR_BUFFERTOOSMALL = MakeAviErr(116);
 constexpr HRESULT AVIERR_USERABORT = MakeAviErr(198);
+// Beyond the Windows codes: the name is taken (with OF_CREATE_NEW), and the disk has no room
+// for the frame and the index after it (nothing of the frame was written; the movie can still
+// be closed whole).
+constexpr HRESULT AVIERR_FILEEXISTS = MakeAviErr(120);
+constexpr HRESULT AVIERR_DISKFULL = MakeAviErr(121);
 // The library is not initialised (no AVIFileInit in effect).
 constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
 
@@ -66,6 +71,8 @@ constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
 constexpr UINT OF_READ = 0x0000;
 constexpr UINT OF_WRITE = 0x0001;
 constexpr UINT OF_CREATE = 0x1000;
+// With OF_WRITE | OF_CREATE: only a new file; a file of that name is never replaced.
+constexpr UINT OF_CREATE_NEW = 0x10000;
 
 // Frame flags of AVIStreamWrite.
 constexpr DWORD AVIIF_KEYFRAME = 0x10;
@@ -190,8 +197,9 @@ void AVIFileInit();
 void AVIFileExit();
 
 // Opens `fileName`. Mode OF_WRITE | OF_CREATE (4097) creates the file anew (an existing one is
-// replaced); mode OF_READ (0) opens a movie for reading its streams. `handler` must be null.
-// *file stays null on failure.
+// replaced), with OF_CREATE_NEW only when the name is free (AVIERR_FILEEXISTS otherwise); mode
+// OF_READ (0) opens a movie for reading its streams. `handler` must be null. *file stays null
+// on failure. A movie being written keeps room on the disk for its index as it grows.
 HRESULT AVIFileOpenA(PAVIFILE* file, const char* fileName, UINT mode, const void* handler);
 // The `index`-th stream of type `type` of a file opened for reading; 0 is the first.
 HRESULT AVIFileGetStream(PAVIFILE file, PAVISTREAM* stream, DWORD type, LONG index);
@@ -204,7 +212,8 @@ HRESULT AVIFileCreateStreamA(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMI
 // be 0. The movie's headers are written here, so a file that cannot take these frames fails now.
 HRESULT AVIStreamSetFormat(PAVISTREAM stream, LONG position, const void* format, LONG formatSize);
 // Appends `samples` frames' data at sample position `start`. The data reaches the file before
-// the call returns, so a recorder that is killed loses no written frame.
+// the call returns, so a recorder that is killed loses no written frame. AVIERR_DISKFULL when
+// the disk has no room for the frame and the index after it.
 HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* buffer,
                        LONG bufferSize, DWORD flags, LONG* samplesWritten, LONG* bytesWritten);
 // Of a stream opened for reading: its header (dwLength counts the whole frames it holds), its

@@ -63,7 +63,7 @@ std::string RecordRaw(const std::string& name, QSize size, int frames) {
   EXPECT_TRUE(writer.Start());
   for (int i = 0; i < frames; ++i) EXPECT_TRUE(writer.AddFrame(ScreenContent(size, i)));
   writer.Finish();
-  return name;
+  return writer.FileName();  // numbered when the name was taken
 }
 
 // The compression pass on its own, as the writer's Finish runs it.
@@ -142,7 +142,7 @@ TEST_P(CodecTest, PassAndSequenceKeepEveryFrameAtOddAndEvenSizes) {
   for (const QSize size : {QSize(37, 23), QSize(64, 48)}) {
     SCOPED_TRACE(::testing::Message() << codec.name << " " << size.width() << "x" << size.height());
     const std::string raw = RecordRaw(dir.path() + "raw.avi", size, kFrames);
-    const std::string passed = dir.path() + "passed.avi";
+    const std::string passed = dir.path() + "passed-" + std::to_string(size.width()) + ".avi";
     ASSERT_EQ(Pass(raw, passed, OptionsFor(codec.fourcc, keyFrameEvery)), vfw::AVIERR_OK)
         << vfw::AviLastErrorText();
     ExpectMovie(passed, raw, size, kFrames, keyFrameEvery);
@@ -160,7 +160,7 @@ TEST_P(CodecTest, PassAndSequenceKeepEveryFrameAtOddAndEvenSizes) {
     EXPECT_EQ(writer.StreamInfo().dwQuality, static_cast<vfw::DWORD>(writer.CompVars().lQ));
     for (int i = 0; i < kFrames; ++i) ASSERT_TRUE(writer.AddFrame(ScreenContent(size, i)));
     writer.Finish();
-    ExpectMovie(dir.path() + "sequence.avi", raw, size, kFrames, keyFrameEvery);
+    ExpectMovie(writer.FileName(), raw, size, kFrames, keyFrameEvery);
   }
   EXPECT_TRUE(desktop.messages.empty());
   EXPECT_EQ(dialogs.titles, std::vector<std::string>(2, "ＡＶＩ圧縮方式選択"));

@@ -75,7 +75,9 @@ TEST_F(OrvAviMovieTest, RawRecordingReadsBackFrameForFrame) {
     avi.SetBitDepth(static_cast<std::uint16_t>(depth));
     avi.SetWidth(318);  // rows need padding at both depths
     avi.SetHeight(64);
+    avi.SetFileName(file);
     ASSERT_TRUE(avi.Start());
+    const std::string file = avi.FileName();  // the second movie takes the next name
     const int frames = 5;
     for (int i = 0; i < frames; ++i) ASSERT_TRUE(avi.AddFrame(Quadrants(318, 64, 40 * i)));
     avi.Finish();

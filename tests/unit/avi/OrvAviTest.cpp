@@ -115,16 +115,6 @@ TEST_F(OrvAviTest, StartInAMissingFolderWarnsAndFails) {
   avi.Finish();
 }
 
-TEST_F(OrvAviTest, FileNameThatIsAFolderCannotBeCreated) {
-  std::filesystem::create_directory(PathOf("taken.avi"));
-  std::ofstream(PathOf("taken.avi/keep")) << "x";
-  avi.SetFileName(PathOf("taken.avi"));
-  EXPECT_FALSE(avi.Start());
-  ASSERT_EQ(desktop.messages.size(), 1u);
-  EXPECT_EQ(desktop.messages[0].text, "ＡＶＩファイルを作成できませんでした.");
-  EXPECT_TRUE(std::filesystem::exists(PathOf("taken.avi/keep")));
-}
-
 TEST_F(OrvAviTest, EmptyFrameSizeFailsWithTheStreamWarningAndLeavesNoFile) {
   for (auto [width, height] : {std::pair{0, 240}, std::pair{320, 0}}) {
     desktop.messages.clear();
@@ -159,7 +149,9 @@ TEST_F(OrvAviTest, CodecChoiceAtStartDecidesWhatIsRecorded) {
   ASSERT_TRUE(avi.AddFrame(picture));
   avi.Finish();
   EXPECT_EQ(dialogs.titles, std::vector<std::string>(2, "ＡＶＩ圧縮方式選択"));
-  EXPECT_EQ(Probe(PathOf("old.avi"))["codec_name"], "rawvideo");
+  EXPECT_EQ(avi.FileName(), PathOf("old-2.avi"));
+  EXPECT_EQ(Probe(avi.FileName())["codec_name"], "rawvideo");
+  EXPECT_EQ(std::filesystem::file_size(PathOf("old.avi")), 3u);
 }
 
 // The save options at Finish, and what is left on disk after each answer.
@@ -194,6 +186,7 @@ TEST_F(OrvAviTest, FinishOffersTheSaveOptionsAndKeepsOneMovie) {
     EXPECT_EQ(stream["nb_read_frames"], "3");
     EXPECT_EQ(stream["TAG:title"], "VIDEO");
     EXPECT_EQ(vfw::AviLibraryUsers(), 0);
+    std::filesystem::remove(PathOf("movie"));
   }
   EXPECT_TRUE(desktop.messages.empty());
   EXPECT_EQ(dialogs.titles.back(), "圧縮オプション");
@@ -206,13 +199,13 @@ TEST_F(OrvAviTest, TemporaryNameReplacesTheExtension) {
 }
 
 TEST_F(OrvAviTest, AbortedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns) {
-  avi.SetFileName(PathOf("movie.avi"));
   const auto record = [this] {
+    avi.SetFileName(PathOf("movie.avi"));
     ASSERT_TRUE(avi.Start());
     for (int i = 0; i < 4; ++i) ASSERT_TRUE(avi.AddFrame(picture));
   };
   const auto expectRawMovie = [this] {
-    auto stream = Probe(PathOf("movie.avi"));
+    auto stream = Probe(avi.FileName());
     EXPECT_EQ(stream["codec_name"], "rawvideo");
     EXPECT_EQ(stream["nb_read_frames"], "4");
   };
@@ -238,14 +231,15 @@ TEST_F(OrvAviTest, AbortedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns) {
 
   // The temporary name cannot be created: the same warning, the raw movie stays.
   record();
-  std::filesystem::create_directory(PathOf("movie_.avi"));
-  std::ofstream(PathOf("movie_.avi/keep")) << "x";
+  const std::string blocked = TOrvAvi::TemporaryName(avi.FileName());
+  std::filesystem::create_directory(blocked);
+  std::ofstream(blocked + "/keep") << "x";
   dialogs.ThenChoose(vfw::MakeFourCC('F', 'F', 'V', '1'));
   avi.Finish();
   ASSERT_EQ(desktop.messages.size(), 2u);
   EXPECT_EQ(desktop.messages[1].text, "圧縮ＡＶＩファイル作成を中断しました.");
   expectRawMovie();
-  std::filesystem::remove_all(PathOf("movie_.avi"));
+  EXPECT_TRUE(std::filesystem::exists(blocked + "/keep"));
 
   // The next pass starts with AbortRequest 0 and runs to its end.
   record();
@@ -253,7 +247,7 @@ TEST_F(OrvAviTest, AbortedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns) {
   avi.Finish();
   EXPECT_EQ(AbortRequest, 0);
   EXPECT_EQ(desktop.messages.size(), 2u);
-  EXPECT_EQ(Probe(PathOf("movie.avi"))["codec_name"], "ffv1");
+  EXPECT_EQ(Probe(avi.FileName())["codec_name"], "ffv1");
   EXPECT_EQ(ProgressWindow, nullptr);
 }
 
@@ -300,22 +294,21 @@ TEST_F(OrvAviTest, SecondStartAfterFinishCreatesANewFileFromFrameZero) {
   EXPECT_EQ(vfw::AviLibraryUsers(), 0);
 }
 
-TEST_F(OrvAviTest, ExistingFileIsReplaced) {
-  {
-    std::ofstream old(PathOf("movie.avi"), std::ios::binary);
-    old << std::string(2'000'000, 'x');
-  }
+// A name that is taken, by a file or a folder, is never replaced: the movie takes the next
+// numbered name, each try an exclusive creation.
+TEST_F(OrvAviTest, ATakenNameIsNeverReplaced) {
+  std::ofstream(PathOf("movie.avi"), std::ios::binary) << std::string(2'000'000, 'x');
+  std::filesystem::create_directory(PathOf("movie-2.avi"));
+  std::ofstream(PathOf("movie-2.avi/keep")) << "x";
   avi.SetFileName(PathOf("movie.avi"));
   ASSERT_TRUE(avi.Start());
+  EXPECT_EQ(avi.FileName(), PathOf("movie-3.avi"));
   ASSERT_TRUE(avi.AddFrame(picture));
   avi.Finish();
-  const auto size = std::filesystem::file_size(PathOf("movie.avi"));
-  EXPECT_GT(size, 153600u);
-  EXPECT_LT(size, 200000u);
-  std::ifstream in(PathOf("movie.avi"), std::ios::binary);
-  char riff[4] = {};
-  in.read(riff, 4);
-  EXPECT_EQ(std::string(riff, 4), "RIFF");
+  EXPECT_EQ(std::filesystem::file_size(PathOf("movie.avi")), 2'000'000u);
+  EXPECT_TRUE(std::filesystem::exists(PathOf("movie-2.avi/keep")));
+  EXPECT_EQ(Probe(PathOf("movie-3.avi"))["nb_read_frames"], "1");
+  EXPECT_TRUE(desktop.messages.empty());
 }
 
 TEST_F(OrvAviTest, StartWhileRecordingClosesTheOpenMovieFirst) {
