@@ -1,5 +1,6 @@
 #include "avi/DibFrame.h"
 
+#include <bit>
 #include <cstring>
 
 namespace vosta {
@@ -15,16 +16,25 @@ std::int64_t DibImageSize(std::int64_t width, std::int64_t height, int bitDepth)
 namespace {
 
 // Writes one frame row from one source row; `column` maps a frame column to a source column.
+// Stores a 16-bit word as the DIB has it, low byte first.
+inline void StoreWord(std::uint8_t* out, std::uint16_t word) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, &word, 2);  // one store, which the compiler can do many at a time
+  } else {
+    out[0] = static_cast<std::uint8_t>(word & 0xFF);
+    out[1] = static_cast<std::uint8_t>(word >> 8);
+  }
+}
+
 template <typename Column>
 void ConvertRow(const QRgb* in, std::uint8_t* out, int width, int bitDepth, Column column) {
   if (bitDepth == 16) {
     for (int x = 0; x < width; ++x) {
       // 0xAARRGGBB: the top 5 bits of each colour, red highest.
       const QRgb pixel = in[column(x)];
-      const auto word = static_cast<std::uint16_t>(((pixel >> 9) & 0x7C00) |
-                                                   ((pixel >> 6) & 0x03E0) | ((pixel >> 3) & 0x1F));
-      out[2 * x] = static_cast<std::uint8_t>(word & 0xFF);
-      out[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
+      StoreWord(out + 2 * x, static_cast<std::uint16_t>(((pixel >> 9) & 0x7C00) |
+                                                        ((pixel >> 6) & 0x03E0) |
+                                                        ((pixel >> 3) & 0x1F)));
     }
   } else {
     for (int x = 0; x < width; ++x) {
@@ -41,9 +51,7 @@ template <typename Column>
 void ConvertRow565(const std::uint16_t* in, std::uint8_t* out, int width, Column column) {
   for (int x = 0; x < width; ++x) {
     const std::uint16_t pixel = in[column(x)];
-    const auto word = static_cast<std::uint16_t>(((pixel >> 1) & 0x7FE0) | (pixel & 0x1F));
-    out[2 * x] = static_cast<std::uint8_t>(word & 0xFF);
-    out[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
+    StoreWord(out + 2 * x, static_cast<std::uint16_t>(((pixel >> 1) & 0x7FE0) | (pixel & 0x1F)));
   }
 }
 
