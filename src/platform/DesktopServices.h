@@ -42,6 +42,9 @@ class DesktopServices {
   // Size of the whole primary screen.
   virtual QSize ScreenSize() = 0;
 
+  // Every screen's rectangle on the desktop.
+  virtual std::vector<QRect> ScreenGeometries() = 0;
+
   // The pixels of `rect` as the screen shows them now, the program's own windows included, as a
   // Format_RGB32 image of rect's size. `rect` must lie inside the primary screen (callers clamp).
   virtual QImage CopyScreen(const QRect& rect) = 0;

@@ -11,11 +11,13 @@ mkdir -p "$APP" "$ARTIFACTS"
 cp "$BUILD_DIR/vosta" "$APP/vosta"
 VOSTA_PID=""
 HELPER_PIDS=()
+MOUNTS=()   # folders a test mounted a file system on
 
 cleanup() {
-  local pid
+  local pid mount
   for pid in "${HELPER_PIDS[@]}" $VOSTA_PID; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  for mount in "${MOUNTS[@]}"; do umount "$mount" 2>/dev/null || umount -l "$mount" || true; done
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -213,3 +215,19 @@ decode_errors() { ffmpeg -v error -i "$1" -f null - 2>&1; }
 pixels_digest() { ffmpeg -v error -i "$1" -f rawvideo -pix_fmt rgb24 - | md5sum | cut -d' ' -f1; }
 
 temporary_movies() { find "$APP/ScreenShot" -name '*_.avi' | grep .; }
+
+# Takes the clipboard with the clipboard_owner helper under the name $1 (further arguments go to
+# the helper); the helper logs one line per request it receives.
+start_clipboard_owner() {
+  local name=$1; shift
+  "$BUILD_DIR/tests/clipboard_owner" "$@" >"$WORK/owner.$name.log" 2>&1 &
+  HELPER_PIDS+=($!)
+  wait_for 5 grep -qx owner "$WORK/owner.$name.log" || fail "clipboard owner '$name' did not start"
+}
+owner_requests() { grep -c '^request ' "$WORK/owner.$1.log" || true; }
+owner_asked() { [ "$(owner_requests "$1")" -ge 1 ]; }
+owner_lost() { grep -qx lost "$WORK/owner.$1.log"; }
+
+# Whether the program has written this text to its standard error (it logs every failure it
+# shows).
+logged() { grep -qF -- "$1" "$WORK/vosta.log"; }

@@ -50,6 +50,7 @@ class FakeDesktopServices : public DesktopServices {
   // --- DesktopServices ------------------------------------------------------------------
   QSize FullScreenClientSize() override { return usableSize; }
   QSize ScreenSize() override { return screen.size(); }
+  std::vector<QRect> ScreenGeometries() override { return {QRect(QPoint(0, 0), screen.size())}; }
   QImage CopyScreen(const QRect& rect) override;
   std::vector<TopLevelWindow> TopLevelWindows() override { return windows; }
   bool ClipboardHasBitmap() override { return clipboard.has_value(); }
