@@ -1,13 +1,28 @@
 #include "app/ErrorDisplay.h"
 
 #include <QString>
+#include <chrono>
+#include <cstdio>
 
 #include "platform/DesktopServices.h"
 
 namespace vosta {
 
-ErrorDisplay::ErrorDisplay(DesktopServices& desktop, std::string title)
-    : desktop_(desktop), title_(std::move(title)) {}
+namespace {
+
+constexpr std::int64_t kQuietAfterClose = 10000;  // ms
+
+std::int64_t SteadyMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+ErrorDisplay::ErrorDisplay(DesktopServices& desktop, std::string title, Clock clock)
+    : desktop_(desktop), title_(std::move(title)),
+      clock_(clock ? std::move(clock) : Clock(&SteadyMilliseconds)) {}
 
 std::string ErrorDisplay::ApplicationTitle(const std::string& executablePath) {
   const auto slash = executablePath.find_last_of('/');
@@ -26,8 +41,13 @@ std::string ErrorDisplay::BoxText(const std::string& message) {
   return message;
 }
 
-void ErrorDisplay::Show(const std::string& message) {
+void ErrorDisplay::Show(const std::string& message, Source source) {
+  std::fprintf(stderr, "%s: %s\n", title_.c_str(), message.c_str());
   if (boxOpen_) return;
+  if (source == Source::Tick && message == lastClosed_ && !actedSinceClosed_ &&
+      clock_() - closedAt_ < kQuietAfterClose) {
+    return;
+  }
   boxOpen_ = true;
   ++shown_;
   try {
@@ -37,6 +57,9 @@ void ErrorDisplay::Show(const std::string& message) {
     throw;
   }
   boxOpen_ = false;
+  lastClosed_ = message;
+  closedAt_ = clock_();
+  actedSinceClosed_ = false;
 }
 
 }  // namespace vosta

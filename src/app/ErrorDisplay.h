@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -13,7 +15,13 @@ class DesktopServices;
 // then carries on.
 class ErrorDisplay {
  public:
-  ErrorDisplay(DesktopServices& desktop, std::string title);
+  // Where a failure came from: the player's own action, or a timer tick.
+  enum class Source { Player, Tick };
+  // A monotonic clock in milliseconds.
+  using Clock = std::function<std::int64_t()>;
+
+  // `clock` defaults to the system's steady clock.
+  ErrorDisplay(DesktopServices& desktop, std::string title, Clock clock = {});
 
   // The application's title from its executable's path: the file name without its folder and
   // without everything from its first full stop on, its first letter in upper case and every
@@ -24,21 +32,27 @@ class ErrorDisplay {
 
   const std::string& Title() const { return title_; }
 
-  // Shows the failure in an error box owned by the application. While one such box is open, a
-  // further failure is not stacked on top of it: a tick that keeps failing would otherwise open
-  // a new box every second, each nested inside the last.
-  void Show(const std::string& message);
-  void Show(const std::exception& failure) { Show(std::string(failure.what())); }
+  // Shows the failure in an error box owned by the application, and writes it to stderr. While
+  // one such box is open, a further failure is not stacked on top of it. After the player has
+  // closed a box, the same failure coming again from ticks is not shown again until the player
+  // acts (PlayerActed) or 10 s have passed: at the recording's 66 ms ticks the box would
+  // otherwise come back at once, and the player could never reach the eye to stop what fails.
+  void Show(const std::string& message, Source source = Source::Player);
+  void Show(const std::exception& failure, Source source = Source::Player) {
+    Show(std::string(failure.what()), source);
+  }
+  // The player pressed on the eye or chose a menu command.
+  void PlayerActed() { actedSinceClosed_ = true; }
 
   // Runs a handler; a failure that escapes it is shown and swallowed.
   template <typename Handler>
-  void Run(Handler&& handler) noexcept {
+  void Run(Handler&& handler, Source source = Source::Player) noexcept {
     try {
       std::forward<Handler>(handler)();
     } catch (const std::exception& failure) {
-      Show(failure);
+      Show(failure, source);
     } catch (...) {
-      Show(std::string("Unknown failure"));
+      Show(std::string("Unknown failure"), source);
     }
   }
 
@@ -47,8 +61,12 @@ class ErrorDisplay {
  private:
   DesktopServices& desktop_;
   std::string title_;
+  Clock clock_;
   bool boxOpen_ = false;
   int shown_ = 0;
+  std::string lastClosed_;  // the failure of the box the player closed last
+  std::int64_t closedAt_ = 0;
+  bool actedSinceClosed_ = true;
 };
 
 }  // namespace vosta

@@ -4,9 +4,11 @@
 #include <QEvent>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <cmath>
 #include <filesystem>
 
 #include "app/ErrorDisplay.h"
+#include "app/ScreenReach.h"
 #include "app/SettingsFile.h"
 #include "capture/JpegWriter.h"
 #include "capture/OutputNames.h"
@@ -16,6 +18,7 @@
 #include "dialogs/Unit2.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
+#include "platform/Exception.h"
 #include "platform/TImage.h"
 #include "shape/FormRgn.h"
 #include "ui_Unit5.h"
@@ -36,6 +39,9 @@ constexpr const char* kRefusalCaption = "TOLVAN";
 constexpr const char* kGameNotRunning = "Ultima Online が起動してないっぽいです。";
 constexpr const char* kAreaNotSet = "キャプチャ範囲が設定されていません。";
 constexpr const char* kMovieNotCreated = "AVIファイルを作成できませんでした";
+constexpr const char* kAreaTooLarge = "キャプチャ範囲が大きすぎるため録画できません (%d x %d)。";
+constexpr const char* kDiskFull =
+    "ディスクがいっぱいになったため録画を止めました。AVIファイルには %d フレームが入っています。";
 
 // A counter that is raised for the lifetime of a scope.
 class ScopedCount {
@@ -48,13 +54,6 @@ class ScopedCount {
  private:
   int& count_;
 };
-
-// A movie name that no file has yet: base.avi, else base-2.avi, base-3.avi, ...
-std::string UnusedMoviePath(const std::string& folder, const std::string& base) {
-  int number = 1;
-  while (std::filesystem::exists(NumberedName(folder, base, ".avi", number))) ++number;
-  return NumberedName(folder, base, ".avi", number);
-}
 
 }  // namespace
 
@@ -164,8 +163,20 @@ void TMainForm::BuildMenu() {
 }
 
 template <typename Handler>
-void TMainForm::Guarded(Handler handler) {
-  errors_.Run(handler);
+void TMainForm::Guarded(Handler handler, ErrorDisplay::Source source) {
+  ++handlerDepth_;
+  errors_.Run(handler, source);
+  --handlerDepth_;
+  if (handlerDepth_ == 0) RunPendingExit();
+}
+
+void TMainForm::RunPendingExit() {
+  // An "Exit" that came while a wait or a pass ran takes effect once nothing runs any more.
+  if (!exitPending_ || exiting_) return;
+  exitPending_ = false;
+  ++handlerDepth_;
+  errors_.Run([this] { Exit1Click(); });
+  --handlerDepth_;
 }
 
 void TMainForm::ConnectHandlers() {
@@ -177,6 +188,7 @@ void TMainForm::ConnectHandlers() {
         const QSignalBlocker blocker(action);
         action->setChecked(!action->isChecked());
       }
+      errors_.PlayerActed();
       Guarded([this, handler] { (this->*handler)(); });
     });
   };
@@ -196,6 +208,7 @@ void TMainForm::ConnectHandlers() {
             systemMoveRunning_ = false;
             manualMove_ = false;
             settingsRetryBlocked_ = false;
+            errors_.PlayerActed();
             if (button == Qt::LeftButton) dragOffset_ = Image1->mapTo(this, position);
           });
   connect(Image1, &TImage::MouseMove, this, [this](Qt::MouseButtons buttons, QPoint position) {
@@ -211,7 +224,8 @@ void TMainForm::ConnectHandlers() {
   // running tick's included.
   connect(&Timer1, &QTimer::timeout, this, [this] {
     QMetaObject::invokeMethod(
-        this, [this] { Guarded([this] { Timer1Timer(); }); }, Qt::QueuedConnection);
+        this, [this] { Guarded([this] { Timer1Timer(); }, ErrorDisplay::Source::Tick); },
+        Qt::QueuedConnection);
   });
 }
 
@@ -288,15 +302,16 @@ void TMainForm::Timer1Timer() {
 // --- menu commands --------------------------------------------------------------------------
 
 void TMainForm::Exit1Click() {
-  // While the writer finishes a movie, "Exit" takes effect when it is done.
-  if (OrvAvi1->Finishing()) {
-    exitAfterFinish_ = true;
+  // While the game-window wait or the finishing of a movie runs, "Exit" takes effect when it
+  // is done (the wait's notices are still shown), and the command that waited starts nothing.
+  if (OrvAvi1->Finishing() || GameCheckInProgress()) {
+    exitPending_ = true;
     return;
   }
   // A running recording is finished before the program goes, so the movie is complete.
   exiting_ = true;
   if (Repeattomemory1->isChecked()) StopRecording();
-  exitAfterFinish_ = false;
+  exitPending_ = false;
   SaveSettings();
   if (services_.terminate) services_.terminate();
   exiting_ = false;
@@ -335,6 +350,8 @@ void TMainForm::Repeattomemory1Click() {
   // Inside a running check (a snapshot's wait or its notices) the command goes on without a
   // check of its own.
   if (!GameCheckInProgress()) FindGameWindow();
+  // The program is ending, or "Exit" came during the wait: nothing starts or stops here.
+  if (shutdownRequested_ || exitPending_) return;
   if (Repeattomemory1->isChecked()) {
     StopRecording();
     return;
@@ -344,10 +361,22 @@ void TMainForm::Repeattomemory1Click() {
     services_.desktop.ShowMessage(this, kAreaNotSet, kNoticeCaption, MessageIcon::Information);
     return;
   }
+  // A frame of the area must be possible before a movie is begun: at most 65535 pixels each
+  // way (the movie's frame size) and a 32-bit grab of it under 2 GiB.
+  const std::int64_t width = std::abs(std::int64_t{CaptureArea.X2} - CaptureArea.X1);
+  const std::int64_t height = std::abs(std::int64_t{CaptureArea.Y2} - CaptureArea.Y1);
+  if (width > 0xFFFF || height > 0xFFFF || width * height * 4 > INT32_MAX) {
+    services_.desktop.ShowMessage(
+        this,
+        FormatMessage(FormatMessage(kAreaTooLarge, std::to_string(width)), std::to_string(height)),
+        kNoticeCaption, MessageIcon::Error);
+    return;
+  }
   Timer1.setInterval(kRecordingInterval);
-  OrvAvi1->SetFileName(UnusedMoviePath(OutputFolder() + "/", TimestampName(services_.clock)));
-  OrvAvi1->SetWidth(static_cast<std::uint16_t>(std::min(area.width(), 0xFFFF)));
-  OrvAvi1->SetHeight(static_cast<std::uint16_t>(std::min(area.height(), 0xFFFF)));
+  // The writer takes the name exclusively, numbered when a movie of that second exists.
+  OrvAvi1->SetFileName(MoviePath(services_.appDir(), TimestampName(services_.clock)));
+  OrvAvi1->SetWidth(static_cast<std::uint16_t>(area.width()));
+  OrvAvi1->SetHeight(static_cast<std::uint16_t>(area.height()));
   if (OrvAvi1->Start()) {
     Repeattomemory1->setChecked(true);
   } else {
@@ -379,6 +408,15 @@ void TMainForm::LoadSettings() {
   if (!text) return;
   SettingsApplier applier(*this);
   ApplySettingsText(*text, applier);
+  // An eye put wholly off every screen could never be reached again, not even to choose
+  // "Exit": it comes back to the nearest place where all of it shows.
+  const double scale = devicePixelRatioF();
+  const QRect eye(QPoint(static_cast<int>(std::lround(scale)), static_cast<int>(std::lround(scale))),
+                  QSize(static_cast<int>(std::lround(43 * scale)), static_cast<int>(std::lround(44 * scale))));
+  const QPoint position(Left(), Top());
+  const QPoint reachable =
+      ReachablePosition(position, eye, services_.desktop.ScreenGeometries());
+  if (reachable != position) services_.desktop.MoveWindow(*this, reachable);
 }
 
 void TMainForm::SaveSettings() {
@@ -419,6 +457,8 @@ void TMainForm::FindGameWindow() {
   for (;;) {
     services_.desktop.PumpMessages(mode);
     mode = PumpMode::WaitForNext;
+    // A termination request ends the wait at once, without its notice.
+    if (shutdownRequested_) return;
     if (GameWindow != 0 || TickCount >= kGameWaitTicks) break;
   }
   if (TickCount >= kGameWaitTicks) {
@@ -435,14 +475,16 @@ void TMainForm::GameWindowEnumProc(const TopLevelWindow& window, std::intptr_t) 
 // --- still capture --------------------------------------------------------------------------
 
 void TMainForm::TakeSnapshot() {
-  // One snapshot at a time: a tick or a double-click that comes while a snapshot waits for the
-  // game window or shows its notices is skipped, so waits never pile up inside each other.
-  if (SnapshotInProgress()) return;
+  // One wait at a time: a tick or a double-click that comes while a snapshot or a recording's
+  // command waits for the game window or shows its notices is skipped, so waits never pile up
+  // inside each other.
+  if (SnapshotInProgress() || GameCheckInProgress()) return;
   const ScopedCount inProgress(snapshotsInProgress_);
   BusyPicture busy(*this);
   {
     const ScopedCount checking(gameChecksInProgress_);
     FindGameWindow();
+    if (shutdownRequested_) return;
     if (GameWindow == 0) {
       services_.desktop.ShowMessage(this, kGameNotRunning, kRefusalCaption, MessageIcon::Error);
       return;
@@ -472,7 +514,15 @@ void TMainForm::CaptureAviFrame() {
   // The screen's own 32-bit pixels go straight into the writer's 16-bit frame: one conversion,
   // and the same 5 bits a colour as a 16-bit grab would give.
   const QImage frame = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits24);
-  if (!frame.isNull()) OrvAvi1->AddFrame(frame);
+  if (frame.isNull() || OrvAvi1->AddFrame(frame) || !OrvAvi1->DiskFull()) return;
+  // The disk is full: the recording stops with every frame so far, indexed; no pass, as there
+  // is no room for one.
+  Repeattomemory1->setChecked(false);
+  OrvAvi1->FinishWithoutPass();
+  Timer1.setInterval(kIdleInterval);
+  services_.desktop.ShowMessage(
+      this, FormatMessage(kDiskFull, std::to_string(OrvAvi1->StreamInfo().dwLength)),
+      kNoticeCaption, MessageIcon::Error);
 }
 
 void TMainForm::StopRecording() {
@@ -482,10 +532,6 @@ void TMainForm::StopRecording() {
   OrvAvi1->Finish();
   Repeattomemory1->setEnabled(true);
   Timer1.setInterval(kIdleInterval);
-  if (exitAfterFinish_ && !exiting_) {
-    exitAfterFinish_ = false;
-    Exit1Click();
-  }
 }
 
 void TMainForm::FinishRecordingOnShutdown() {
@@ -495,6 +541,7 @@ void TMainForm::FinishRecordingOnShutdown() {
 }
 
 void TMainForm::RequestShutdown() {
+  shutdownRequested_ = true;
   OrvAvi1->AbortForShutdown();
   if (services_.terminate) services_.terminate();
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ErrorDisplay.h"
 #include "avi/OrvAvi.h"
 #include "capture/CaptureArea.h"
 #include "platform/DesktopServices.h"
@@ -20,7 +21,6 @@ class TMainForm;
 namespace vosta {
 
 class Clock;
-class ErrorDisplay;
 class TForm1;
 class TForm2;
 class TFormRgn;
@@ -125,8 +125,11 @@ class TMainForm : public QWidget {
   void BuildMenu();
   void ConnectHandlers();
   void StopRecording();
+  // Runs a handler through the error display; the outermost one also carries out an "Exit"
+  // that had to wait.
   template <typename Handler>
-  void Guarded(Handler handler);
+  void Guarded(Handler handler, ErrorDisplay::Source source = ErrorDisplay::Source::Player);
+  void RunPendingExit();
 
   MainFormServices services_;
   ErrorDisplay& errors_;
@@ -137,8 +140,10 @@ class TMainForm : public QWidget {
   int snapshotsInProgress_ = 0;
   int gameChecksInProgress_ = 0;
   bool settingsRetryBlocked_ = false;
-  bool exiting_ = false;          // "Exit" is at work
-  bool exitAfterFinish_ = false;  // "Exit" came while the writer was finishing a movie
+  bool exiting_ = false;            // "Exit" is at work
+  bool exitPending_ = false;        // "Exit" came during a game-window wait or a pass
+  bool shutdownRequested_ = false;  // a termination signal or the close command came
+  int handlerDepth_ = 0;            // handlers running inside one another
   bool systemMoveRunning_ = false;
   bool manualMove_ = false;
   QPoint dragOffset_;

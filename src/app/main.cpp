@@ -1,6 +1,7 @@
 #include <QTimer>
 
 #include "app/ErrorDisplay.h"
+#include "app/MovieExitGuard.h"
 #include "app/ShutdownSignals.h"
 #include "app/Unit5.h"
 #include "app/VostaApplication.h"
@@ -36,6 +37,9 @@ int main(int argc, char** argv) {
                    [&] { mainForm.RequestShutdown(); });
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &mainForm,
                    [&] { mainForm.FinishRecordingOnShutdown(); });
+
+  // Qt's X11 backend ends the process with exit() when the X connection breaks.
+  vosta::MovieExitGuard movieGuard(*mainForm.OrvAvi1);
 
   mainForm.show();
   // Without a window manager a window is never activated: the first activation is then this

@@ -48,6 +48,10 @@ std::string JpegPath(const std::string& appDir, const std::string& name) {
   return appDir + "/ScreenShot/" + name + ".jpg";
 }
 
+std::string MoviePath(const std::string& appDir, const std::string& name) {
+  return appDir + "ScreenShot/" + name + ".avi";
+}
+
 std::string SettingsPath(const std::string& appDir) { return appDir + "VOSTA.ini"; }
 
 void CreateOutputFolder(const std::string& appDir) {

@@ -31,6 +31,9 @@ std::string OutputFolder(const std::string& appDir);
 // it as one, and error messages quote the path as built.
 std::string JpegPath(const std::string& appDir, const std::string& name);
 
+// The path of a movie: appDir + "ScreenShot/" + name + ".avi".
+std::string MoviePath(const std::string& appDir, const std::string& name);
+
 // The settings file beside the executable: appDir + "VOSTA.ini".
 std::string SettingsPath(const std::string& appDir);
 

@@ -2,6 +2,9 @@
 # The eye: where it appears, its shape, staying on top, dragging, the menu and "Exit".
 source "$(dirname "$0")/lib.sh"
 
+# With the game there and an area set, a tick of "Repeat to file" takes its snapshot at once:
+# no game-window wait or notice ("Exit" chosen during one takes effect only after it).
+open_titled_window "Ultima Online" --size 200x100 --pos 1500,800
 start_vosta
 [ -d "$APP/ScreenShot" ] || fail "ScreenShot was not created beside the executable"
 [ "$(window_x "$EYE") $(window_y "$EYE")" = "403 143" ] || fail "eye not at 403,143"
@@ -37,6 +40,7 @@ screenshot menu
 xdotool key Escape
 sleep 0.3
 menu_choose $MENU_CLIP_AUTOSAVE
+menu_choose $MENU_FULL_AREA
 menu_choose $MENU_REPEAT
 menu_choose $MENU_REPEAT
 # shellcheck disable=SC2046
@@ -51,6 +55,6 @@ sleep 0.3
 menu_choose $MENU_EXIT
 wait_until_not 10 vosta_running || fail "Exit did not end the program"
 [ -f "$APP/VOSTA.ini" ] || fail "no VOSTA.ini after Exit"
-printf 'WINX=482\r\nWINY=262\r\nCPX1=0\r\nCPX2=0\r\nCPY1=0\r\nCPY2=0\r\nCLIPAUTOSAVE=1\r\n' > "$WORK/expected.ini"
+printf 'WINX=482\r\nWINY=262\r\nCPX1=0\r\nCPX2=1920\r\nCPY1=0\r\nCPY2=1080\r\nCLIPAUTOSAVE=1\r\n' > "$WORK/expected.ini"
 cmp "$APP/VOSTA.ini" "$WORK/expected.ini" || fail "VOSTA.ini differs: $(od -c "$APP/VOSTA.ini" | head)"
 pass "Exit wrote VOSTA.ini with the window's position and the autosave switch"

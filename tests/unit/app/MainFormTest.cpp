@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <fstream>
 
@@ -402,13 +403,131 @@ TEST_F(MainFormTest, AFailedRecordingStartIsReportedAndLeavesTheTimerIdle) {
   EXPECT_EQ(form->Timer1.interval(), 1000);
 }
 
-TEST_F(MainFormTest, ARecordingOfAnEmptyAreaIsRefusedLikeASnapshot) {
-  form->CaptureArea = {100, 100, 0, 240};
-  form->Repeattomemory1Click();
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"キャプチャ範囲が設定されていません。"});
+TEST_F(MainFormTest, RecordingsOfAreasWithoutAFrameAreRefusedBeforeAnyFile) {
+  const std::pair<vosta::CaptureArea, std::string> cases[] = {
+      {{100, 100, 0, 240}, "キャプチャ範囲が設定されていません。"},
+      {{INT32_MIN, 2147483646, 0, 240}, "キャプチャ範囲が大きすぎるため録画できません (4294967294 x 240)。"},
+      {{0, 65536, 0, 2}, "キャプチャ範囲が大きすぎるため録画できません (65536 x 2)。"},
+      {{0, 60000, 0, 60000}, "キャプチャ範囲が大きすぎるため録画できません (60000 x 60000)。"},
+  };
+  for (const auto& [area, text] : cases) {
+    desktop.messages.clear();
+    form->CaptureArea = area;
+    form->Repeattomemory1Click();
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{text});
+    EXPECT_FALSE(form->Repeattomemory1->isChecked());
+    EXPECT_EQ(form->Timer1.interval(), 1000);
+    EXPECT_TRUE(Files("*.avi").empty());
+  }
+}
+
+// A failure that every tick repeats is shown once; it comes back only after the player has
+// pressed on the eye (or chosen a command), so the eye can always be reached.
+TEST_F(MainFormTest, ARepeatedTickFailureDoesNotTrapThePlayer) {
+  form->CaptureArea = {0, 100, 0, 100};
+  QDir(QString::fromStdString(Shots())).removeRecursively();  // every snapshot fails
+  form->Repeat1->setChecked(true);
+  const auto ticks = [this](std::size_t count) {
+    const std::size_t until = desktop.screenCopies.size() + count;  // one grab a tick
+    QElapsedTimer waited;
+    waited.start();
+    while (desktop.screenCopies.size() < until && waited.elapsed() < 10000) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+  };
+  form->Timer1.start(1);
+  ticks(20);
+  EXPECT_EQ(desktop.messages.size(), 1u);
+  emit form->Image1->MouseDown(Qt::LeftButton, Qt::LeftButton, QPoint(5, 5));
+  ticks(20);
+  EXPECT_EQ(desktop.messages.size(), 2u);
+  form->Timer1.stop();
+}
+
+TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
+  testing::FakeDesktopServices desktop;
+  std::int64_t now = 0;
+  ErrorDisplay errors(desktop, "Vosta", [&now] { return now; });
+  errors.Show("A", ErrorDisplay::Source::Tick);
+  errors.Show("A", ErrorDisplay::Source::Tick);  // the same failure again: quiet
+  errors.Show("B", ErrorDisplay::Source::Tick);  // another one is shown
+  errors.Show("B", ErrorDisplay::Source::Player);  // the player's own command always is
+  now = 9999;
+  errors.Show("B", ErrorDisplay::Source::Tick);
+  errors.PlayerActed();
+  errors.Show("B", ErrorDisplay::Source::Tick);
+  now = 9999 + 10000;
+  errors.Show("B", ErrorDisplay::Source::Tick);
+  EXPECT_EQ(errors.Shown(), 5);
+}
+
+// A termination signal during the game-window wait of "Create AVI file" ends the wait at once
+// and starts nothing; "Exit" during it lets the wait and its notice run, then ends without a
+// recording.
+TEST_F(MainFormTest, SignalOrExitDuringTheGameWaitStartsNoRecording) {
+  desktop.windows.clear();
+  form->CaptureArea = {0, 320, 0, 240};
+  int pumps = 0;
+  desktop.onPump = [&](PumpMode mode) {
+    if (mode != PumpMode::WaitForNext) return;
+    if (++pumps == 3) form->RequestShutdown();
+    errors.Run([this] { form->Timer1Timer(); });
+  };
+  form->Repeattomemory1->trigger();
+  EXPECT_EQ(pumps, 3);
+  EXPECT_TRUE(desktop.messages.empty());
   EXPECT_FALSE(form->Repeattomemory1->isChecked());
-  EXPECT_EQ(form->Timer1.interval(), 1000);
+  EXPECT_EQ(terminated, 1);
+
+  std::unique_ptr<TMainForm> fresh = std::make_unique<TMainForm>(
+      MainFormServices{desktop, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
+      errors);
+  fresh->Timer1.stop();
+  fresh->CaptureArea = {0, 320, 0, 240};
+  pumps = 0;
+  desktop.onPump = [&](PumpMode mode) {
+    if (mode != PumpMode::WaitForNext) return;
+    if (++pumps == 3) fresh->Exit1->trigger();
+    errors.Run([&] { fresh->Timer1Timer(); });
+  };
+  fresh->Repeattomemory1->trigger();
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Ultima Online が見つかりません。"});
+  EXPECT_FALSE(fresh->Repeattomemory1->isChecked());
   EXPECT_TRUE(Files("*.avi").empty());
+  EXPECT_EQ(terminated, 2);
+}
+
+TEST_F(MainFormTest, ASnapshotDuringTheRecordingCommandsWaitIsSkipped) {
+  desktop.windows.clear();
+  form->CaptureArea = {0, 320, 0, 240};
+  bool clicked = false;
+  desktop.onPump = [&](PumpMode mode) {
+    if (mode != PumpMode::WaitForNext) return;
+    if (!clicked) {
+      clicked = true;
+      errors.Run([this] { form->Image1DblClick(); });
+    }
+    errors.Run([this] { form->Timer1Timer(); });
+  };
+  form->Repeattomemory1Click();
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Ultima Online が見つかりません。"});
+  EXPECT_EQ(desktop.pumps.size(), 11u);  // one wait of ten ticks
+}
+
+TEST_F(MainFormTest, AnEyeWhollyOffTheScreenComesBackWhereAllOfItShows) {
+  const std::pair<std::string, QPoint> cases[] = {
+      {"WINX=-2147483648\r\nWINY=100\r\n", QPoint(-1, 100)},
+      {"WINX=5000\r\nWINY=-3000\r\n", QPoint(1920 - 44, -1)},
+      {"WINX=1918\r\nWINY=1078\r\n", QPoint(1918, 1078)},  // one pixel shows: kept
+      {"WINX=-43\r\nWINY=-44\r\n", QPoint(-43, -44)},
+  };
+  for (const auto& [text, expected] : cases) {
+    std::ofstream(dir.path() + "VOSTA.ini", std::ios::binary) << text;
+    auto eye = std::make_unique<TMainForm>(
+        MainFormServices{desktop, clock, [this] { return dir.path(); }, [] {}}, errors);
+    eye->FormActivate();
+    EXPECT_EQ(QPoint(eye->Left(), eye->Top()), expected) << text;
+  }
 }
 
 // While the writer runs its pass, no recording starts or stops, and "Exit" waits for the end of
@@ -423,7 +542,7 @@ TEST_F(MainFormTest, NoSecondUseOfTheWriterDuringAPass) {
       dialog.accept();
       QTimer::singleShot(0, duringThePass);  // runs inside the pass's progress step
     });
-    form->Image1DblClick();
+    emit form->Image1->DblClick();  // through the handler guard, as the eye's double-click
   };
 
   bool finishing = false;
@@ -432,7 +551,7 @@ TEST_F(MainFormTest, NoSecondUseOfTheWriterDuringAPass) {
     EXPECT_FALSE(form->Repeattomemory1->isEnabled());
     form->Repeattomemory1Click();  // refused: nothing starts
     EXPECT_FALSE(form->Repeattomemory1->isChecked());
-    form->Exit1Click();  // takes effect when the pass has ended
+    form->Exit1->trigger();  // takes effect when the pass has ended
     EXPECT_EQ(terminated, 0);
   });
   EXPECT_TRUE(finishing);
@@ -441,9 +560,9 @@ TEST_F(MainFormTest, NoSecondUseOfTheWriterDuringAPass) {
   EXPECT_EQ(Files("*.avi"), QStringList{"20261207-101500.avi"});
   EXPECT_TRUE(QFile::exists(QString::fromStdString(dir.path()) + "VOSTA.ini"));
 
-  // A termination signal during the next pass: the pass stops without a warning, the raw
-  // movie stays, and the application is asked to end.
-  recordAndStopWithAPass([this] { form->RequestShutdown(); });
+  // The close command (as a termination signal) during the next pass: the pass stops without a
+  // warning, the raw movie stays, and the application is asked to end.
+  recordAndStopWithAPass([this] { form->close(); });
   EXPECT_EQ(terminated, 2);
   EXPECT_TRUE(desktop.messages.empty());
   EXPECT_EQ(Files("*.avi"), QStringList({"20261207-101500-2.avi", "20261207-101500.avi"}));

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The X server ends during a recording: the program ends too, and the movie is finished on the
+# way out, with its index and every frame.
+source "$(dirname "$0")/lib.sh"
+
+open_titled_window "Ultima Online" --size 200x100 --pos 1500,800
+show_moving_content 400x300+80+30
+start_vosta
+set_area 100 50 420 290
+menu_choose $MENU_MOVIE
+sleep 2
+movie=$(shots '*.avi' | head -1)
+[ -n "$movie" ] || fail "no movie was started"
+server=$(pgrep -f "^Xvfb $DISPLAY( |$)") || fail "no X server found for $DISPLAY"
+kill -KILL "$server"
+wait_until_not 15 vosta_running || fail "the program kept running without its display"
+grep -q "X11 connection broke" "$WORK/vosta.log" || fail "the program did not see the loss"
+header=$(ffprobe -v error -select_streams v:0 -show_entries stream=nb_frames -of csv=p=0 "$movie")
+read=$(movie_frames "$movie")
+[ "$read" -ge 10 ] || fail "only $read frames were kept"
+[ "$header" = "$read" ] || fail "the header claims $header frames, the movie holds $read"
+errors=$(decode_errors "$movie")
+[ -z "$errors" ] || fail "the movie does not decode cleanly: $errors"
+pass "X server gone mid-recording: the movie is finished with its index, $read frames"
