@@ -58,7 +58,7 @@ TEST(SettingsNumber, FollowsTheConversionRules) {
       {"$1FFFFFFFF", 0}, {"$", 0}, {"0x", 0}, {"x", 0}, {"-0x10", 0}, {"+$10", 0},
       {"$10 ", 0}, {"$1G", 0}, {"0x0x1", 0},
       // long texts: leading zeros cost nothing, long values never wrap around
-      {std::string(1'000'000, '0') + "12", 12}, {"$" + std::string(1'000'000, '0') + "1", 1},
+      {std::string(1'000'000, '0') + "12", 12}, {std::string("$").append(1'000'000, '0').append("1"), 1},
       {std::string(1'000'000, '9'), 0}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(Number(text), expected) << '"' << text << '"';
 }
