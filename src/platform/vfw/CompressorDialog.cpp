@@ -195,10 +195,6 @@ CompressorChoice CompressorDialog::Choice() const {
   return choice;
 }
 
-QString CompressorDialog::PreviewText() const {
-  return previewText_ != nullptr ? previewText_->text() : QString();
-}
-
 void CompressorDialog::SchedulePreview() {
   if (previewPicture_ != nullptr) previewTimer_.start();
 }

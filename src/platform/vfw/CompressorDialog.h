@@ -51,8 +51,6 @@ class CompressorDialog : public QDialog {
   CompressorChoice Choice() const;
   // Selects the entry of a compressor (fccDIB: no compression); false when it is not listed.
   bool SelectCompressor(FOURCC handler);
-  // The preview's text as shown ("12,345 バイト ..."), for checks.
-  QString PreviewText() const;
 
  private:
   const CodecInfo* SelectedCodec() const;

@@ -121,10 +121,6 @@ int FrameEncoder::Prepare(AVRational frameTime, const EncoderSettings& settings,
   return 0;
 }
 
-const BITMAPINFOHEADER& FrameEncoder::OutputHeader() const {
-  return *reinterpret_cast<const BITMAPINFOHEADER*>(outputFormat_.data());
-}
-
 AVFrame* FrameEncoder::WritableFrame() {
   for (FrameHandle& frame : frames_) {
     if (av_frame_is_writable(frame.get())) return frame.get();

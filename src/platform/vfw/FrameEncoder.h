@@ -25,11 +25,9 @@ class FrameEncoder {
   FrameEncoder(const FrameEncoder&) = delete;
   FrameEncoder& operator=(const FrameEncoder&) = delete;
 
-  const CodecInfo& Codec() const { return codec_; }
   // The compressed frames' format: a BITMAPINFOHEADER with the compressor's code and the coded
   // size, followed by the encoder's private data; biSize counts both.
   const std::vector<std::uint8_t>& OutputFormat() const { return outputFormat_; }
-  const BITMAPINFOHEADER& OutputHeader() const;
   // The open encoder, for a decoder that reads its output back.
   const AVCodecContext& Context() const { return *context_; }
   // Bytes of one input frame.

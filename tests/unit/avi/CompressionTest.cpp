@@ -15,6 +15,7 @@
 
 #include "avi/OrvAvi.h"
 #include "platform/vfw/CodecTable.h"
+#include "platform/vfw/SavePreview.h"
 #include "support/DialogScript.h"
 #include "support/FakeDesktopServices.h"
 #include "support/MovieTools.h"
@@ -266,6 +267,36 @@ TEST(CompressionPass, ReadsAndWritesMoviesOverOneGibibyte) {
   EXPECT_EQ(calls, kFrames + 1);  // before the first frame, then after every frame
   EXPECT_EQ(lastPercent, 100);
   EXPECT_EQ(Probe(out)["nb_read_frames"], std::to_string(kFrames));
+}
+
+// The save options' preview: the middle frame compressed and decoded back, with its size.
+TEST(SavePreview, ShowsTheMiddleFrameCompressedAndItsSize) {
+  TempDir dir;
+  const QSize size(64, 48);
+  const std::string raw = RecordRaw(dir.path() + "raw.avi", size, 5);
+  vfw::AviLibrary library;
+  vfw::PAVIFILE file = nullptr;
+  ASSERT_EQ(vfw::AVIFileOpenA(&file, raw.c_str(), vfw::OF_READ, nullptr), vfw::AVIERR_OK);
+  vfw::AviFileHandle owned(file);
+  vfw::PAVISTREAM stream = nullptr;
+  ASSERT_EQ(vfw::AVIFileGetStream(file, &stream, vfw::streamtypeVIDEO, 0), vfw::AVIERR_OK);
+  vfw::AviStreamHandle ownedStream(stream);
+
+  const vfw::PreviewPicture none = vfw::PreviewFrame(stream, vfw::CompressorChoice{});
+  const vfw::PreviewPicture lossless =
+      vfw::PreviewFrame(stream, vfw::CompressorChoice{vfw::MakeFourCC('F', 'F', 'V', '1')});
+  ASSERT_EQ(none.picture.size(), size) << none.error;
+  ASSERT_EQ(lossless.picture.size(), size) << lossless.error;
+  EXPECT_EQ(none.bytes, 64 * 48 * 2);
+  EXPECT_GT(lossless.bytes, 0);
+  EXPECT_LT(lossless.bytes, none.bytes);
+  EXPECT_EQ(lossless.picture, none.picture);  // the same pixels, decoded back
+  // Frame 2 of 5, the middle one: its moving block covers x 10 to 21, frame 1's 5 to 16 and
+  // frame 3's 15 to 26.
+  const QImage middle = ScreenContent(size, 2);
+  for (const int x : {14, 20}) {
+    EXPECT_EQ(none.picture.pixel(x, 30) >> 3 & 0x1F1F1F, middle.pixel(x, 30) >> 3 & 0x1F1F1F) << x;
+  }
 }
 
 }  // namespace
