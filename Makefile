@@ -7,7 +7,10 @@ JOBS ?= 2
 # The project's own builds treat warnings as errors; a plain CMake build does not.
 CONFIGURE = -DVOSTA_WERROR=ON
 
-.PHONY: deps build run test unit e2e sanitized release bench clean
+FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: deps build run test unit e2e sanitized release fuzz bench clean
 
 deps:
 	tools/install-deps
@@ -37,14 +40,29 @@ e2e: build
 # The unit tests with the sanitizers: any report ends the test program with a failure.
 sanitized: deps
 	cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON -DVOSTA_BENCH=OFF $(CONFIGURE)
-	cmake --build $(SANITIZED) -j$(JOBS) --target $$(cd $(SANITIZED) && ctest -N -L unit | sed -n 's/.*Test *#[0-9]*: //p')
+	cmake --build $(SANITIZED) -j$(JOBS) --target $$(cd $(SANITIZED) && ctest -N -L unit | \
+	  sed -n 's/.*Test *#[0-9]*: //p' | sed 's/^fuzz_corpus_/replay_/')
 
 release: deps
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVOSTA_BENCH=OFF $(CONFIGURE)
 	cmake --build $(RELEASE) -j$(JOBS) --target vosta
 
+# Every fuzz target for FUZZ_SECONDS seconds under libFuzzer (clang), starting from the saved
+# corpus; what it finds new stays in $(FUZZ)/corpus, a crash in $(FUZZ)/crashes.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTA_FUZZ=ON -DVOSTA_BENCH=OFF
+	cmake --build $(FUZZ) -j$(JOBS) --target $$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/\.cpp$$//')
+	mkdir -p $(FUZZ)/crashes
+	for source in tests/fuzz/fuzz_*.cpp; do \
+	  target=$$(basename $$source .cpp | sed 's/^fuzz_//'); \
+	  mkdir -p $(FUZZ)/corpus/$$target; \
+	  QT_QPA_PLATFORM=offscreen $(FUZZ)/tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) \
+	    -artifact_prefix=$(FUZZ)/crashes/$$target- $(FUZZ)/corpus/$$target tests/fuzz/corpus/$$target \
+	    || exit 1; \
+	done
+
 bench: build
 	bench/run $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZED) $(RELEASE)
+	rm -rf $(BUILD) $(SANITIZED) $(RELEASE) $(FUZZ)
