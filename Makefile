@@ -10,7 +10,7 @@ CONFIGURE = -DVOSTA_WERROR=ON
 FUZZ ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps build run test unit e2e sanitized release fuzz bench clean
+.PHONY: deps build run test unit e2e sanitized release fuzz soak bench clean
 
 deps:
 	tools/install-deps
@@ -59,6 +59,15 @@ fuzz: deps
 	  QT_QPA_PLATFORM=offscreen $(FUZZ)/tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) \
 	    -artifact_prefix=$(FUZZ)/crashes/$$target- $(FUZZ)/corpus/$$target tests/fuzz/corpus/$$target \
 	    || exit 1; \
+	done
+
+# The long soak of the real program (about 25 minutes; SOAK_MINUTES scales it), then every unit
+# test under valgrind's memcheck, which fails on a leak or a memory error.
+soak: build
+	tests/soak/run $(BUILD)
+	cd $(BUILD)/tests && for test in unit_*; do \
+	  QT_QPA_PLATFORM=offscreen valgrind --quiet --leak-check=full --errors-for-leak-kinds=definite \
+	    --error-exitcode=1 ./$$test --gtest_filter=-*OneGibibyte* >/dev/null || exit 1; \
 	done
 
 bench: build
