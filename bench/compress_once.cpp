@@ -16,21 +16,13 @@
 
 #include "platform/vfw/CodecTable.h"
 #include "platform/vfw/Vfw.h"
+#include "ResidentMemory.h"
 
 namespace {
 
 int frames = -1;  // progress calls after the first: one per frame
 long residentAt100 = 0;
 long residentAt2000 = 0;
-
-long ResidentKilobytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  }
-  return 0;
-}
 
 vosta::vfw::BOOL Progress(int) {
   ++frames;

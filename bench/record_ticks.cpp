@@ -21,17 +21,9 @@
 #include "capture/OutputNames.h"
 #include "platform/Clock.h"
 #include "platform/QtDesktopServices.h"
+#include "ResidentMemory.h"
 
 namespace {
-
-long ResidentKilobytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  }
-  return 0;
-}
 
 double CpuSeconds() {
   rusage usage{};

@@ -214,6 +214,18 @@ decode_errors() { ffmpeg -v error -i "$1" -f null - 2>&1; }
 # A digest of the decoded pixels, for comparing a lossless movie with its raw recording.
 pixels_digest() { ffmpeg -v error -i "$1" -f rawvideo -pix_fmt rgb24 - | md5sum | cut -d' ' -f1; }
 
+# A movie finished with its index: at least $2 frames, the header's frame count the frames it
+# holds, every one of them decoding cleanly. Sets FRAMES.
+expect_indexed_movie() {
+  local header errors
+  header=$(ffprobe -v error -select_streams v:0 -show_entries stream=nb_frames -of csv=p=0 "$1")
+  FRAMES=$(movie_frames "$1")
+  [ "$FRAMES" -ge "$2" ] || fail "only $FRAMES frames were kept"
+  [ "$header" = "$FRAMES" ] || fail "the header claims $header frames, the movie holds $FRAMES"
+  errors=$(decode_errors "$1")
+  [ -z "$errors" ] || fail "the movie does not decode cleanly: $errors"
+}
+
 temporary_movies() { find "$APP/ScreenShot" -name '*_.avi' | grep .; }
 
 # Takes the clipboard with the clipboard_owner helper under the name $1 (further arguments go to

@@ -20,11 +20,6 @@ movie=$(shots '*.avi' | head -1)
 size=$(stat -c %s "$movie")
 sleep 1.5
 [ "$(stat -c %s "$movie")" = "$size" ] || fail "the recording went on after the disk filled"
-header=$(ffprobe -v error -select_streams v:0 -show_entries stream=nb_frames -of csv=p=0 "$movie")
-read=$(movie_frames "$movie")
-[ "$read" -ge 15 ] || fail "only $read frames were kept"
-[ "$header" = "$read" ] || fail "the header claims $header frames, the movie holds $read"
-errors=$(decode_errors "$movie")
-[ -z "$errors" ] || fail "the movie does not decode cleanly: $errors"
+expect_indexed_movie "$movie" 15
 vosta_running || fail "the program ended"
-pass "disk full: the recording stopped with a message; $read whole frames, indexed"
+pass "disk full: the recording stopped with a message; $FRAMES whole frames, indexed"

@@ -67,19 +67,28 @@ std::string RecordRaw(const std::string& name, QSize size, int frames) {
   return writer.FileName();  // numbered when the name was taken
 }
 
+// A movie opened for reading, with its video stream.
+struct ReadMovie {
+  explicit ReadMovie(const std::string& name) {
+    vfw::PAVIFILE opened = nullptr;
+    EXPECT_EQ(vfw::AVIFileOpenA(&opened, name.c_str(), vfw::OF_READ, nullptr), vfw::AVIERR_OK);
+    file.reset(opened);
+    EXPECT_EQ(vfw::AVIFileGetStream(opened, &stream, vfw::streamtypeVIDEO, 0), vfw::AVIERR_OK);
+    ownedStream.reset(stream);
+  }
+  vfw::AviLibrary library;
+  vfw::AviFileHandle file;
+  vfw::PAVISTREAM stream = nullptr;
+  vfw::AviStreamHandle ownedStream;
+};
+
 // The compression pass on its own, as the writer's Finish runs it.
 vfw::HRESULT Pass(const std::string& raw, const std::string& out,
                   const vfw::AVICOMPRESSOPTIONS& chosen, vfw::AVISAVECALLBACK progress = nullptr) {
-  vfw::AviLibrary library;
-  vfw::PAVIFILE file = nullptr;
-  EXPECT_EQ(vfw::AVIFileOpenA(&file, raw.c_str(), vfw::OF_READ, nullptr), vfw::AVIERR_OK);
-  vfw::AviFileHandle owned(file);
-  vfw::PAVISTREAM stream = nullptr;
-  EXPECT_EQ(vfw::AVIFileGetStream(file, &stream, vfw::streamtypeVIDEO, 0), vfw::AVIERR_OK);
-  vfw::AviStreamHandle ownedStream(stream);
+  ReadMovie movie(raw);
   vfw::AVICOMPRESSOPTIONS options = chosen;
   vfw::LPAVICOMPRESSOPTIONS list[1] = {&options};
-  return vfw::AVISaveVA(out.c_str(), nullptr, progress, 1, &stream, list);
+  return vfw::AVISaveVA(out.c_str(), nullptr, progress, 1, &movie.stream, list);
 }
 
 vfw::AVICOMPRESSOPTIONS OptionsFor(vfw::FOURCC handler, int keyFrameEvery = 0) {
@@ -273,14 +282,8 @@ TEST(CompressionPass, ReadsAndWritesMoviesOverOneGibibyte) {
 TEST(SavePreview, ShowsTheMiddleFrameCompressedAndItsSize) {
   TempDir dir;
   const QSize size(64, 48);
-  const std::string raw = RecordRaw(dir.path() + "raw.avi", size, 5);
-  vfw::AviLibrary library;
-  vfw::PAVIFILE file = nullptr;
-  ASSERT_EQ(vfw::AVIFileOpenA(&file, raw.c_str(), vfw::OF_READ, nullptr), vfw::AVIERR_OK);
-  vfw::AviFileHandle owned(file);
-  vfw::PAVISTREAM stream = nullptr;
-  ASSERT_EQ(vfw::AVIFileGetStream(file, &stream, vfw::streamtypeVIDEO, 0), vfw::AVIERR_OK);
-  vfw::AviStreamHandle ownedStream(stream);
+  const ReadMovie movie(RecordRaw(dir.path() + "raw.avi", size, 5));
+  const vfw::PAVISTREAM stream = movie.stream;
 
   const vfw::PreviewPicture none = vfw::PreviewFrame(stream, vfw::CompressorChoice{});
   const vfw::PreviewPicture lossless =
