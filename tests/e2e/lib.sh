@@ -48,8 +48,11 @@ wait_for() {
 wait_until_not() { local seconds=$1; shift; wait_for "$seconds" negate "$@"; }
 negate() { ! "$@"; }
 
+AS_USER=()     # the command that runs the program as an ordinary user (run_as_ordinary_user)
+VOSTA_ENV=()   # variables the program starts with
+
 start_vosta() {
-  ( cd "$WORK" && exec "$APP/vosta" ) >"$WORK/vosta.log" 2>&1 &
+  ( cd "$WORK" && exec env "${VOSTA_ENV[@]}" "${AS_USER[@]}" "$APP/vosta" ) >"$WORK/vosta.log" 2>&1 &
   VOSTA_PID=$!
   wait_for 20 eye_window || fail "the eye window did not appear"
   EYE=$(eye_window)
@@ -243,3 +246,29 @@ owner_lost() { grep -qx lost "$WORK/owner.$1.log"; }
 # Whether the program has written this text to its standard error (it logs every failure it
 # shows).
 logged() { grep -qF -- "$1" "$WORK/vosta.log"; }
+
+# Root passes every permission check, so under root the program is run as "nobody", with a home
+# and a runtime folder of its own and a copy of the X authority file that it may read; the
+# program's folder becomes that user's.
+run_as_ordinary_user() {
+  [ "$(id -u)" = 0 ] || return 0
+  USER_ID=65534
+  local home="$WORK/home"
+  mkdir -p "$home/runtime" "$APP/ScreenShot"
+  chmod 700 "$home/runtime"
+  cp "${XAUTHORITY:?}" "$home/Xauthority"
+  chown -R "$USER_ID:$USER_ID" "$home" "$APP"
+  chmod 755 "$WORK"
+  AS_USER=(setpriv --reuid="$USER_ID" --regid="$USER_ID" --clear-groups
+           env HOME="$home" XDG_RUNTIME_DIR="$home/runtime" XAUTHORITY="$home/Xauthority")
+}
+
+# Loads the fault injector (tests/support/fault_injector.c) into the program started next;
+# inject_fault then makes the files it opens from then on fail.
+FAULT_RULES="$WORK/fault-rules"
+with_fault_injector() {
+  VOSTA_ENV+=(LD_PRELOAD="$BUILD_DIR/tests/libfault_injector.so" FAULT_RULES="$FAULT_RULES")
+}
+# inject_fault <ops> <ENOSPC|EIO> <bytes before the failure> <part of the path>
+inject_fault() { echo "$*" >"$FAULT_RULES"; }
+no_faults() { rm -f "$FAULT_RULES"; }

@@ -3,36 +3,14 @@
 # runs on; a writable VOSTA.ini in a read-only folder is saved, and the program ends.
 source "$(dirname "$0")/lib.sh"
 
-# Root passes every permission check, so under root the program runs as "nobody", with a home
-# and a runtime folder of its own and a copy of the X authority file that it may read.
-AS_USER=()
-if [ "$(id -u)" = 0 ]; then
-  USER_ID=65534
-  HOME_DIR="$WORK/home"
-  mkdir -p "$HOME_DIR/runtime" "$APP/ScreenShot"
-  chmod 700 "$HOME_DIR/runtime"
-  cp "${XAUTHORITY:?}" "$HOME_DIR/Xauthority"
-  chown -R "$USER_ID:$USER_ID" "$HOME_DIR" "$APP"
-  chmod 755 "$WORK"
-  AS_USER=(setpriv --reuid="$USER_ID" --regid="$USER_ID" --clear-groups
-           env HOME="$HOME_DIR" XDG_RUNTIME_DIR="$HOME_DIR/runtime"
-           XAUTHORITY="$HOME_DIR/Xauthority")
-fi
+run_as_ordinary_user
 trap 'chmod 755 "$APP"; cleanup' EXIT  # the folder is made read-only below
-
-start_vosta_as_user() {
-  ( cd "$WORK" && exec "${AS_USER[@]}" "$APP/vosta" ) >"$WORK/vosta.log" 2>&1 &
-  VOSTA_PID=$!
-  wait_for 20 eye_window || fail "the eye window did not appear"
-  EYE=$(eye_window)
-  sleep 0.5  # let the first activation and the window manager settle
-}
 
 SETTINGS="$APP/VOSTA.ini"
 printf 'WINX=100\r\nWINY=100\r\n' > "$SETTINGS"
 [ -z "${USER_ID:-}" ] || chown "$USER_ID:$USER_ID" "$SETTINGS"
 chmod 444 "$SETTINGS"
-start_vosta_as_user
+start_vosta
 
 menu_choose $MENU_EXIT
 wait_for 10 windows_named Vosta || fail "no error box for a read-only VOSTA.ini"
