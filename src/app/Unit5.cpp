@@ -42,6 +42,8 @@ constexpr const char* kMovieNotCreated = "AVIファイルを作成できませ�
 constexpr const char* kAreaTooLarge = "キャプチャ範囲が大きすぎるため録画できません (%d x %d)。";
 constexpr const char* kDiskFull =
     "ディスクがいっぱいになったため録画を止めました。AVIファイルには %d フレームが入っています。";
+constexpr const char* kWriteFailed =
+    "AVIファイルに書き込めなかったため録画を止めました。AVIファイルには %d フレームが入っています。";
 
 // A counter that is raised for the lifetime of a scope.
 class ScopedCount {
@@ -514,15 +516,17 @@ void TMainForm::CaptureAviFrame() {
   // The screen's own 32-bit pixels go straight into the writer's 16-bit frame: one conversion,
   // and the same 5 bits a colour as a 16-bit grab would give.
   const QImage frame = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits24);
-  if (frame.isNull() || OrvAvi1->AddFrame(frame) || !OrvAvi1->DiskFull()) return;
-  // The disk is full: the recording stops with every frame so far, indexed; no pass, as there
-  // is no room for one.
+  if (frame.isNull() || OrvAvi1->AddFrame(frame)) return;
+  if (!OrvAvi1->DiskFull() && !OrvAvi1->WriteFailed()) return;
+  // The disk is full or failed: the recording stops with every frame so far; no pass, as the
+  // disk has no room for one or cannot be trusted with it.
+  const char* text = OrvAvi1->DiskFull() ? kDiskFull : kWriteFailed;
   Repeattomemory1->setChecked(false);
   OrvAvi1->FinishWithoutPass();
   Timer1.setInterval(kIdleInterval);
   services_.desktop.ShowMessage(
-      this, FormatMessage(kDiskFull, std::to_string(OrvAvi1->StreamInfo().dwLength)),
-      kNoticeCaption, MessageIcon::Error);
+      this, FormatMessage(text, std::to_string(OrvAvi1->StreamInfo().dwLength)), kNoticeCaption,
+      MessageIcon::Error);
 }
 
 void TMainForm::StopRecording() {

@@ -23,8 +23,12 @@ namespace {
 
 const char kCaptionWarning[] = "警告";
 const char kCaptionError[] = "エラー";
-// Shown once per recording when the file stops taking frames (disk full, file removed).
-const char kWriteFrameText[] = "ＡＶＩファイルに書き込めませんでした.";
+// Put before the warning of an ended pass, to say why it ended.
+const char kPassDiskFullText[] = "ディスクがいっぱいです。";
+const char kPassWriteText[] = "圧縮ＡＶＩファイルに書き込めませんでした。";
+const char kPassReadText[] = "録画したＡＶＩファイルを読み込めませんでした。";
+const char kPassPlaceText[] = "圧縮ＡＶＩファイルを録画したファイルの場所に置けませんでした。";
+const char kRecordingKeptText[] = "録画したＡＶＩファイルはそのまま残っています。";
 
 // The codec choice offers key frames and a data rate; the save options also a preview.
 constexpr vfw::UINT kChooseFlags = vfw::ICMF_CHOOSE_KEYFRAME | vfw::ICMF_CHOOSE_DATARATE;
@@ -220,8 +224,8 @@ bool TOrvAvi::Start() {
 
   // One buffer for all frames: no allocation and no fresh pages per frame.
   frame_.assign(static_cast<size_t>(imageSize_), 0);
-  writeFailureShown_ = false;
   diskFull_ = false;
+  writeFailed_ = false;
   state_ = State::Recording;
   return true;
 }
@@ -248,20 +252,13 @@ bool TOrvAvi::AddFrame(const QImage& picture) {
   const vfw::HRESULT result =
       vfw::AVIStreamWrite(videoStream_.get(), static_cast<vfw::LONG>(streamInfo_.dwLength), 1,
                           data, size, flags, nullptr, nullptr);
-  if (result == vfw::AVIERR_DISKFULL) {
-    // Nothing of the frame was written and the room for the index is kept: the caller stops
-    // the recording and the movie closes whole.
-    diskFull_ = true;
-    qWarning("AVI writer: the disk is full after %u frames", streamInfo_.dwLength);
-    return false;
-  }
   if (result != vfw::AVIERR_OK) {
-    // The counter stays, so the frames already in the file keep their positions.
-    if (!writeFailureShown_) {
-      writeFailureShown_ = true;
-      qWarning("AVI writer: %s", vfw::AviLastErrorText().c_str());
-      Error(kWriteFrameText);
-    }
+    // The file keeps every frame before this one whole; the caller stops the recording and
+    // says why. A full disk found before the frame leaves room for the index as well.
+    diskFull_ = result == vfw::AVIERR_DISKFULL;
+    writeFailed_ = !diskFull_;
+    qWarning("AVI writer: frame %u not written: %s", streamInfo_.dwLength,
+             vfw::AviLastErrorText().c_str());
     return false;
   }
   ++streamInfo_.dwLength;
@@ -356,12 +353,12 @@ void TOrvAvi::CompressionPass() {
     aviFile_.reset();
     if (!ReplaceWithCompressed(temporary)) {
       RemoveFile(temporary);
-      Warn(AbortedText);
+      Warn(std::string(kPassPlaceText) + "\n" + AbortedText);
     }
     return;
   }
   qWarning("AVI writer: the compression pass failed: %s", vfw::AviLastErrorText().c_str());
-  if (!shutdownRequested_) Warn(AbortedText);
+  if (!shutdownRequested_) Warn(PassFailureText(result));
   RemoveFile(temporary);
   vfw::AVISaveOptionsFree(1, saveOptionsList_);
 }
@@ -372,6 +369,15 @@ bool TOrvAvi::ReplaceWithCompressed(const std::string& temporary) {
   if (std::rename(temporary.c_str(), fileName_.c_str()) == 0) return true;
   qWarning("AVI writer: cannot put the compressed movie in place of %s", fileName_.c_str());
   return false;
+}
+
+std::string TOrvAvi::PassFailureText(vfw::HRESULT result) const {
+  const char* reason = nullptr;
+  if (result == vfw::AVIERR_DISKFULL) reason = kPassDiskFullText;
+  if (result == vfw::AVIERR_FILEWRITE) reason = kPassWriteText;
+  if (result == vfw::AVIERR_FILEREAD) reason = kPassReadText;
+  if (reason == nullptr) return AbortedText;
+  return std::string(reason) + kRecordingKeptText + "\n" + AbortedText;
 }
 
 vfw::BOOL TOrvAvi::SaveProgress(int percent) {

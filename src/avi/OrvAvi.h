@@ -73,6 +73,9 @@ class TOrvAvi : public QObject {
   // The disk had no room for the last frame: the recording should stop. Every frame before it
   // is whole and the movie still closes with its index.
   bool DiskFull() const { return diskFull_; }
+  // The file failed a frame (an I/O error, the disk full half-way): the recording should stop.
+  // Every frame before it is whole; the movie keeps no index.
+  bool WriteFailed() const { return writeFailed_; }
   // Ends the recording: closes the file, and in the pass mode offers the save options and
   // writes the movie again compressed. Does nothing when no recording is open.
   void Finish();
@@ -148,6 +151,9 @@ class TOrvAvi : public QObject {
   void CompressionPass();
   // Replaces the raw movie with the compressed one in one step.
   bool ReplaceWithCompressed(const std::string& temporary);
+  // The warning for a pass that ended with `result`: why, when it was the disk, then that it
+  // was stopped.
+  std::string PassFailureText(vfw::HRESULT result) const;
 
   DesktopServices& desktop_;
   std::string fileName_;
@@ -172,7 +178,7 @@ class TOrvAvi : public QObject {
   State state_ = State::Idle;
   bool shutdownRequested_ = false;
   bool messageOpen_ = false;        // one of the writer's own boxes is on screen
-  bool writeFailureShown_ = false;  // a failed frame write was reported for this recording
+  bool writeFailed_ = false;  // a frame of this recording could not be written
   bool diskFull_ = false;
 };
 

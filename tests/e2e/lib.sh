@@ -202,6 +202,21 @@ answer_save_options() {
   wait_until_not 10 save_options_open || fail "the save-options dialog stayed open"
 }
 
+# Records for $1 seconds (3 if not given), stops with a double-click and waits for the save
+# options; sets MOVIE to the new movie.
+record() {
+  local before started
+  before=$(shots '*.avi')
+  menu_choose $MENU_MOVIE
+  started=$SECONDS
+  sleep "${1:-3}"
+  double_click_eye
+  wait_for 15 save_options_open || fail "no save options after the recording"
+  RECORDED_SECONDS=$((SECONDS - started))
+  MOVIE=$(comm -13 <(echo "$before") <(shots '*.avi') | head -1)
+  [ -n "$MOVIE" ] || fail "no movie was recorded"
+}
+
 # One field of a movie's video stream as ffprobe reads it, counting frames by decoding.
 movie_field() {
   ffprobe -v error -select_streams v:0 -count_frames -show_entries "stream=$2" \

@@ -9,20 +9,6 @@ show_moving_content 400x300+80+30
 start_vosta
 set_area 100 50 420 290   # 320 x 240 of the changing content
 
-# Records about three seconds and stops with a double-click; sets MOVIE to the new movie.
-record() {
-  local before started
-  before=$(shots '*.avi')
-  menu_choose $MENU_MOVIE
-  started=$SECONDS
-  sleep 3
-  double_click_eye
-  wait_for 15 save_options_open || fail "no save options after the recording"
-  RECORDED_SECONDS=$((SECONDS - started))
-  MOVIE=$(comm -13 <(echo "$before") <(shots '*.avi') | head -1)
-  [ -n "$MOVIE" ] || fail "no movie was recorded"
-}
-
 record
 movie=$MOVIE
 answer_save_options "" Escape save-options

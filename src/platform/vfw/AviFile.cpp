@@ -60,7 +60,9 @@ std::int64_t Muxer::IndexReserve() const {
 HRESULT Muxer::Close() {
   if (closed) return closeResult;
   closed = true;
-  if (headerWritten) {
+  // A movie whose last frame failed ends with the frame before it and keeps no index: writing
+  // one would list the failed frame, and the disk that failed it is not to be trusted with more.
+  if (headerWritten && !broken) {
     const int result = av_write_trailer(context.get());
     if (result < 0) {
       closeResult = Fail(AVIERR_FILEWRITE, "writing the movie's index failed", result);
@@ -380,6 +382,7 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* 
   packet.duration = av_rescale_q(samples, muxer.sampleTime, muxer.stream->time_base);
   if ((flags & AVIIF_KEYFRAME) != 0) packet.flags |= AV_PKT_FLAG_KEY;
 
+  const std::int64_t frameStart = avio_tell(muxer.context->pb);
   int result = av_write_frame(muxer.context.get(), &packet);
   av_packet_unref(&packet);
   if (result >= 0) {
@@ -387,7 +390,12 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* 
     result = muxer.context->pb->error;
   }
   if (result < 0) {
+    // What reached the disk of this frame goes: the file ends with the last whole frame.
     muxer.broken = true;
+    muxer.file->CutTo(frameStart);
+    if (result == AVERROR(ENOSPC) || result == AVERROR(EDQUOT)) {
+      return Fail(AVIERR_DISKFULL, "the disk is full", result);
+    }
     return Fail(AVIERR_FILEWRITE, "cannot write a frame", result);
   }
   muxer.nextSample = std::int64_t{start} + samples;

@@ -108,8 +108,14 @@ void OutputFile::StartWriteback() {
   writebackFrom_ = end;
 }
 
+void OutputFile::CutTo(std::int64_t length) {
+  cut_ = true;
+  static_cast<void>(::ftruncate(fd_, length));
+  static_cast<void>(::lseek(fd_, length, SEEK_SET));
+}
+
 int OutputFile::Finish(bool sync) {
-  avio_flush(io_);
+  if (!cut_) avio_flush(io_);
   int error = io_->error < 0 ? -io_->error : 0;
   // What was taken ahead and not used is given back.
   struct stat status {};

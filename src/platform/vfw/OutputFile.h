@@ -35,6 +35,9 @@ class OutputFile {
   bool MakeRoom(std::int64_t bytes, std::int64_t reserve);
   // Starts writing to the disk what has been written so far, without waiting for it.
   void StartWriteback();
+  // Cuts the file back to `length` bytes after a write that failed half-way, so that it ends
+  // with the last whole piece; nothing still buffered is written after this.
+  void CutTo(std::int64_t length);
   // After the last byte: flushes, gives back the room kept and not used, and with `sync` waits
   // until the file is on the disk. 0, or errno's value of what failed.
   int Finish(bool sync);
@@ -49,6 +52,7 @@ class OutputFile {
   std::int64_t allocatedTo_ = 0;  // the file's blocks are taken up to here
   bool preallocates_ = true;      // false where the file system cannot take blocks ahead
   std::int64_t writebackFrom_ = 0;
+  bool cut_ = false;  // CutTo was called: what is buffered belongs to the failed write
 };
 
 }  // namespace vosta::vfw

@@ -187,18 +187,11 @@ class FileSizeLimit {
   sighandler_t previousHandler_;
 };
 
-TEST_F(OrvAviMovieTest, FullDiskIsReportedOnceAndNoFrameIsAddedWhileTheBoxIsOpen) {
+TEST_F(OrvAviMovieTest, AFrameTheFileRefusesEndsTheMovieWithTheLastWholeFrame) {
   avi.SetWidth(320);
   avi.SetHeight(240);
   ASSERT_TRUE(avi.Start());
   const QImage picture = Quadrants(320, 240, 0);
-  int nestedCalls = 0;
-  bool nestedAdded = false;
-  desktop.onMessage = [&](const FakeDesktopServices::Message&) {
-    // Timer ticks arrive while the box is open.
-    ++nestedCalls;
-    nestedAdded = avi.AddFrame(picture) || avi.AddFrame(picture);
-  };
   int added = 0;
   {
     FileSizeLimit limit(1'000'000);  // room for six frames of 153,600 bytes
@@ -207,13 +200,15 @@ TEST_F(OrvAviMovieTest, FullDiskIsReportedOnceAndNoFrameIsAddedWhileTheBoxIsOpen
   EXPECT_GE(added, 5);
   EXPECT_LE(added, 6);
   EXPECT_EQ(avi.StreamInfo().dwLength, static_cast<vfw::DWORD>(added));
-  ASSERT_EQ(desktop.messages.size(), 1u);
-  EXPECT_EQ(desktop.messages[0].caption, "エラー");
-  EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
-  EXPECT_EQ(nestedCalls, 1);
-  EXPECT_FALSE(nestedAdded);
-  avi.Finish();
+  EXPECT_TRUE(avi.WriteFailed());
+  EXPECT_FALSE(avi.DiskFull());
+  EXPECT_TRUE(desktop.messages.empty());  // the recorder says why it stops
+  EXPECT_FALSE(avi.AddFrame(picture));    // nothing is appended after the failed frame
+  avi.FinishWithoutPass();
   EXPECT_EQ(vfw::AviLibraryUsers(), 0);
+  // Not a byte of the failed frame stays behind the whole ones.
+  EXPECT_EQ(StoredFrames(file).size(), added * 153600);
+  EXPECT_EQ(Probe(file)["nb_read_frames"], std::to_string(added));
 }
 
 TEST_F(OrvAviMovieTest, DestroyingTheWriterCompletesTheMovie) {

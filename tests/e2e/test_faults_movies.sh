@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Faults while a movie is written: a frame that fails half-way (disk full, I/O error) stops the
+# recording with a message and leaves every whole frame; a compression pass whose output or
+# whose re-read fails, or whose folder disappears, says why and leaves the recording as it was;
+# SIGKILL at any point of a pass leaves the recording whole.
+source "$(dirname "$0")/lib.sh"
+
+open_titled_window "Ultima Online" --size 200x100 --pos 1500,800
+show_moving_content 400x300+80+30
+with_fault_injector
+start_vosta
+set_area 100 50 420 290   # 320 x 240: 153,600 bytes a frame
+
+box_shown() {
+  wait_for 15 windows_named "$1" || fail "no box '$1' for $2"
+  sleep 0.3
+  screenshot "$(echo "$2" | tr ' /' --)"
+  xdotool key Return
+  wait_until_not 5 windows_named "$1" || fail "the box '$1' stayed for $2"
+  vosta_running || fail "the program ended after $2"
+}
+
+# Every frame up to the last decodes, and none is cut short.
+expect_whole_frames() {
+  local frames errors
+  frames=$(movie_frames "$1")
+  [ "$frames" -ge "$2" ] || fail "$1 keeps only $frames frames"
+  errors=$(decode_errors "$1")
+  [ -z "$errors" ] || fail "$1 does not decode cleanly: $errors"
+  FRAMES=$frames
+}
+
+for error in EIO ENOSPC; do
+  inject_fault write $error 3000000 .avi   # after 19 frames and a part of the 20th
+  before=$(shots '*.avi')
+  menu_choose $MENU_MOVIE
+  box_shown VOSTA "recording $error"
+  movie=$(comm -13 <(echo "$before") <(shots '*.avi'))
+  size=$(stat -c %s "$movie")
+  sleep 1
+  [ "$(stat -c %s "$movie")" = "$size" ] || fail "the recording went on after $error"
+  save_options_open && fail "a pass was offered on a failing disk"
+  expect_whole_frames "$movie" 18
+  pass "recording, $error after 3 MB: stopped with a message, $FRAMES whole frames"
+done
+
+no_faults
+record 2
+raw=$MOVIE
+raw_digest=$(md5sum <"$raw")
+answer_save_options "" Escape
+for fault in "write ENOSPC 12000 _.avi" "write EIO 12000 _.avi" "fsync EIO 0 _.avi" \
+             "read EIO 2000000 .avi"; do
+  inject_fault $fault   # the recording's own file is written, never read
+  record 2
+  answer_save_options FFV1 Return
+  box_shown 警告 "pass $fault"
+  movie_is "$MOVIE" FFV1 && fail "the failed pass replaced $MOVIE"
+  expect_whole_frames "$MOVIE" 20
+  temporary_movies && fail "a temporary movie was left after $fault"
+  [ "$(md5sum <"$raw")" = "$raw_digest" ] || fail "an earlier movie changed"
+  pass "pass, $fault: a warning, the recording kept whole"
+done
+no_faults
+
+# Zip Motion Blocks on changing full-screen content: a pass of several seconds. The content
+# comes first, so that the eye opens above it.
+restart_vosta() {
+  kill "$VOSTA_PID" 2>/dev/null || true
+  wait "$VOSTA_PID" 2>/dev/null || true
+  start_vosta
+  menu_choose $MENU_FULL_AREA
+}
+show_moving_content 1920x1080+0+0
+restart_vosta
+record 2
+answer_save_options "Zip Motion Blocks" Return
+wait_for 10 progress_open || fail "no progress window"
+rm -rf "$APP/ScreenShot"
+box_shown 警告 "pass folder removed"
+# The folder is made at start-up only: until then a snapshot says that it cannot be written.
+double_click_eye
+box_shown Vosta "snapshot without a folder"
+restart_vosta
+[ -d "$APP/ScreenShot" ] || fail "no ScreenShot folder after the restart"
+pass "the ScreenShot folder removed during a pass: a warning, then an error per snapshot"
+
+for round in 1 2 3; do
+  record 2
+  frames=$(movie_frames "$MOVIE")
+  answer_save_options "Zip Motion Blocks" Return
+  wait_for 10 progress_open || fail "no progress window"
+  sleep "$(awk -v seed="$RANDOM" 'BEGIN { srand(seed); printf "%.2f", rand() * 3 }')"
+  kill -KILL "$VOSTA_PID"
+  sleep 0.2
+  expect_indexed_movie "$MOVIE" "$frames"   # the recording, or its pass had just ended
+  [ "$FRAMES" = "$frames" ] || fail "the movie holds $FRAMES of $frames frames after SIGKILL"
+  rm -f "$APP"/ScreenShot/*.avi
+  restart_vosta
+done
+pass "SIGKILL at three random points of a pass: the movie whole every time"
