@@ -26,6 +26,7 @@ const char kCaptionError[] = "エラー";
 // Put before the warning of an ended pass, to say why it ended.
 const char kPassDiskFullText[] = "ディスクがいっぱいです。";
 const char kPassWriteText[] = "圧縮ＡＶＩファイルに書き込めませんでした。";
+const char kPassCreateText[] = "圧縮ＡＶＩファイルを作成できませんでした。";
 const char kPassReadText[] = "録画したＡＶＩファイルを読み込めませんでした。";
 const char kPassPlaceText[] = "圧縮ＡＶＩファイルを録画したファイルの場所に置けませんでした。";
 const char kRecordingKeptText[] = "録画したＡＶＩファイルはそのまま残っています。";
@@ -376,6 +377,7 @@ std::string TOrvAvi::PassFailureText(vfw::HRESULT result) const {
   if (result == vfw::AVIERR_DISKFULL) reason = kPassDiskFullText;
   if (result == vfw::AVIERR_FILEWRITE) reason = kPassWriteText;
   if (result == vfw::AVIERR_FILEREAD) reason = kPassReadText;
+  if (result == vfw::AVIERR_FILEOPEN) reason = kPassCreateText;
   if (reason == nullptr) return AbortedText;
   return std::string(reason) + kRecordingKeptText + "\n" + AbortedText;
 }

@@ -151,8 +151,8 @@ class TOrvAvi : public QObject {
   void CompressionPass();
   // Replaces the raw movie with the compressed one in one step.
   bool ReplaceWithCompressed(const std::string& temporary);
-  // The warning for a pass that ended with `result`: why, when it was the disk, then that it
-  // was stopped.
+  // The warning for a pass that ended with `result`: why, when it was the file or the disk,
+  // then that it was stopped.
   std::string PassFailureText(vfw::HRESULT result) const;
 
   DesktopServices& desktop_;
