@@ -42,6 +42,7 @@ constexpr const char* kMovieNotCreated = "AVIファイルを作成できませ�
 constexpr const char* kAreaTooLarge = "キャプチャ範囲が大きすぎるため録画できません (%d x %d)。";
 constexpr const char* kDiskFull =
     "ディスクがいっぱいになったため録画を止めました。AVIファイルには %d フレームが入っています。";
+constexpr const char* kMovieRemoved = "AVIファイルが削除されたため録画を止めました。";
 constexpr const char* kWriteFailed =
     "AVIファイルに書き込めなかったため録画を止めました。AVIファイルには %d フレームが入っています。";
 
@@ -520,7 +521,9 @@ void TMainForm::CaptureAviFrame() {
   if (!OrvAvi1->DiskFull() && !OrvAvi1->WriteFailed()) return;
   // The disk is full or failed: the recording stops with every frame so far; no pass, as the
   // disk has no room for one or cannot be trusted with it.
-  const char* text = OrvAvi1->DiskFull() ? kDiskFull : kWriteFailed;
+  const char* text = OrvAvi1->DiskFull()      ? kDiskFull
+                     : OrvAvi1->FileRemoved() ? kMovieRemoved
+                                              : kWriteFailed;
   Repeattomemory1->setChecked(false);
   OrvAvi1->FinishWithoutPass();
   Timer1.setInterval(kIdleInterval);

@@ -227,6 +227,7 @@ bool TOrvAvi::Start() {
   frame_.assign(static_cast<size_t>(imageSize_), 0);
   diskFull_ = false;
   writeFailed_ = false;
+  fileRemoved_ = false;
   state_ = State::Recording;
   return true;
 }
@@ -257,6 +258,7 @@ bool TOrvAvi::AddFrame(const QImage& picture) {
     // The file keeps every frame before this one whole; the caller stops the recording and
     // says why. A full disk found before the frame leaves room for the index as well.
     diskFull_ = result == vfw::AVIERR_DISKFULL;
+    fileRemoved_ = result == vfw::AVIERR_FILEREMOVED;
     writeFailed_ = !diskFull_;
     qWarning("AVI writer: frame %u not written: %s", streamInfo_.dwLength,
              vfw::AviLastErrorText().c_str());

@@ -76,6 +76,8 @@ class TOrvAvi : public QObject {
   // The file failed a frame (an I/O error, the disk full half-way): the recording should stop.
   // Every frame before it is whole; the movie keeps no index.
   bool WriteFailed() const { return writeFailed_; }
+  // Of the failures: the movie file had been removed, by itself or with its folder.
+  bool FileRemoved() const { return fileRemoved_; }
   // Ends the recording: closes the file, and in the pass mode offers the save options and
   // writes the movie again compressed. Does nothing when no recording is open.
   void Finish();
@@ -179,6 +181,7 @@ class TOrvAvi : public QObject {
   bool shutdownRequested_ = false;
   bool messageOpen_ = false;        // one of the writer's own boxes is on screen
   bool writeFailed_ = false;  // a frame of this recording could not be written
+  bool fileRemoved_ = false;  // ... because the file had been removed
   bool diskFull_ = false;
 };
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Faults while a movie is written: a frame that fails half-way (disk full, I/O error) stops the
-# recording with a message and leaves every whole frame; a compression pass whose output or
-# whose re-read fails, or whose folder disappears, says why and leaves the recording as it was;
-# SIGKILL at any point of a pass leaves the recording whole.
+# Faults while a movie is written: a frame that fails half-way (disk full, I/O error) or a
+# removed folder stops the recording with a message, leaving every whole frame; a compression
+# pass whose output or whose re-read fails, or whose folder disappears, says why and leaves the
+# recording as it was; SIGKILL at any point of a pass leaves the recording whole.
 source "$(dirname "$0")/lib.sh"
 
 open_titled_window "Ultima Online" --size 200x100 --pos 1500,800
@@ -62,6 +62,14 @@ for fault in "write ENOSPC 12000 _.avi" "write EIO 12000 _.avi" "fsync EIO 0 _.a
   pass "pass, $fault: a warning, the recording kept whole"
 done
 no_faults
+
+# The folder removed during a recording: frames would go nowhere, so the recording stops.
+menu_choose $MENU_MOVIE
+sleep 1
+rm -rf "$APP/ScreenShot"
+box_shown VOSTA "recording folder removed"
+save_options_open && fail "a pass was offered for a removed movie"
+pass "the ScreenShot folder removed during a recording: the recording stops with a message"
 
 # Zip Motion Blocks on changing full-screen content: a pass of several seconds. The content
 # comes first, so that the eye opens above it.

@@ -370,6 +370,7 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* 
   if (!muxer.file->MakeRoom(std::int64_t{bufferSize} + 16, muxer.IndexReserve())) {
     return Fail(AVIERR_DISKFULL, "the disk is full");
   }
+  if (muxer.file->Removed()) return Fail(AVIERR_FILEREMOVED, "the movie file was removed");
 
   // The packet only points at the caller's data: the muxer writes it out before returning.
   AVPacket& packet = *muxer.packet;

@@ -101,6 +101,11 @@ bool OutputFile::MakeRoom(std::int64_t bytes, std::int64_t reserve) {
   return free >= bytes + reserve;
 }
 
+bool OutputFile::Removed() const {
+  struct stat status {};
+  return ::fstat(fd_, &status) == 0 && status.st_nlink == 0;
+}
+
 void OutputFile::StartWriteback() {
   const std::int64_t end = avio_tell(io_);
   if (end <= writebackFrom_) return;

@@ -33,6 +33,9 @@ class OutputFile {
   // taking the blocks now where the file system can. False when it has not that much room (full
   // disk, quota): then nothing should be written but what the reserve was kept for.
   bool MakeRoom(std::int64_t bytes, std::int64_t reserve);
+  // Whether the file has lost its last name (removed, or its folder was): what is written then
+  // goes when it is closed.
+  bool Removed() const;
   // Starts writing to the disk what has been written so far, without waiting for it.
   void StartWriteback();
   // Cuts the file back to `length` bytes after a write that failed half-way, so that it ends

@@ -59,11 +59,13 @@ constexpr HRESULT AVIERR_READONLY = MakeAviErr(114);
 constexpr HRESULT AVIERR_NODATA = MakeAviErr(115);
 constexpr HRESULT AVIERR_BUFFERTOOSMALL = MakeAviErr(116);
 constexpr HRESULT AVIERR_USERABORT = MakeAviErr(198);
-// Beyond the Windows codes: the name is taken (with OF_CREATE_NEW), and the disk has no room
-// for the frame and the index after it (nothing of the frame was written; the movie can still
-// be closed whole).
+// Beyond the Windows codes: the name is taken (with OF_CREATE_NEW); the disk has no room for
+// the frame and the index after it (nothing of the frame was written; the movie can still be
+// closed whole); the movie being written was removed (its folder too, perhaps), so frames
+// would go nowhere.
 constexpr HRESULT AVIERR_FILEEXISTS = MakeAviErr(120);
 constexpr HRESULT AVIERR_DISKFULL = MakeAviErr(121);
+constexpr HRESULT AVIERR_FILEREMOVED = MakeAviErr(122);
 // The library is not initialised (no AVIFileInit in effect).
 constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
 
@@ -213,7 +215,8 @@ HRESULT AVIFileCreateStreamA(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMI
 HRESULT AVIStreamSetFormat(PAVISTREAM stream, LONG position, const void* format, LONG formatSize);
 // Appends `samples` frames' data at sample position `start`. The data reaches the file before
 // the call returns, so a recorder that is killed loses no written frame. AVIERR_DISKFULL when
-// the disk has no room for the frame and the index after it.
+// the disk has no room for the frame and the index after it, AVIERR_FILEREMOVED when the file
+// has no name left.
 HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* buffer,
                        LONG bufferSize, DWORD flags, LONG* samplesWritten, LONG* bytesWritten);
 // Of a stream opened for reading: its header (dwLength counts the whole frames it holds), its

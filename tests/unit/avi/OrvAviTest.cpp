@@ -229,7 +229,7 @@ TEST_F(OrvAviTest, AbortedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns) {
   expectRawMovie();
   EXPECT_FALSE(std::filesystem::exists(PathOf("movie_.avi")));
 
-  // The temporary name cannot be created: the same warning, the raw movie stays.
+  // The temporary name cannot be created: a warning that says so, the raw movie stays.
   record();
   const std::string blocked = TOrvAvi::TemporaryName(avi.FileName());
   std::filesystem::create_directory(blocked);
@@ -237,7 +237,9 @@ TEST_F(OrvAviTest, AbortedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns) {
   dialogs.ThenChoose(vfw::MakeFourCC('F', 'F', 'V', '1'));
   avi.Finish();
   ASSERT_EQ(desktop.messages.size(), 2u);
-  EXPECT_EQ(desktop.messages[1].text, "圧縮ＡＶＩファイル作成を中断しました.");
+  EXPECT_EQ(desktop.messages[1].text,
+            "圧縮ＡＶＩファイルを作成できませんでした。録画したＡＶＩファイルはそのまま残っています。\n"
+            "圧縮ＡＶＩファイル作成を中断しました.");
   expectRawMovie();
   EXPECT_TRUE(std::filesystem::exists(blocked + "/keep"));
 
