@@ -77,7 +77,9 @@ PreviewPicture PreviewFrame(PAVISTREAM stream, const CompressorChoice& choice) {
       return result;
     }
   }
-  std::vector<std::uint8_t> frame(static_cast<std::size_t>(bytes));
+  // The scaler reads whole machine words: the frame is followed by the padding that FFmpeg
+  // asks of every buffer it reads, so that the last row is not read past its end.
+  std::vector<std::uint8_t> frame(static_cast<std::size_t>(bytes) + AV_INPUT_BUFFER_PADDING_SIZE);
   AVIStreamRead(stream, position, 1, frame.data(), bytes, nullptr, nullptr);
   result.uncompressedBytes = bytes;
 

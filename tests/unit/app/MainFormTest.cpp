@@ -114,6 +114,12 @@ struct ModeCase {
   bool repeatAfter;    // "Repeat to file" after the double-click
 };
 
+// Names a case by its fields: the test framework would otherwise print the struct's bytes,
+// padding included.
+void PrintTo(const ModeCase& mode, std::ostream* out) {
+  *out << "repeat=" << mode.repeat << " movie=" << mode.movie;
+}
+
 class ModeTableTest : public MainFormTest, public ::testing::WithParamInterface<ModeCase> {};
 
 TEST_P(ModeTableTest, TickAndDoubleClick) {

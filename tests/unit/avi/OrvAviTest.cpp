@@ -71,7 +71,13 @@ class OrvAviTest : public ::testing::Test {
   FakeDesktopServices desktop;
   testing::DialogScript dialogs;  // the save options are cancelled unless a test answers them
   TOrvAvi avi{desktop};
-  QImage picture{320, 240, QImage::Format_RGB32};
+  QImage picture = Filled(320, 240);
+
+  static QImage Filled(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    return image;
+  }
 };
 
 TEST_F(OrvAviTest, FrameSizeFollowsWidthHeightAndDepth) {
