@@ -518,7 +518,7 @@ void TMainForm::CaptureAviFrame() {
   // and the same 5 bits a colour as a 16-bit grab would give.
   const QImage frame = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits24);
   if (frame.isNull() || OrvAvi1->AddFrame(frame)) return;
-  if (!OrvAvi1->DiskFull() && !OrvAvi1->WriteFailed()) return;
+  if (!OrvAvi1->DiskFull() && !OrvAvi1->WriteFailed()) return;  // not a refusal of the file
   // The disk is full or failed: the recording stops with every frame so far; no pass, as the
   // disk has no room for one or cannot be trusted with it.
   const char* text = OrvAvi1->DiskFull()      ? kDiskFull

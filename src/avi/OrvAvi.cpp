@@ -225,9 +225,7 @@ bool TOrvAvi::Start() {
 
   // One buffer for all frames: no allocation and no fresh pages per frame.
   frame_.assign(static_cast<size_t>(imageSize_), 0);
-  diskFull_ = false;
-  writeFailed_ = false;
-  fileRemoved_ = false;
+  frameFailure_ = vfw::AVIERR_OK;
   state_ = State::Recording;
   return true;
 }
@@ -257,9 +255,7 @@ bool TOrvAvi::AddFrame(const QImage& picture) {
   if (result != vfw::AVIERR_OK) {
     // The file keeps every frame before this one whole; the caller stops the recording and
     // says why. A full disk found before the frame leaves room for the index as well.
-    diskFull_ = result == vfw::AVIERR_DISKFULL;
-    fileRemoved_ = result == vfw::AVIERR_FILEREMOVED;
-    writeFailed_ = !diskFull_;
+    frameFailure_ = result;
     qWarning("AVI writer: frame %u not written: %s", streamInfo_.dwLength,
              vfw::AviLastErrorText().c_str());
     return false;

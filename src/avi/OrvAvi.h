@@ -71,13 +71,13 @@ class TOrvAvi : public QObject {
   // the writer's own message box is open.
   bool AddFrame(const QImage& picture);
   // The disk had no room for the last frame: the recording should stop. Every frame before it
-  // is whole and the movie still closes with its index.
-  bool DiskFull() const { return diskFull_; }
-  // The file failed a frame (an I/O error, the disk full half-way): the recording should stop.
-  // Every frame before it is whole; the movie keeps no index.
-  bool WriteFailed() const { return writeFailed_; }
-  // Of the failures: the movie file had been removed, by itself or with its folder.
-  bool FileRemoved() const { return fileRemoved_; }
+  // is whole; the movie closes with its index unless the disk filled half-way through a frame.
+  bool DiskFull() const { return frameFailure_ == vfw::AVIERR_DISKFULL; }
+  // The file failed a frame in another way (an I/O error, the file removed): the recording
+  // should stop. Every frame before it is whole; the movie keeps no index.
+  bool WriteFailed() const { return frameFailure_ != vfw::AVIERR_OK && !DiskFull(); }
+  // Of those failures: the movie file had been removed, by itself or with its folder.
+  bool FileRemoved() const { return frameFailure_ == vfw::AVIERR_FILEREMOVED; }
   // Ends the recording: closes the file, and in the pass mode offers the save options and
   // writes the movie again compressed. Does nothing when no recording is open.
   void Finish();
@@ -180,9 +180,7 @@ class TOrvAvi : public QObject {
   State state_ = State::Idle;
   bool shutdownRequested_ = false;
   bool messageOpen_ = false;        // one of the writer's own boxes is on screen
-  bool writeFailed_ = false;  // a frame of this recording could not be written
-  bool fileRemoved_ = false;  // ... because the file had been removed
-  bool diskFull_ = false;
+  vfw::HRESULT frameFailure_ = vfw::AVIERR_OK;  // why the file refused a frame of this recording
 };
 
 }  // namespace vosta

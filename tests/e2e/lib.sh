@@ -278,6 +278,17 @@ run_as_ordinary_user() {
            env HOME="$home" XDG_RUNTIME_DIR="$home/runtime" XAUTHORITY="$home/Xauthority")
 }
 
+# Waits up to $3 seconds (15 if not given) for a box titled $1, takes a screenshot named after
+# $2 (what caused it), closes it with Return, and checks that the program runs on.
+box_shown() {
+  wait_for "${3:-15}" windows_named "$1" || fail "no box '$1' for $2"
+  sleep 0.3
+  screenshot "$(echo "$2" | tr ' /' --)"
+  xdotool key Return
+  wait_until_not 5 windows_named "$1" || fail "the box '$1' stayed for $2"
+  vosta_running || fail "the program ended after $2"
+}
+
 # Loads the fault injector (tests/support/fault_injector.c) into the program started next;
 # inject_fault then makes the files it opens from then on fail.
 FAULT_RULES="$WORK/fault-rules"

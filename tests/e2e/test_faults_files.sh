@@ -14,19 +14,11 @@ wait_for 10 shots_at_least 1 || fail "no snapshot before the faults"
 earlier=$(shots '*.jpg')
 earlier_digest=$(md5sum <"$earlier")
 
-error_box_shown() {
-  wait_for 10 windows_named Vosta || fail "no error box for $*"
-  screenshot "$(echo "$*" | tr ' ' -)"
-  xdotool key Return
-  wait_until_not 5 windows_named Vosta || fail "the error box stayed for $*"
-  vosta_running || fail "the program ended after $*"
-}
-
 for fault in "write ENOSPC 20000" "write EIO 20000" "fsync EIO 0"; do
   inject_fault $fault /ScreenShot/
   sleep 1.1   # a second of its own, so that a new file would have a name of its own
   double_click_eye
-  error_box_shown "snapshot $fault"
+  box_shown Vosta "snapshot $fault"
   [ "$(shots '*.jpg')" = "$earlier" ] || fail "a snapshot was left after $fault: $(shots '*.jpg')"
   [ -z "$(find "$APP/ScreenShot" -name '.*')" ] || fail "a temporary file was left after $fault"
   [ "$(md5sum <"$earlier")" = "$earlier_digest" ] || fail "the earlier snapshot changed"
@@ -41,7 +33,7 @@ printf 'WINX=300\r\nWINY=200\r\n' >"$APP/VOSTA.ini"
 for fault in "write ENOSPC 20" "write EIO 20" "fsync EIO 0"; do
   inject_fault $fault "$APP/"
   menu_choose $MENU_EXIT
-  error_box_shown "VOSTA.ini $fault"
+  box_shown Vosta "VOSTA.ini $fault"
   cmp -s <(printf 'WINX=300\r\nWINY=200\r\n') "$APP/VOSTA.ini" || fail "VOSTA.ini changed: $fault"
   [ -z "$(find "$APP" -maxdepth 1 -name '.*')" ] || fail "a temporary file was left after $fault"
 done

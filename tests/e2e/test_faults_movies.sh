@@ -11,15 +11,6 @@ with_fault_injector
 start_vosta
 set_area 100 50 420 290   # 320 x 240: 153,600 bytes a frame
 
-box_shown() {
-  wait_for 15 windows_named "$1" || fail "no box '$1' for $2"
-  sleep 0.3
-  screenshot "$(echo "$2" | tr ' /' --)"
-  xdotool key Return
-  wait_until_not 5 windows_named "$1" || fail "the box '$1' stayed for $2"
-  vosta_running || fail "the program ended after $2"
-}
-
 # Every frame up to the last decodes, and none is cut short.
 expect_whole_frames() {
   local frames errors
