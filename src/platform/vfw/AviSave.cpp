@@ -147,6 +147,9 @@ BOOL AVISaveOptions(HWND window, UINT flags, int streams, PAVISTREAM* stream,
   const CompressorChoice choice = dialog.Choice();
   chosen.fccType = streamtypeVIDEO;
   chosen.fccHandler = choice.handler;
+  // Confirming no compression is the same as cancelling: the settings stay as they were, and
+  // the next dialog starts from the compressor settings chosen last, not from "Full Frames".
+  if (choice.handler == fccDIB) return 1;
   chosen.dwFlags = AVICOMPRESSF_VALID;
   chosen.dwQuality = static_cast<DWORD>(choice.quality >= 0 ? choice.quality : chosen.dwQuality);
   if (choice.keyFrameEvery > 0) {

@@ -31,10 +31,18 @@ void SetKeyFrames(AVCodecContext& context, const EncoderSettings& settings, LONG
   context.gop_size = static_cast<int>(every);
 }
 
+// A data rate the movie keeps to over every second: the average alone lets the encoders drift
+// far from it on a recording of a few seconds.
+void SetDataRate(AVCodecContext& context, const EncoderSettings& settings) {
+  context.bit_rate = std::int64_t{settings.bytesPerSecond} * 8;
+  context.rc_max_rate = context.bit_rate;
+  context.rc_buffer_size = static_cast<int>(std::min<std::int64_t>(context.bit_rate, INT32_MAX));
+}
+
 // A constant quantiser, or the data rate when one is asked for.
 void SetQuantiserOrRate(AVCodecContext& context, const EncoderSettings& settings, LONG fallback) {
   if (settings.bytesPerSecond > 0) {
-    context.bit_rate = std::int64_t{settings.bytesPerSecond} * 8;
+    SetDataRate(context, settings);
     return;
   }
   context.flags |= AV_CODEC_FLAG_QSCALE;
@@ -74,7 +82,7 @@ void ConfigureH264(AVCodecContext& context, AVDictionary** options,
   av_dict_set(options, "preset", "veryfast", 0);
   if (use == EncoderUse::Sequential) av_dict_set(options, "tune", "zerolatency", 0);
   if (settings.bytesPerSecond > 0) {
-    context.bit_rate = std::int64_t{settings.bytesPerSecond} * 8;
+    SetDataRate(context, settings);
   } else {
     const LONG quality = QualityOrDefault(settings, 6000);
     const double crf = 51.0 * (ICQUALITY_HIGH - quality) / ICQUALITY_HIGH;

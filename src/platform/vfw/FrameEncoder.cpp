@@ -141,6 +141,9 @@ int FrameEncoder::Send(const std::uint8_t* frame) {
   const int result = converter_->Convert(frame, *target);
   if (result < 0) return result;
   target->pts = nextPts_++;
+  // A fixed quantiser reaches the MPEG-style encoders through each frame, not through the
+  // context: without it they code every frame at their best quantiser, whatever was chosen.
+  if ((context_->flags & AV_CODEC_FLAG_QSCALE) != 0) target->quality = context_->global_quality;
   return avcodec_send_frame(context_.get(), target);
 }
 

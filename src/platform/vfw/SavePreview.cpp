@@ -10,18 +10,28 @@ namespace vosta::vfw {
 
 namespace {
 
-// Converts planes of `format` to a picture, keeping its top-left `size`.
+// Converts planes of `format` to a picture, keeping its top-left `size`. The scaler writes
+// whole vector words past the end of a narrow row, so it writes into a frame that FFmpeg lays out
+// with its own alignment and padding, and the rows are copied into the picture from there: a
+// picture of a few pixels a side has no room for those words.
 QImage ToPicture(const std::uint8_t* const planes[], const int strides[], AVPixelFormat format,
                  int width, int height, QSize size) {
   ScalerHandle scaler(sws_getContext(width, height, format, width, height, AV_PIX_FMT_BGRA,
                                      SWS_POINT, nullptr, nullptr, nullptr));
-  if (!scaler) return {};
-  QImage picture(width, height, QImage::Format_RGB32);
+  FrameHandle scaled(av_frame_alloc());
+  if (!scaler || !scaled) return {};
+  scaled->format = AV_PIX_FMT_BGRA;
+  scaled->width = width;
+  scaled->height = height;
+  if (av_frame_get_buffer(scaled.get(), 0) < 0) return {};
+  sws_scale(scaler.get(), planes, strides, 0, height, scaled->data, scaled->linesize);
+  QImage picture(size, QImage::Format_RGB32);
   if (picture.isNull()) return {};
-  std::uint8_t* out[4] = {picture.bits(), nullptr, nullptr, nullptr};
-  const int outStride[4] = {static_cast<int>(picture.bytesPerLine()), 0, 0, 0};
-  sws_scale(scaler.get(), planes, strides, 0, height, out, outStride);
-  return picture.copy(QRect(QPoint(0, 0), size));
+  for (int y = 0; y < size.height(); ++y) {
+    std::memcpy(picture.scanLine(y), scaled->data[0] + std::ptrdiff_t{scaled->linesize[0]} * y,
+                static_cast<std::size_t>(size.width()) * 4);
+  }
+  return picture;
 }
 
 // Decodes one compressed frame as the encoder describes its output.

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "avi/OrvAvi.h"
 #include "platform/vfw/CodecTable.h"
@@ -145,11 +146,13 @@ class CodecTest : public ::testing::TestWithParam<const vfw::CodecInfo*> {
   DialogScript dialogs;
 };
 
-TEST_P(CodecTest, PassAndSequenceKeepEveryFrameAtOddAndEvenSizes) {
+// The smallest areas too: every compressor pads what it cannot take to a size it can.
+TEST_P(CodecTest, PassAndSequenceKeepEveryFrameAtOddEvenAndTinySizes) {
   const vfw::CodecInfo& codec = *GetParam();
   const int keyFrameEvery = codec.takesKeyFrames ? 4 : 0;
   constexpr int kFrames = 9;
-  for (const QSize size : {QSize(37, 23), QSize(64, 48)}) {
+  for (const QSize size : {QSize(37, 23), QSize(64, 48), QSize(1, 1), QSize(2, 2), QSize(3, 5),
+                           QSize(15, 15), QSize(17, 9)}) {
     SCOPED_TRACE(::testing::Message() << codec.name << " " << size.width() << "x" << size.height());
     const std::string raw = RecordRaw(dir.path() + "raw.avi", size, kFrames);
     const std::string passed = dir.path() + "passed-" + std::to_string(size.width()) + ".avi";
@@ -173,7 +176,7 @@ TEST_P(CodecTest, PassAndSequenceKeepEveryFrameAtOddAndEvenSizes) {
     ExpectMovie(writer.FileName(), raw, size, kFrames, keyFrameEvery);
   }
   EXPECT_TRUE(desktop.messages.empty());
-  EXPECT_EQ(dialogs.titles, std::vector<std::string>(2, "ＡＶＩ圧縮方式選択"));
+  EXPECT_EQ(dialogs.titles, std::vector<std::string>(7, "ＡＶＩ圧縮方式選択"));
 }
 
 std::string CodecName(const ::testing::TestParamInfo<const vfw::CodecInfo*>& info) {
@@ -301,6 +304,165 @@ TEST(SavePreview, ShowsTheMiddleFrameCompressedAndItsSize) {
     EXPECT_EQ(none.picture.pixel(x, 30) >> 3 & 0x1F1F1F, middle.pixel(x, 30) >> 3 & 0x1F1F1F) << x;
   }
 }
+
+}  // namespace
+}  // namespace vosta
+
+namespace vosta {
+namespace {
+
+// The smallest areas through the preview of every compressor, many times each: a movie of a few
+// pixels a side must give a preview or a clear reason, never a crash.
+TEST(TinyAreas, PreviewEveryCompressor) {
+  TempDir dir;
+  for (const QSize size : {QSize(1, 1), QSize(2, 2), QSize(3, 5), QSize(15, 15), QSize(17, 9)}) {
+    const ReadMovie movie(RecordRaw(dir.path() + "tiny.avi", size, 5));
+    for (const vfw::CodecInfo* codec : vfw::InstalledCodecs()) {
+      SCOPED_TRACE(::testing::Message() << codec->name << " " << size.width() << "x" << size.height());
+      for (int i = 0; i < 20; ++i) {
+        const vfw::PreviewPicture preview =
+            vfw::PreviewFrame(movie.stream, vfw::CompressorChoice{codec->fourcc});
+        if (i == 0) std::printf("%s %dx%d: %s\n", codec->name, size.width(), size.height(),
+                                preview.picture.isNull() ? preview.error.c_str() : "ok");
+      }
+    }
+    std::filesystem::remove(dir.path() + "tiny.avi");
+  }
+}
+
+}  // namespace
+}  // namespace vosta
+
+namespace vosta {
+namespace {
+
+// Bytes of the video stream's packets, and the frames that are key frames.
+struct PacketSummary {
+  std::int64_t bytes = 0;
+  std::vector<int> keys;
+  int frames = 0;
+};
+
+PacketSummary Summarise(const std::string& movie) {
+  const QString out = QString::fromUtf8(testing::RunTool(
+      "ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=size,flags",
+                  "-of", "csv=p=0", QString::fromStdString(movie)}));
+  PacketSummary summary;
+  for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+    const QStringList fields = line.split(',');
+    summary.bytes += fields[0].toLongLong();
+    if (fields[1].startsWith('K')) summary.keys.push_back(summary.frames);
+    ++summary.frames;
+  }
+  return summary;
+}
+
+// Every control the save options offer for a compressor changes what comes out, in the
+// direction it says, in the compression pass and in the compression while recording alike (and
+// the quality in the preview too).
+class CompressorControls : public ::testing::TestWithParam<const vfw::CodecInfo*> {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    raw_ = RecordRaw(dir_->path() + "controls.avi", kSize, kFrames);
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+
+  // The movie that the pass and that compressing while recording make with `choice`.
+  std::vector<PacketSummary> Compressed(const vfw::CompressorChoice& choice) {
+    vfw::AVICOMPRESSOPTIONS options = OptionsFor(choice.handler, static_cast<int>(choice.keyFrameEvery));
+    options.dwFlags |= vfw::AVICOMPRESSF_VALID;
+    options.dwQuality = static_cast<vfw::DWORD>(choice.quality);
+    if (choice.kilobytesPerSecond > 0) {
+      options.dwFlags |= vfw::AVICOMPRESSF_DATARATE;
+      options.dwBytesPerSecond = static_cast<vfw::DWORD>(choice.kilobytesPerSecond * 1024);
+    }
+    const std::string passed = dir_->path() + "passed.avi";
+    EXPECT_EQ(Pass(raw_, passed, options), vfw::AVIERR_OK) << vfw::AviLastErrorText();
+
+    TOrvAvi writer(desktop);
+    writer.SetPreCompress(true);
+    writer.SetFrameRate(16);
+    writer.SetFileName(dir_->path() + "sequence.avi");
+    writer.SetWidth(static_cast<std::uint16_t>(kSize.width()));
+    writer.SetHeight(static_cast<std::uint16_t>(kSize.height()));
+    dialogs.ThenChoose(choice);
+    EXPECT_TRUE(writer.Start());
+    for (int i = 0; i < kFrames; ++i) writer.AddFrame(ScreenContent(kSize, i));
+    writer.Finish();
+    std::vector<PacketSummary> movies = {Summarise(passed), Summarise(writer.FileName())};
+    std::filesystem::remove(passed);
+    std::filesystem::remove(writer.FileName());
+    return movies;
+  }
+
+  static constexpr int kFrames = 64;  // four seconds at 16 frames a second
+  static constexpr QSize kSize{320, 240};
+  static inline TempDir* dir_ = nullptr;
+  static inline std::string raw_;
+  FakeDesktopServices desktop;
+  DialogScript dialogs;
+};
+
+// Lower qualities make smaller movies and previews.
+void ExpectQualityActs(const vfw::CodecInfo& codec,
+                       const std::function<std::vector<std::int64_t>(int)>& bytesAt) {
+  std::vector<std::int64_t> last;
+  for (const int quality : {0, 2500, 5000, 7500, 10000}) {
+    SCOPED_TRACE(::testing::Message() << codec.name << " at quality " << quality);
+    const std::vector<std::int64_t> bytes = bytesAt(quality);
+    for (std::size_t i = 0; i < last.size(); ++i) EXPECT_GT(bytes[i], last[i]) << "output " << i;
+    last = bytes;
+  }
+}
+
+TEST_P(CompressorControls, EveryOfferedControlActs) {
+  const vfw::CodecInfo& codec = *GetParam();
+  if (codec.takesQuality) {
+    const ReadMovie raw(raw_);
+    ExpectQualityActs(codec, [&](int quality) {
+      const std::vector<PacketSummary> movies = Compressed({codec.fourcc, quality});
+      return std::vector<std::int64_t>{
+          movies[0].bytes, movies[1].bytes,
+          vfw::PreviewFrame(raw.stream, {codec.fourcc, quality}).bytes};
+    });
+  }
+  if (codec.takesKeyFrames) {
+    for (const int every : {1, 5, 16}) {
+      SCOPED_TRACE(::testing::Message() << codec.name << " a key frame every " << every);
+      std::vector<int> expected;
+      for (int i = 0; i < kFrames; i += every) expected.push_back(i);
+      for (const PacketSummary& movie : Compressed({codec.fourcc, vfw::ICQUALITY_DEFAULT, every})) {
+        EXPECT_EQ(movie.keys, expected);
+      }
+    }
+  }
+  if (codec.takesDataRate) {
+    for (const int kilobytes : {20, 60}) {
+      SCOPED_TRACE(::testing::Message() << codec.name << " at " << kilobytes << " KB/s");
+      for (const PacketSummary& movie :
+           Compressed({codec.fourcc, vfw::ICQUALITY_DEFAULT, 0, kilobytes})) {
+        const double rate = static_cast<double>(movie.bytes) / (movie.frames / 16.0) / 1024;
+        EXPECT_NEAR(rate, kilobytes, kilobytes * 0.25);
+      }
+    }
+  }
+}
+
+// The compressors that offer any control.
+std::vector<const vfw::CodecInfo*> WithControls() {
+  std::vector<const vfw::CodecInfo*> codecs;
+  for (const vfw::CodecInfo* codec : vfw::InstalledCodecs()) {
+    if (codec->takesQuality || codec->takesKeyFrames || codec->takesDataRate) codecs.push_back(codec);
+  }
+  return codecs;
+}
+
+INSTANTIATE_TEST_SUITE_P(Offered, CompressorControls, ::testing::ValuesIn(WithControls()),
+                         CodecName);
 
 }  // namespace
 }  // namespace vosta

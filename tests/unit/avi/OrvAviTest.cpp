@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QSpinBox>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -279,6 +280,56 @@ TEST_F(OrvAviTest, SaveOptionsCarryFromOnePassToTheNext) {
   EXPECT_EQ(avi.SaveOptions().dwQuality, 9000u);
   EXPECT_EQ(avi.SaveOptions().dwKeyFrameEvery, 10u);
   EXPECT_EQ(avi.SaveOptions().dwFlags & vfw::AVICOMPRESSF_KEYFRAMES, vfw::AVICOMPRESSF_KEYFRAMES);
+}
+
+// Confirming "Full Frames (Uncompressed)" is the same as cancelling: the settings stay exactly
+// as they were, and the next compressor picked starts from them, not from a quality of 0.
+TEST_F(OrvAviTest, ConfirmingFullFramesLeavesTheSettingsAsTheyWere) {
+  const auto quality = [](vfw::CompressorDialog& dialog) {
+    return dialog.findChild<QSpinBox*>("Quality")->value();
+  };
+  const auto pass = [this](const std::string& name) {
+    avi.SetFileName(PathOf(name));
+    ASSERT_TRUE(avi.Start());
+    ASSERT_TRUE(avi.AddFrame(picture));
+    avi.Finish();
+  };
+  const auto same = [](const vfw::AVICOMPRESSOPTIONS& a, const vfw::AVICOMPRESSOPTIONS& b) {
+    return a.dwFlags == b.dwFlags && a.dwQuality == b.dwQuality &&
+           a.dwKeyFrameEvery == b.dwKeyFrameEvery && a.dwBytesPerSecond == b.dwBytesPerSecond;
+  };
+
+  // The first movie ever: nothing chosen before.
+  const vfw::AVICOMPRESSOPTIONS untouched = avi.SaveOptions();
+  dialogs.ThenChoose(vfw::fccDIB);
+  pass("a.avi");
+  EXPECT_TRUE(same(avi.SaveOptions(), untouched));
+  int shown = -1;
+  dialogs.Then([&](vfw::CompressorDialog& dialog) {
+    dialog.SelectCompressor(vfw::MakeFourCC('H', '2', '6', '4'));
+    shown = quality(dialog);
+    dialog.accept();
+  });
+  pass("b.avi");
+  EXPECT_EQ(shown, 6000);  // H.264's own default
+  EXPECT_EQ(avi.SaveOptions().dwQuality, 6000u);
+
+  // After a compressor was chosen: its settings carry over "Full Frames" to the next movie.
+  dialogs.ThenChoose(vfw::CompressorChoice{vfw::MakeFourCC('X', 'V', 'I', 'D'), 9000, 10});
+  pass("c.avi");
+  const vfw::AVICOMPRESSOPTIONS chosen = avi.SaveOptions();
+  dialogs.ThenChoose(vfw::fccDIB);
+  pass("d.avi");
+  EXPECT_TRUE(same(avi.SaveOptions(), chosen));
+  dialogs.Then([&](vfw::CompressorDialog& dialog) {
+    dialog.SelectCompressor(vfw::MakeFourCC('X', 'V', 'I', 'D'));
+    shown = quality(dialog);
+    dialog.reject();
+  });
+  pass("e.avi");
+  EXPECT_EQ(shown, 9000);
+  EXPECT_EQ(Probe(PathOf("d.avi"))["codec_name"], "rawvideo");
+  EXPECT_EQ(Probe(PathOf("b.avi"))["codec_name"], "h264");
 }
 
 TEST_F(OrvAviTest, SecondStartAfterFinishCreatesANewFileFromFrameZero) {
