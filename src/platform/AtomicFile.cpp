@@ -203,9 +203,12 @@ std::string NumberedName(const std::string& folder, const std::string& base,
 std::string WriteNewFile(const std::string& folder, const std::string& base,
                          const std::string& extension, std::span<const std::uint8_t> bytes,
                          const std::string& reportedPath) {
-  const Exception cannotCreate(FormatMessage(kCannotCreate, reportedPath));
+  const Exception cannotCreate = Exception::Formatted(kCannotCreate, reportedPath);
   TempFile temp;
-  if (!temp.Open(folder) || !temp.WriteAndClose(bytes)) throw cannotCreate;
+  if (!temp.Open(folder)) throw cannotCreate;
+  // Under a umask that takes every permission the owner could not even read the file back.
+  temp.TakeOwnerAndMode(nullptr);
+  if (!temp.WriteAndClose(bytes)) throw cannotCreate;
 
   // A folder cannot hold this many files of one second; stop rather than loop forever.
   constexpr int kMaxNumber = 100000;
@@ -224,7 +227,7 @@ std::string WriteNewFile(const std::string& folder, const std::string& base,
 }
 
 void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  const Exception cannotCreate(FormatMessage(kCannotCreate, path));
+  const Exception cannotCreate = Exception::Formatted(kCannotCreate, path);
   std::string target;
   if (!FollowLinks(path, target)) throw cannotCreate;
 
@@ -244,8 +247,10 @@ void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
     throw cannotCreate;
   }
 
+  // A file with more than one name is the same file under each: a rename would give only this
+  // name the new content and leave the others with the old, so it is rewritten where it is.
   TempFile temp;
-  if (temp.Open(FolderOf(target))) {
+  if ((existing.get() < 0 || info.st_nlink <= 1) && temp.Open(FolderOf(target))) {
     temp.TakeOwnerAndMode(existing.get() >= 0 ? &info : nullptr);
     if (!temp.WriteAndClose(bytes)) throw Exception(kWriteError);
     if (::rename(temp.path().c_str(), target.c_str()) != 0) throw cannotCreate;
@@ -253,8 +258,8 @@ void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
     return;
   }
 
-  // The folder takes no new file (a read-only folder): a file that may be written is still
-  // rewritten where it is, without the rename's all-or-nothing.
+  // The folder takes no new file (a read-only folder), or the file has other names: a file that
+  // may be written is rewritten where it is, without the rename's all-or-nothing.
   if (existing.get() < 0) throw cannotCreate;
   RewriteInPlace(existing.get(), info, bytes, cannotCreate);
 }

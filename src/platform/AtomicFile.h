@@ -15,7 +15,8 @@ std::string NumberedName(const std::string& folder, const std::string& base,
                          const std::string& extension, int number);
 
 // Writes `bytes` as a new file `folder + base + extension`, never replacing an existing file:
-// when that name is taken, "-2", "-3", ... is put before the extension. Returns the path
+// when that name is taken, "-2", "-3", ... is put before the extension. The file gets the usual
+// mode for new files, and its owner may always read and write it. Returns the path
 // written. Throws Exception("ファイル %s を作成できません", with `reportedPath` for %s) when
 // the file cannot be created or written.
 std::string WriteNewFile(const std::string& folder, const std::string& base,
@@ -26,7 +27,8 @@ std::string WriteNewFile(const std::string& folder, const std::string& base,
 // A symbolic link at `path` stays: the file it leads to is replaced, beside itself. A replaced
 // file keeps its mode (and, where the writer may give it, its owner and group); whatever is
 // written can be read and written by its owner. A file its user may not write is left alone.
-// When the folder takes no temporary file, a file that may be written is rewritten in place
+// When the folder takes no temporary file, or the file has further names (hard links) that a
+// rename would leave with the old content, a file that may be written is rewritten in place
 // (truncated, written, forced to the disk): a full disk is still found before the old content
 // is cut, but a crash or an I/O error part-way can leave it short.
 // Throws Exception("ファイル %s を作成できません", path) when the file cannot be created or

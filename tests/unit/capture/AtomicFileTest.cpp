@@ -120,6 +120,19 @@ TEST(WriteNewFile, NeverReplacesAndNumbersTakenNames) {
                                    "20261207-101500-3.jpg"}));
 }
 
+// Under a umask that takes every permission, a new file can still be read back by its owner;
+// under a usual one it gets the usual mode.
+TEST(WriteNewFile, TheOwnerCanAlwaysReadAndWriteTheNewFile) {
+  TempDir dir;
+  for (const auto& [mask, mode] : {std::pair<mode_t, mode_t>{0777, 0600}, {0022, 0644}, {0077, 0600}}) {
+    const mode_t previous = ::umask(mask);
+    const std::string path = WriteNewFile(dir.path(), "shot", ".jpg", Bytes("jpeg"), "x");
+    ::umask(previous);
+    EXPECT_EQ(ModeOf(path), mode) << "umask " << std::oct << mask;
+    EXPECT_EQ(Read(path), "jpeg");
+  }
+}
+
 TEST(WriteNewFile, SkipsNamesTakenByFoldersAndWritesEmptyFiles) {
   TempDir dir;
   ASSERT_EQ(::mkdir((dir.path() + "n.jpg").c_str(), 0755), 0);
@@ -187,6 +200,27 @@ TEST(ReplaceFile, ReplacesWholeAndKeepsTheMode) {
   ReplaceFile(dir.path() + "new.ini", Bytes("x"));  // a file that did not exist yet
   EXPECT_EQ(Read(dir.path() + "new.ini"), "x");
   EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"VOSTA.ini", "new.ini"}));
+}
+
+// A settings file with a second name (a hard link) is the same file under both names after
+// the save, as before it.
+TEST(ReplaceFile, AHardLinkedFileStaysOneFile) {
+  TempDir dir;
+  const std::string path = dir.path() + "VOSTA.ini";
+  const std::string other = dir.path() + "backup.ini";
+  Write(path, "WINX=5\r\n");
+  ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+
+  ReplaceFile(path, Bytes("WINX=1\r\n"));
+  EXPECT_EQ(Read(path), "WINX=1\r\n");
+  EXPECT_EQ(Read(other), "WINX=1\r\n");
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_nlink, 2u);
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"VOSTA.ini", "backup.ini"}));
 }
 
 TEST(ReplaceFile, FailureLeavesTheOldFileAsItWas) {
