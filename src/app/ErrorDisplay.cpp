@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/DesktopServices.h"
+#include "platform/Exception.h"
 
 namespace vosta {
 
@@ -41,10 +42,15 @@ std::string ErrorDisplay::BoxText(const std::string& message) {
   return message;
 }
 
-void ErrorDisplay::Show(const std::string& message, Source source) {
+void ErrorDisplay::Show(const std::exception& failure, Source source) {
+  const auto* own = dynamic_cast<const Exception*>(&failure);
+  Show(failure.what(), own != nullptr ? own->Kind() : std::string(failure.what()), source);
+}
+
+void ErrorDisplay::Show(const std::string& message, const std::string& kind, Source source) {
   std::fprintf(stderr, "%s: %s\n", title_.c_str(), message.c_str());
   if (boxOpen_) return;
-  if (source == Source::Tick && message == lastClosed_ && !actedSinceClosed_ &&
+  if (source == Source::Tick && kind == lastClosed_ && !actedSinceClosed_ &&
       clock_() - closedAt_ < kQuietAfterClose) {
     return;
   }
@@ -57,7 +63,7 @@ void ErrorDisplay::Show(const std::string& message, Source source) {
     throw;
   }
   boxOpen_ = false;
-  lastClosed_ = message;
+  lastClosed_ = kind;
   closedAt_ = clock_();
   actedSinceClosed_ = false;
 }

@@ -34,13 +34,15 @@ class ErrorDisplay {
 
   // Shows the failure in an error box owned by the application, and writes it to stderr. While
   // one such box is open, a further failure is not stacked on top of it. After the player has
-  // closed a box, the same failure coming again from ticks is not shown again until the player
-  // acts (PlayerActed) or 10 s have passed: at the recording's 66 ms ticks the box would
-  // otherwise come back at once, and the player could never reach the eye to stop what fails.
-  void Show(const std::string& message, Source source = Source::Player);
-  void Show(const std::exception& failure, Source source = Source::Player) {
-    Show(std::string(failure.what()), source);
+  // closed a box, a failure of the same kind coming again from ticks is not shown again until
+  // the player acts (PlayerActed) or 10 s have passed: at the recording's 66 ms ticks the box
+  // would otherwise come back at once, and the player could never reach the eye to stop what
+  // fails. The kind is the message without what varies, such as the file name of each tick's
+  // snapshot (Exception::Kind); a plain message is its own kind.
+  void Show(const std::string& message, Source source = Source::Player) {
+    Show(message, message, source);
   }
+  void Show(const std::exception& failure, Source source = Source::Player);
   // The player pressed on the eye or chose a menu command.
   void PlayerActed() { actedSinceClosed_ = true; }
 
@@ -59,12 +61,14 @@ class ErrorDisplay {
   int Shown() const { return shown_; }
 
  private:
+  void Show(const std::string& message, const std::string& kind, Source source);
+
   DesktopServices& desktop_;
   std::string title_;
   Clock clock_;
   bool boxOpen_ = false;
   int shown_ = 0;
-  std::string lastClosed_;  // the failure of the box the player closed last
+  std::string lastClosed_;  // the kind of failure of the box the player closed last
   std::int64_t closedAt_ = 0;
   bool actedSinceClosed_ = true;
 };

@@ -177,7 +177,7 @@ std::string FormatSettings(const SettingsValues& values) {
 
 std::optional<std::string> ReadSettingsFile(const std::string& path) {
   const auto cannotOpen = [&path] {
-    return Exception(FormatMessage("ファイル %s は開けません", path));
+    return Exception::Formatted("ファイル %s は開けません", path);
   };
   // O_NONBLOCK keeps a FIFO in the file's place from blocking the GUI thread; regular files
   // ignore it.

@@ -60,6 +60,11 @@ class ScopedCount {
 
 }  // namespace
 
+PictureFingerprint FingerprintOf(const QImage& picture) {
+  return {picture.size(), picture.format(),
+          qHashBits(picture.constBits(), static_cast<std::size_t>(picture.sizeInBytes()))};
+}
+
 // Shows the closed eye while a capture works and the open eye again when it ends, however it
 // ends. Nested captures (a clipboard save inside a snapshot's wait) keep the closed eye until
 // the outermost one is done.
@@ -292,9 +297,10 @@ void TMainForm::Image1DblClick() {
 
 void TMainForm::Timer1Timer() {
   ++TickCount;
-  if (services_.desktop.ClipboardHasBitmap() && Clipboardautosave1->isChecked()) {
-    SaveClipboardImage();
-  }
+  const bool clipboardPicture = services_.desktop.ClipboardHasBitmap();
+  // The clipboard has let go of the picture saved last: the next one is new, even if the same.
+  if (!clipboardPicture) lastClipboardSave_.reset();
+  if (clipboardPicture && Clipboardautosave1->isChecked()) SaveClipboardImage(true);
   if (Repeat1->isChecked()) {
     TakeSnapshot();
   } else if (Repeattomemory1->isChecked()) {
@@ -376,6 +382,7 @@ void TMainForm::Repeattomemory1Click() {
     return;
   }
   Timer1.setInterval(kRecordingInterval);
+  CreateOutputFolder(services_.appDir());
   // The writer takes the name exclusively, numbered when a movie of that second exists.
   OrvAvi1->SetFileName(MoviePath(services_.appDir(), TimestampName(services_.clock)));
   OrvAvi1->SetWidth(static_cast<std::uint16_t>(area.width()));
@@ -499,14 +506,21 @@ void TMainForm::TakeSnapshot() {
   }
   const QImage picture = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits24);
   const std::string name = TimestampName(services_.clock);
+  CreateOutputFolder(services_.appDir());
   SaveBitmapAsJpeg(picture, JpegPath(services_.appDir(), name));
 }
 
-void TMainForm::SaveClipboardImage() {
+void TMainForm::SaveClipboardImage(bool unlessSavedLast) {
   BusyPicture busy(*this);
   const QImage picture = services_.desktop.ClipboardBitmap();
+  // A clipboard that emptying did not empty (a clipboard keeper takes the picture back) still
+  // holds the picture saved last: autosave does not save it a second time.
+  const PictureFingerprint fingerprint = FingerprintOf(picture);
+  if (unlessSavedLast && lastClipboardSave_ == fingerprint) return;
   const std::string name = TimestampName(services_.clock);
+  CreateOutputFolder(services_.appDir());
   SaveBitmapAsJpeg(picture, JpegPath(services_.appDir(), name));
+  lastClipboardSave_ = fingerprint;
   services_.desktop.EmptyClipboard();
 }
 

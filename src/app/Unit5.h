@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QAction>
+#include <QImage>
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/ErrorDisplay.h"
@@ -26,6 +28,15 @@ class TForm2;
 class TFormRgn;
 class TImage;
 struct TopLevelWindow;
+
+// Tells one picture from another without keeping it: its size, format and a hash of its bytes.
+struct PictureFingerprint {
+  QSize size;
+  QImage::Format format = QImage::Format_Invalid;
+  std::size_t hash = 0;
+  friend bool operator==(const PictureFingerprint&, const PictureFingerprint&) = default;
+};
+PictureFingerprint FingerprintOf(const QImage& picture);
 
 // What the main window needs from its surroundings; tests hand in fakes.
 struct MainFormServices {
@@ -93,7 +104,9 @@ class TMainForm : public QWidget {
   void FindGameWindow();
   void GameWindowEnumProc(const TopLevelWindow& window, std::intptr_t data);
   void TakeSnapshot();
-  void SaveClipboardImage();
+  // Saves the clipboard's picture; with `unlessSavedLast` (autosave), not when it is the picture
+  // that was saved last and is still there.
+  void SaveClipboardImage(bool unlessSavedLast = false);
   void CaptureAviFrame();
 
   // Ends a running recording without its compression step; for every way of ending the
@@ -140,6 +153,7 @@ class TMainForm : public QWidget {
   int snapshotsInProgress_ = 0;
   int gameChecksInProgress_ = 0;
   bool settingsRetryBlocked_ = false;
+  std::optional<PictureFingerprint> lastClipboardSave_;  // of the picture saved last
   bool exiting_ = false;            // "Exit" is at work
   bool exitPending_ = false;        // "Exit" came during a game-window wait or a pass
   bool shutdownRequested_ = false;  // a termination signal or the close command came

@@ -176,7 +176,7 @@ std::vector<std::uint8_t> EncodeJpeg(const QImage& image) {
           static_cast<JDIMENSION>(source.height()),
           rows.data()};
   if (const int code = RunGuarded(job); code != 0) {
-    throw Exception(FormatMessage("JPEG エラー #%d", std::to_string(code)));
+    throw Exception::Formatted("JPEG エラー #%d", std::to_string(code));
   }
   return out;
 }

@@ -37,8 +37,10 @@ std::string MoviePath(const std::string& appDir, const std::string& name);
 // The settings file beside the executable: appDir + "VOSTA.ini".
 std::string SettingsPath(const std::string& appDir);
 
-// Creates the output folder; whether it was made, existed already or could not be made is not
-// reported.
+// Creates the output folder when it is missing: at start-up, and before every snapshot, clipboard
+// picture and movie, so that a folder the player removed is there again for the next one.
+// Whether it was made, existed already or could not be made is not reported; a folder that
+// cannot be made shows as the file that cannot be created.
 void CreateOutputFolder(const std::string& appDir);
 
 }  // namespace vosta

@@ -11,4 +11,8 @@ std::string FormatMessage(const std::string& pattern, const std::string& value) 
   return pattern;
 }
 
+Exception Exception::Formatted(const std::string& pattern, const std::string& value) {
+  return Exception(pattern, FormatMessage(pattern, value));
+}
+
 }  // namespace vosta

@@ -6,10 +6,21 @@
 namespace vosta {
 
 // The program's own failure: a message (UTF-8, usually Japanese) that the application-level
-// error display shows to the user as it stands.
+// error display shows to the user as it stands, and its kind: the message without what varies
+// from one occurrence to the next (a file name, a size), so that the same failure coming back
+// with another file name is known as the same.
 class Exception : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit Exception(const std::string& message) : std::runtime_error(message), kind_(message) {}
+  // `pattern` with its first "%s" or "%d" replaced by `value`; the pattern is the kind.
+  static Exception Formatted(const std::string& pattern, const std::string& value);
+
+  const std::string& Kind() const { return kind_; }
+
+ private:
+  Exception(const std::string& kind, const std::string& message)
+      : std::runtime_error(message), kind_(kind) {}
+  std::string kind_;
 };
 
 // Replaces the first "%s" or "%d" of a message template with `value`.

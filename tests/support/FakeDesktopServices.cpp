@@ -30,7 +30,7 @@ QImage FakeDesktopServices::ClipboardBitmap() {
 
 void FakeDesktopServices::EmptyClipboard() {
   ++clipboardEmptied;
-  clipboard.reset();
+  if (!emptyingKeepsThePicture) clipboard.reset();
   clipboardHasOtherData = false;
 }
 

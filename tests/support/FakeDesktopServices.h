@@ -29,6 +29,7 @@ class FakeDesktopServices : public DesktopServices {
   std::vector<TopLevelWindow> windows;
   std::optional<QImage> clipboard;    // a picture on the clipboard, or none
   bool clipboardHasOtherData = false; // text and the like, removed by EmptyClipboard
+  bool emptyingKeepsThePicture = false;  // EmptyClipboard leaves the picture (a clipboard keeper)
   bool dragMoveSupported = true;
   QPoint pointer;                     // PointerPosition()
 

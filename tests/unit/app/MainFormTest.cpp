@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include "app/ErrorDisplay.h"
 #include "app/Unit5.h"
 #include "dialogs/Unit2.h"
+#include "platform/Exception.h"
 #include "platform/TImage.h"
 
 namespace vosta {
@@ -53,6 +55,17 @@ class MainFormTest : public ::testing::Test {
     desktop.onPump = [this](PumpMode mode) {
       if (mode == PumpMode::WaitForNext) errors.Run([this] { form->Timer1Timer(); });
     };
+  }
+
+  // A file where the output folder should be: nothing can be written there, and the folder
+  // cannot be made again.
+  void BlockOutputFolder() const {
+    QDir(QString::fromStdString(Shots())).removeRecursively();
+    std::ofstream(dir.path() + "ScreenShot") << "in the way";
+  }
+  void UnblockOutputFolder() const {
+    QFile::remove(QString::fromStdString(dir.path() + "ScreenShot"));
+    QDir().mkpath(QString::fromStdString(Shots()));
   }
 
   std::vector<std::string> MessageTexts() const {
@@ -281,7 +294,7 @@ TEST_F(MainFormTest, AnEmptyAreaIsRefusedWithANoticeAndWritesNothing) {
 TEST_F(MainFormTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
   form->CaptureArea = {0, 200, 0, 150};
   form->Repeat1->setChecked(true);
-  QDir(QString::fromStdString(Shots())).removeRecursively();  // the output folder is gone
+  BlockOutputFolder();
 
   int nestedTicks = 0;
   desktop.onMessage = [&](const FakeDesktopServices::Message&) {
@@ -300,7 +313,7 @@ TEST_F(MainFormTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
   EXPECT_TRUE(ShowsIdlePicture());
 
   // Once the folder is back, the next tick writes its snapshot.
-  QDir().mkpath(QString::fromStdString(Shots()));
+  UnblockOutputFolder();
   errors.Run([this] { form->Timer1Timer(); });
   EXPECT_EQ(Files().size(), 1);
   EXPECT_EQ(desktop.screenCopies.size(), 3u);
@@ -400,7 +413,7 @@ TEST_F(MainFormTest, RecordingStartsAndStopsFromTheMenu) {
 
 TEST_F(MainFormTest, AFailedRecordingStartIsReportedAndLeavesTheTimerIdle) {
   form->CaptureArea = {0, 320, 0, 240};
-  QDir(QString::fromStdString(Shots())).removeRecursively();
+  BlockOutputFolder();
   form->Repeattomemory1Click();
   ASSERT_FALSE(desktop.messages.empty());
   EXPECT_EQ(desktop.messages.back().text, "AVIファイルを作成できませんでした");
@@ -431,7 +444,7 @@ TEST_F(MainFormTest, RecordingsOfAreasWithoutAFrameAreRefusedBeforeAnyFile) {
 // pressed on the eye (or chosen a command), so the eye can always be reached.
 TEST_F(MainFormTest, ARepeatedTickFailureDoesNotTrapThePlayer) {
   form->CaptureArea = {0, 100, 0, 100};
-  QDir(QString::fromStdString(Shots())).removeRecursively();  // every snapshot fails
+  BlockOutputFolder();  // every snapshot fails
   form->Repeat1->setChecked(true);
   const auto ticks = [this](std::size_t count) {
     const std::size_t until = desktop.screenCopies.size() + count;  // one grab a tick
@@ -450,6 +463,90 @@ TEST_F(MainFormTest, ARepeatedTickFailureDoesNotTrapThePlayer) {
   form->Timer1.stop();
 }
 
+// The same failure with each tick's own file name is one failure: after its box is closed it
+// is not shown again until the player acts, though each one still goes to stderr.
+TEST_F(MainFormTest, AFailureRepeatedWithEachTicksFileNameIsShownOnce) {
+  form->CaptureArea = {0, 100, 0, 100};
+  BlockOutputFolder();
+  form->Repeat1->setChecked(true);
+  for (int second = 0; second < 6; ++second) clock.script.push_back({2026, 12, 9, 7, 30, 35 + second});
+  const auto tick = [this] { errors.Run([this] { form->Timer1Timer(); }, ErrorDisplay::Source::Tick); };
+
+  ::testing::internal::CaptureStderr();
+  for (int i = 0; i < 4; ++i) tick();
+  const std::string logged = ::testing::internal::GetCapturedStderr();
+  ASSERT_EQ(MessageTexts(), std::vector<std::string>{"ファイル " + dir.path() +
+                                                     "/ScreenShot/20261209-073035.jpg を作成できません."});
+  for (const char* name : {"073035", "073036", "073037", "073038"}) {
+    EXPECT_NE(logged.find(std::string("20261209-") + name + ".jpg"), std::string::npos) << name;
+  }
+  errors.PlayerActed();
+  tick();
+  ASSERT_EQ(desktop.messages.size(), 2u);
+  EXPECT_NE(desktop.messages[1].text.find("20261209-073039.jpg"), std::string::npos);
+}
+
+// A ScreenShot folder that the player removed is made again by the next snapshot, clipboard
+// picture or movie, with the rights the start gave it.
+TEST_F(MainFormTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
+  form->CaptureArea = {0, 64, 0, 48};
+  const auto removed = [this] {
+    QDir(QString::fromStdString(Shots())).removeRecursively();
+    return !QDir(QString::fromStdString(Shots())).exists();
+  };
+  struct stat made {};
+  ASSERT_EQ(::stat(Shots().c_str(), &made), 0);
+
+  ASSERT_TRUE(removed());
+  form->Image1DblClick();
+  EXPECT_EQ(Files().size(), 1);
+  struct stat again {};
+  ASSERT_EQ(::stat(Shots().c_str(), &again), 0);
+  EXPECT_EQ(again.st_mode, made.st_mode);
+
+  ASSERT_TRUE(removed());
+  desktop.clipboard = QImage(8, 8, QImage::Format_RGB32);
+  form->Image1DblClick();
+  EXPECT_EQ(Files().size(), 1);
+
+  ASSERT_TRUE(removed());
+  form->Repeattomemory1Click();
+  EXPECT_TRUE(form->Repeattomemory1->isChecked());
+  form->Repeattomemory1Click();
+  EXPECT_EQ(Files("*.avi").size(), 1);
+  EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
+}
+
+// A clipboard that emptying leaves as it was (a clipboard keeper puts the picture back) gets its
+// picture saved once, not once a tick; a new picture, or the same one after the clipboard let
+// go of it, is saved again.
+TEST_F(MainFormTest, AutosaveSavesAPictureThatStaysOnTheClipboardOnce) {
+  form->Clipboardautosave1->setChecked(true);
+  desktop.emptyingKeepsThePicture = true;
+  QImage picture(32, 16, QImage::Format_RGB32);
+  picture.fill(Qt::blue);
+  desktop.clipboard = picture;
+  for (int second = 0; second < 8; ++second) clock.script.push_back({2026, 12, 9, 8, 0, second});
+
+  form->Timer1Timer();
+  form->Timer1Timer();
+  form->Timer1Timer();
+  EXPECT_EQ(Files().size(), 1);
+  EXPECT_EQ(desktop.clipboardEmptied, 1);
+
+  picture.fill(Qt::green);  // another picture of the same size
+  desktop.clipboard = picture;
+  form->Timer1Timer();
+  form->Timer1Timer();
+  EXPECT_EQ(Files().size(), 2);
+
+  desktop.clipboard.reset();  // the clipboard lets go, then gets the same picture again
+  form->Timer1Timer();
+  desktop.clipboard = picture;
+  form->Timer1Timer();
+  EXPECT_EQ(Files().size(), 3);
+}
+
 TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
   testing::FakeDesktopServices desktop;
   std::int64_t now = 0;
@@ -465,6 +562,15 @@ TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
   now = 9999 + 10000;
   errors.Show("B", ErrorDisplay::Source::Tick);
   EXPECT_EQ(errors.Shown(), 5);
+
+  // Failures of one kind with different file names are one failure; another kind is another.
+  const std::string pattern = "ファイル %s を作成できません";
+  errors.Show(Exception::Formatted(pattern, "/s/a.jpg"), ErrorDisplay::Source::Tick);
+  errors.Show(Exception::Formatted(pattern, "/s/b.jpg"), ErrorDisplay::Source::Tick);
+  EXPECT_EQ(errors.Shown(), 6);
+  errors.Show(Exception::Formatted("ファイル %s は開けません", "/s/b.jpg"), ErrorDisplay::Source::Tick);
+  EXPECT_EQ(errors.Shown(), 7);
+  EXPECT_EQ(desktop.messages.back().text, "ファイル /s/b.jpg は開けません.");
 }
 
 // A termination signal during the game-window wait of "Create AVI file" ends the wait at once
