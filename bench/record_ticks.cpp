@@ -18,6 +18,7 @@
 
 #include "app/ErrorDisplay.h"
 #include "app/Unit5.h"
+#include "dialogs/CompressionDialogs.h"
 #include "capture/OutputNames.h"
 #include "platform/Clock.h"
 #include "platform/QtDesktopServices.h"
@@ -45,7 +46,8 @@ int main(int argc, char** argv) {
   vosta::QtDesktopServices desktop;
   vosta::SystemClock clock;
   vosta::ErrorDisplay errors(desktop, "Vosta");
-  vosta::TMainForm form({desktop, clock, [folder] { return folder; }, [] {}}, errors);
+  vosta::CompressionDialogs dialogs;  // not asked: the recording ends without its save options
+  vosta::TMainForm form({desktop, dialogs, clock, [folder] { return folder; }, [] {}}, errors);
   form.show();
   QSize size = desktop.ScreenSize();
   if (argc > 3) std::sscanf(argv[3], "%dx%d", &size.rwidth(), &size.rheight());
@@ -55,7 +57,7 @@ int main(int argc, char** argv) {
   const unsigned marks[3] = {100, 1000, 2000};
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    const unsigned frames = form.OrvAvi1->StreamInfo().dwLength;
+    const unsigned frames = static_cast<unsigned>(form.OrvAvi1->FramesWritten());
     for (int i = 0; i < 3; ++i) {
       if (resident[i] == 0 && frames >= marks[i]) resident[i] = ResidentKilobytes();
     }
@@ -73,7 +75,7 @@ int main(int argc, char** argv) {
   QTimer::singleShot(seconds * 1000, [&] {
     const double wall = elapsed.nsecsElapsed() / 1e9;
     const double cpu = CpuSeconds() - cpuBefore;
-    const unsigned frames = form.OrvAvi1->StreamInfo().dwLength;
+    const unsigned frames = static_cast<unsigned>(form.OrvAvi1->FramesWritten());
     const int ticks = form.TickCount;
     form.FinishRecordingOnShutdown();
     std::printf(

@@ -2,14 +2,14 @@
 
 #include <cstdlib>
 
-#include "avi/OrvAvi.h"
+#include "avi/MovieRecorder.h"
 
 namespace vosta {
 
 namespace {
 
 // The writer that an exit() finishes; set while a guard lives.
-TOrvAvi* guardedWriter = nullptr;
+MovieRecorder* guardedWriter = nullptr;
 
 void FinishAtExit() {
   if (guardedWriter != nullptr) guardedWriter->EndForExit();
@@ -17,7 +17,7 @@ void FinishAtExit() {
 
 }  // namespace
 
-MovieExitGuard::MovieExitGuard(TOrvAvi& writer) {
+MovieExitGuard::MovieExitGuard(MovieRecorder& writer) {
   static const bool registered = std::atexit(&FinishAtExit) == 0;
   static_cast<void>(registered);
   guardedWriter = &writer;

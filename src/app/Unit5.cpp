@@ -58,6 +58,18 @@ class ScopedCount {
   int& count_;
 };
 
+// A flag that is raised for the lifetime of a scope.
+class ScopedFlag {
+ public:
+  explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~ScopedFlag() { flag_ = false; }
+  ScopedFlag(const ScopedFlag&) = delete;
+  ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 }  // namespace
 
 PictureFingerprint FingerprintOf(const QImage& picture) {
@@ -130,13 +142,19 @@ TMainForm::TMainForm(MainFormServices services, ErrorDisplay& errors, QWidget* p
   FormRgn1->SetAutoSize(true);
   FormRgn1->SetPicture(QImage(":/outline-mask.png"));
 
-  OrvAvi1 = std::make_unique<TOrvAvi>(services_.desktop, this);
+  OrvAvi1 = std::make_unique<MovieRecorder>(services_.desktop, services_.choices, this);
   OrvAvi1->SetWidth(320);
   OrvAvi1->SetHeight(240);
-  OrvAvi1->SetCompress(true);
-  OrvAvi1->SetPreCompress(false);
+  OrvAvi1->SetCompression(MovieCompression::AfterRecording);
   OrvAvi1->SetFrameRate(16);
   OrvAvi1->SetBitDepth(16);
+  // A movie is finished when its save options and its pass are over: the item works again, the
+  // ticks slow down, and an "Exit" that waited takes effect.
+  connect(OrvAvi1.get(), &MovieRecorder::Finished, this, [this] {
+    Repeattomemory1->setEnabled(true);
+    Timer1.setInterval(kIdleInterval);
+    Guarded([] {});
+  });
 
   services_.desktop.MoveWindow(*this, QPoint(403, 143));
   BuildMenu();
@@ -317,13 +335,19 @@ void TMainForm::Exit1Click() {
     exitPending_ = true;
     return;
   }
-  // A running recording is finished before the program goes, so the movie is complete.
-  exiting_ = true;
-  if (Repeattomemory1->isChecked()) StopRecording();
-  exitPending_ = false;
-  SaveSettings();
+  // A running recording is finished before the program goes, so the movie is complete; while
+  // its pass runs, the program waits for it.
+  {
+    const ScopedFlag atWork(exiting_);
+    if (Repeattomemory1->isChecked()) StopRecording();
+    if (OrvAvi1->Finishing()) {
+      exitPending_ = true;
+      return;
+    }
+    exitPending_ = false;
+    SaveSettings();
+  }
   if (services_.terminate) services_.terminate();
-  exiting_ = false;
 }
 
 void TMainForm::Open1Click() { services_.desktop.OpenFolder(OutputFolder() + "/"); }
@@ -532,33 +556,32 @@ void TMainForm::CaptureAviFrame() {
   // and the same 5 bits a colour as a 16-bit grab would give.
   const QImage frame = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits24);
   if (frame.isNull() || OrvAvi1->AddFrame(frame)) return;
-  if (!OrvAvi1->DiskFull() && !OrvAvi1->WriteFailed()) return;  // not a refusal of the file
+  const FrameFailure failure = OrvAvi1->Failure();
+  if (failure == FrameFailure::None) return;  // not a refusal of the file
   // The disk is full or failed: the recording stops with every frame so far; no pass, as the
   // disk has no room for one or cannot be trusted with it.
-  const char* text = OrvAvi1->DiskFull()      ? kDiskFull
-                     : OrvAvi1->FileRemoved() ? kMovieRemoved
-                                              : kWriteFailed;
+  const char* text = failure == FrameFailure::DiskFull      ? kDiskFull
+                     : failure == FrameFailure::FileRemoved ? kMovieRemoved
+                                                            : kWriteFailed;
   Repeattomemory1->setChecked(false);
-  OrvAvi1->FinishWithoutPass();
+  OrvAvi1->FinishWithoutCompression();
   Timer1.setInterval(kIdleInterval);
   services_.desktop.ShowMessage(
-      this, FormatMessage(text, std::to_string(OrvAvi1->StreamInfo().dwLength)), kNoticeCaption,
+      this, FormatMessage(text, std::to_string(OrvAvi1->FramesWritten())), kNoticeCaption,
       MessageIcon::Error);
 }
 
 void TMainForm::StopRecording() {
   Repeattomemory1->setChecked(false);
-  // No second use of the writer while it finishes: the item stays greyed during the pass.
+  // No second use of the recorder while it finishes: the item stays greyed until Finished.
   Repeattomemory1->setEnabled(false);
   OrvAvi1->Finish();
-  Repeattomemory1->setEnabled(true);
-  Timer1.setInterval(kIdleInterval);
 }
 
 void TMainForm::FinishRecordingOnShutdown() {
   if (!Repeattomemory1->isChecked()) return;
   Repeattomemory1->setChecked(false);
-  OrvAvi1->FinishWithoutPass();
+  OrvAvi1->FinishWithoutCompression();
 }
 
 void TMainForm::RequestShutdown() {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/ErrorDisplay.h"
-#include "avi/OrvAvi.h"
+#include "avi/MovieRecorder.h"
 #include "capture/CaptureArea.h"
 #include "platform/DesktopServices.h"
 
@@ -23,6 +23,7 @@ class TMainForm;
 namespace vosta {
 
 class Clock;
+class CompressionChoices;
 class TForm1;
 class TForm2;
 class TFormRgn;
@@ -41,6 +42,7 @@ PictureFingerprint FingerprintOf(const QImage& picture);
 // What the main window needs from its surroundings; tests hand in fakes.
 struct MainFormServices {
   DesktopServices& desktop;
+  CompressionChoices& choices;  // the player's answers about a movie's compression
   Clock& clock;
   std::function<std::string()> appDir;  // the executable's folder, ending in "/"
   std::function<void()> terminate;      // asks the application to end its message loop
@@ -74,7 +76,7 @@ class TMainForm : public QWidget {
   QAction* Repeattomemory1 = nullptr;
   QAction* About1 = nullptr;
   QTimer Timer1;
-  std::unique_ptr<TOrvAvi> OrvAvi1;
+  std::unique_ptr<MovieRecorder> OrvAvi1;
 
   // --- state ----------------------------------------------------------------------------
   bool SettingsLoaded = false;

@@ -6,6 +6,7 @@
 #include "app/Unit5.h"
 #include "app/VostaApplication.h"
 #include "capture/OutputNames.h"
+#include "dialogs/CompressionDialogs.h"
 #include "dialogs/Unit1.h"
 #include "dialogs/Unit2.h"
 #include "platform/Clock.h"
@@ -24,8 +25,10 @@ int main(int argc, char** argv) {
   // hidden until they are needed.
   // Ending leaves every event loop at once; quit() would first ask each window to close, and a
   // window that refuses (the progress window of a pass) would cancel the ending.
-  vosta::TMainForm mainForm({desktop, clock, &vosta::AppDir, [] { QCoreApplication::exit(0); }},
-                            errors);
+  vosta::CompressionDialogs compressionDialogs;
+  vosta::TMainForm mainForm(
+      {desktop, compressionDialogs, clock, &vosta::AppDir, [] { QCoreApplication::exit(0); }},
+      errors);
   vosta::TForm1 about;
   vosta::TForm2 areaOverlay;
   mainForm.SetDialogs(&about, &areaOverlay);

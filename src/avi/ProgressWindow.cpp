@@ -2,7 +2,12 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
+
+#include "Messages.h"
 
 namespace vosta {
 
@@ -11,27 +16,25 @@ constexpr int kClientWidth = 200;
 constexpr int kClientHeight = 80;
 }  // namespace
 
-TProgressWindow::TProgressWindow(const std::string& caption, const std::string& text,
-                                 const std::string& abortCaption)
+ProgressWindow::ProgressWindow()
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint) {
-  setAttribute(Qt::WA_DeleteOnClose, false);
-  setWindowTitle(QString::fromStdString(caption));
+  setWindowTitle(QString::fromUtf8(messages::kProgressCaption));
   setFixedSize(kClientWidth, kClientHeight);
 
-  Label1 = new QLabel(QString::fromStdString(text), this);
-  Label1->move(8, 8);
-  Label1->adjustSize();
+  label_ = new QLabel(QString::fromUtf8(messages::kProgressText), this);
+  label_->move(8, 8);
+  label_->adjustSize();
 
-  Abort1 = new QPushButton(QString::fromStdString(abortCaption), this);
-  Abort1->setGeometry((kClientWidth - 72) / 2, 48, 72, 24);
-  connect(Abort1, &QPushButton::clicked, this, &TProgressWindow::AbortRequested);
+  abort_ = new QPushButton(QString::fromUtf8(messages::kAbortCaption), this);
+  abort_->setGeometry((kClientWidth - 72) / 2, 48, 72, 24);
+  connect(abort_, &QPushButton::clicked, this, &ProgressWindow::AbortRequested);
 
-  ProgressBar1 = new QProgressBar(this);
-  ProgressBar1->setGeometry((kClientWidth - 160) / 2, 24, 160, 16);
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setValue(0);
-  ProgressBar1->setTextVisible(false);
+  bar_ = new QProgressBar(this);
+  bar_->setGeometry((kClientWidth - 160) / 2, 24, 160, 16);
+  bar_->setRange(0, 100);
+  bar_->setValue(0);
+  bar_->setTextVisible(false);
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
@@ -39,7 +42,14 @@ TProgressWindow::TProgressWindow(const std::string& caption, const std::string& 
   }
 }
 
-void TProgressWindow::closeEvent(QCloseEvent* event) {
+void ProgressWindow::ShowNow() {
+  show();
+  repaint();
+}
+
+void ProgressWindow::SetPercent(int percent) { bar_->setValue(percent); }
+
+void ProgressWindow::closeEvent(QCloseEvent* event) {
   // The window goes when the pass has ended; its close command asks for that, as the button does.
   emit AbortRequested();
   event->ignore();

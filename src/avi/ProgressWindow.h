@@ -1,33 +1,41 @@
 #pragma once
 
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QWidget>
-#include <string>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
 
 namespace vosta {
 
-// The window of a running compression pass: its label, the abort button and the bar from 0 to
-// 100. Built for each pass; a plain window of the application, not kept on top, shown modeless
-// in the centre of the screen with a 200 x 80 client area.
-class TProgressWindow : public QWidget {
+// The window of a running compression pass: "圧縮ＡＶＩファイル作成中...", the bar from 0 to 100
+// and "中断". A plain window of the application, not kept on top, shown modeless in the centre
+// of the screen with a 200 x 80 client area; built for each pass.
+class ProgressWindow : public QWidget {
   Q_OBJECT
 
  public:
-  TProgressWindow(const std::string& caption, const std::string& text,
-                  const std::string& abortCaption);
+  ProgressWindow();
 
-  QLabel* Label1 = nullptr;
-  QPushButton* Abort1 = nullptr;
-  QProgressBar* ProgressBar1 = nullptr;
+  // Shows the window and paints it at once, before the pass's first frame is done.
+  void ShowNow();
+  void SetPercent(int percent);
+
+  QLabel* label() const { return label_; }
+  QPushButton* abortButton() const { return abort_; }
+  QProgressBar* bar() const { return bar_; }
 
  signals:
-  // The abort button was pressed, or the window's close command was given.
+  // "中断" was pressed, or the window's close command was given.
   void AbortRequested();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QLabel* label_ = nullptr;
+  QPushButton* abort_ = nullptr;
+  QProgressBar* bar_ = nullptr;
 };
 
 }  // namespace vosta

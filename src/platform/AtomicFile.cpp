@@ -194,6 +194,14 @@ void RewriteInPlace(int fd, const struct stat& info, std::span<const std::uint8_
 
 }  // namespace
 
+PathParts SplitPath(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot < nameStart) dot = path.size();
+  return {path.substr(0, nameStart), path.substr(nameStart, dot - nameStart), path.substr(dot)};
+}
+
 std::string NumberedName(const std::string& folder, const std::string& base,
                          const std::string& extension, int number) {
   if (number == 1) return folder + base + extension;

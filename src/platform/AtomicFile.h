@@ -9,6 +9,19 @@ namespace vosta {
 // Whole files or none: the bytes go to a temporary file in the target's folder, which is then
 // renamed into place. A failure (no permission, disk full) leaves no partial file behind.
 
+// A path cut into its folder (up to and including its last "/"), its base name and its extension
+// (from the file name's last "." on; empty when it has none).
+struct PathParts {
+  std::string folder;
+  std::string base;
+  std::string extension;
+};
+PathParts SplitPath(const std::string& path);
+
+// How many numbered names of one time stamp are tried before giving up: a folder cannot hold
+// this many files of one second.
+inline constexpr int kMostNumberedNames = 100000;
+
 // The name an output gets when `number` - 1 files of its time stamp exist already:
 // folder + base + extension for the first, folder + base + "-2" + extension for the second, ...
 std::string NumberedName(const std::string& folder, const std::string& base,

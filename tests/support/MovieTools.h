@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
 #include <map>
 #include <string>
+#include <vector>
+
+#include "avi/MovieRecorder.h"
 
 namespace vosta::testing {
 
@@ -66,6 +71,56 @@ inline QString PictureTypes(const std::string& file) {
       RunTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
                           "frame=pict_type", "-of", "csv=p=0", QString::fromStdString(file)}));
   return out.split('\n', Qt::SkipEmptyParts).join("");
+}
+
+// A movie as a player reads it, in one look: its compressor's code, size, every packet in file
+// order (AVI keeps no presentation times: the position is the frame's time) with whether it is a
+// key frame, the picture types as decoded, and what the decoder complained of.
+struct MovieLook {
+  std::string codecTag;
+  int width = 0;
+  int height = 0;
+  int decodedFrames = 0;
+  std::vector<bool> keyFrames;  // one a packet
+  std::int64_t bytes = 0;       // of all packets
+  std::string pictureTypes;     // "IPPP..."
+  std::string errors;
+};
+
+inline MovieLook LookAt(const std::string& file) {
+  QProcess process;
+  process.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_frames",
+                            "-show_entries",
+                            "stream=codec_tag_string,width,height,nb_read_frames:packet=size,flags:"
+                            "frame=pict_type",
+                            "-of", "default=noprint_wrappers=1", QString::fromStdString(file)});
+  EXPECT_TRUE(process.waitForFinished(120000));
+  MovieLook look;
+  look.errors = process.readAllStandardError().toStdString();
+  for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+    const qsizetype equals = line.indexOf('=');
+    if (equals <= 0) continue;
+    const QByteArray key = line.left(equals);
+    const QByteArray value = line.mid(equals + 1);
+    if (key == "codec_tag_string") look.codecTag = value.toStdString();
+    if (key == "width") look.width = value.toInt();
+    if (key == "height") look.height = value.toInt();
+    if (key == "nb_read_frames") look.decodedFrames = value.toInt();
+    if (key == "size") look.bytes += value.toLongLong();
+    if (key == "flags") look.keyFrames.push_back(value.startsWith('K'));
+    if (key == "pict_type") look.pictureTypes += value.toStdString();
+  }
+  return look;
+}
+
+// Runs the event loop until the recorder has finished, its pass included.
+inline void WaitUntilFinished(const MovieRecorder& recorder, int timeoutMs = 180000) {
+  QElapsedTimer waited;
+  waited.start();
+  while (recorder.Finishing() && waited.elapsed() < timeoutMs) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+  }
+  EXPECT_FALSE(recorder.Finishing()) << "the pass did not end";
 }
 
 }  // namespace vosta::testing

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <fstream>
 
-#include "support/DialogScript.h"
+#include "support/ScriptedChoices.h"
 #include "support/FakeDesktopServices.h"
 #include "support/MovieTools.h"
 #include "app/ErrorDisplay.h"
@@ -29,7 +29,7 @@ class MainFormTest : public ::testing::Test {
   void SetUp() override {
     desktop.windows = {{11, "Terminal"}, {7, "Ultima Online"}};
     form = std::make_unique<TMainForm>(
-        MainFormServices{desktop, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
+        MainFormServices{desktop, choices, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
         errors);
     form->Timer1.stop();  // ticks are delivered by hand
   }
@@ -75,7 +75,7 @@ class MainFormTest : public ::testing::Test {
   }
 
   FakeDesktopServices desktop;
-  testing::DialogScript dialogs;  // the save options are cancelled unless a test answers them
+  testing::ScriptedChoices choices;  // the save options are cancelled unless a test answers them
   FakeClock clock;
   TempDir dir;
   ErrorDisplay errors{desktop, "Vosta"};
@@ -592,7 +592,7 @@ TEST_F(MainFormTest, SignalOrExitDuringTheGameWaitStartsNoRecording) {
   EXPECT_EQ(terminated, 1);
 
   std::unique_ptr<TMainForm> fresh = std::make_unique<TMainForm>(
-      MainFormServices{desktop, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
+      MainFormServices{desktop, choices, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
       errors);
   fresh->Timer1.stop();
   fresh->CaptureArea = {0, 320, 0, 240};
@@ -636,46 +636,46 @@ TEST_F(MainFormTest, AnEyeWhollyOffTheScreenComesBackWhereAllOfItShows) {
   for (const auto& [text, expected] : cases) {
     std::ofstream(dir.path() + "VOSTA.ini", std::ios::binary) << text;
     auto eye = std::make_unique<TMainForm>(
-        MainFormServices{desktop, clock, [this] { return dir.path(); }, [] {}}, errors);
+        MainFormServices{desktop, choices, clock, [this] { return dir.path(); }, [] {}}, errors);
     eye->FormActivate();
     EXPECT_EQ(QPoint(eye->Left(), eye->Top()), expected) << text;
   }
 }
 
-// While the writer runs its pass, no recording starts or stops, and "Exit" waits for the end of
-// the pass; a termination request stops the pass and keeps the raw movie.
-TEST_F(MainFormTest, NoSecondUseOfTheWriterDuringAPass) {
+// While the recorder runs its pass, no recording starts or stops, and "Exit" waits for the end
+// of the pass; a termination request stops the pass and keeps the raw movie.
+TEST_F(MainFormTest, NoSecondUseOfTheRecorderDuringAPass) {
   form->CaptureArea = {0, 320, 0, 240};
-  const auto recordAndStopWithAPass = [this](std::function<void()> duringThePass) {
+  const auto recordAndStopWithAPass = [this] {
     form->Repeattomemory1Click();
     for (int i = 0; i < 5; ++i) form->Timer1Timer();
-    dialogs.Then([duringThePass](vfw::CompressorDialog& dialog) {
-      dialog.SelectCompressor(vfw::MakeFourCC('F', 'F', 'V', '1'));
-      dialog.accept();
-      QTimer::singleShot(0, duringThePass);  // runs inside the pass's progress step
-    });
+    choices.ThenChoose(media::MakeFourCC("FFV1"));
     emit form->Image1->DblClick();  // through the handler guard, as the eye's double-click
   };
 
-  bool finishing = false;
-  recordAndStopWithAPass([&] {
-    finishing = form->OrvAvi1->Finishing();
-    EXPECT_FALSE(form->Repeattomemory1->isEnabled());
-    form->Repeattomemory1Click();  // refused: nothing starts
-    EXPECT_FALSE(form->Repeattomemory1->isChecked());
-    form->Exit1->trigger();  // takes effect when the pass has ended
-    EXPECT_EQ(terminated, 0);
-  });
-  EXPECT_TRUE(finishing);
+  recordAndStopWithAPass();
+  // The pass runs in the background; the eye's ticks and commands go on meanwhile.
+  ASSERT_TRUE(form->OrvAvi1->Finishing());
+  EXPECT_FALSE(form->Repeattomemory1->isEnabled());
+  form->Repeattomemory1Click();  // refused: nothing starts
+  EXPECT_FALSE(form->Repeattomemory1->isChecked());
+  form->Exit1->trigger();  // takes effect when the pass has ended
+  EXPECT_EQ(terminated, 0);
+  testing::WaitUntilFinished(*form->OrvAvi1);
   EXPECT_EQ(terminated, 1);
   EXPECT_TRUE(form->Repeattomemory1->isEnabled());
+  EXPECT_EQ(form->Timer1.interval(), 1000);
   EXPECT_EQ(Files("*.avi"), QStringList{"20261207-101500.avi"});
+  EXPECT_EQ(testing::Probe(Shots() + "20261207-101500.avi")["codec_name"], "ffv1");
   EXPECT_TRUE(QFile::exists(QString::fromStdString(dir.path()) + "VOSTA.ini"));
 
-  // The close command (as a termination signal) during the next pass: the pass stops without a
-  // warning, the raw movie stays, and the application is asked to end.
-  recordAndStopWithAPass([this] { form->close(); });
+  // The close command (as a termination signal) during the next pass: the application is asked
+  // to end, and as it ends the pass stops without a warning and the raw movie stays.
+  recordAndStopWithAPass();
+  ASSERT_TRUE(form->OrvAvi1->Finishing());
+  form->close();
   EXPECT_EQ(terminated, 2);
+  form.reset();
   EXPECT_TRUE(desktop.messages.empty());
   EXPECT_EQ(Files("*.avi"), QStringList({"20261207-101500-2.avi", "20261207-101500.avi"}));
   EXPECT_EQ(testing::Probe(Shots() + "20261207-101500-2.avi")["codec_name"], "rawvideo");

@@ -1,0 +1,229 @@
+#include "avi/CompressionJob.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "avi/BoundedQueue.h"
+#include "media/FramePool.h"
+#include "media/MovieReader.h"
+#include "media/MovieWriter.h"
+#include "media/VideoEncoder.h"
+
+namespace vosta {
+
+namespace {
+
+using media::MediaError;
+using media::MediaErrorKind;
+
+// The pass works in the background: the eye and its menu answer before it.
+void LowerPriority() { static_cast<void>(::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 5)); }
+
+// A packet on its way to the movie, or the end of a run or of everything a lane does.
+struct Piece {
+  media::PacketHandle packet;
+  bool endOfRun = false;
+  bool endOfLane = false;
+};
+
+media::VideoEncoder::PacketSink Into(BoundedQueue<Piece>& pieces) {
+  return [&pieces](AVPacket& packet) {
+    media::PacketHandle owned(av_packet_alloc());
+    if (!owned) throw MediaError(MediaErrorKind::EncodingFailed, "no memory for a packet");
+    av_packet_move_ref(owned.get(), &packet);
+    pieces.Push(Piece{std::move(owned)});
+  };
+}
+
+// Runs `action` when the scope is left however it is left: the writing closes the queues, so that
+// the threads feeding them finish and can be joined.
+class OnExit {
+ public:
+  explicit OnExit(std::function<void()> action) : action_(std::move(action)) {}
+  ~OnExit() { action_(); }
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
+
+ private:
+  std::function<void()> action_;
+};
+
+}  // namespace
+
+CompressionJob::CompressionJob(std::unique_ptr<media::MovieReader> raw, std::string rawPath,
+                               std::string output, media::CompressorChoice choice, QObject* parent)
+    : QObject(parent), raw_(std::move(raw)), rawPath_(std::move(rawPath)),
+      output_(std::move(output)), choice_(choice) {}
+
+CompressionJob::~CompressionJob() {
+  stop_ = true;
+  if (worker_.joinable()) worker_.join();
+}
+
+void CompressionJob::Start() {
+  worker_ = std::jthread([this] { Run(); });
+}
+
+void CompressionJob::Fail(const MediaError& error) {
+  std::lock_guard lock(failureMutex_);
+  if (failed_) return;  // the first failure is the one that counts
+  failure_ = error.Kind();
+  detail_ = error.what();
+  failed_ = true;
+}
+
+void CompressionJob::Report(std::int64_t written) {
+  const double done = total_ > 0 ? static_cast<double>(written) / static_cast<double>(total_)
+                                 : readFraction_.load();
+  const int percent = std::clamp(static_cast<int>(done * 100), 0, 100);
+  if (percent == lastPercent_) return;
+  lastPercent_ = percent;
+  emit Progressed(percent);
+}
+
+void CompressionJob::Run() {
+  LowerPriority();
+  try {
+    const media::Codec* codec = media::FindCodec(choice_.codec);
+    if (codec == nullptr) throw MediaError(MediaErrorKind::EncoderUnavailable, "no such compressor");
+    total_ = raw_->IndexedFrames();
+    const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const bool inRuns = codec->parallelism == media::Parallelism::KeyFrameRuns && processors > 1 &&
+                        total_ > 0;
+    media::VideoEncoder encoder(*codec, raw_->Format(), choice_.settings, media::EncoderUse::Pass,
+                                inRuns ? 1 : 0);
+    media::ParametersHandle parameters(avcodec_parameters_alloc());
+    if (!parameters) throw MediaError(MediaErrorKind::CannotCreate, "no memory");
+    encoder.Describe(*parameters);
+    // The new movie is on the disk, not only in memory, before it replaces a recording; writing
+    // it out as it grows keeps that last wait short.
+    media::MovieWriter writer(output_, media::MovieWriter::Creation::Replace, *parameters,
+                              raw_->Format().frameTime, {true, true});
+    Report(0);
+    if (inRuns) {
+      CompressInRuns(encoder, writer, processors, codec->KeyFrameDistance(choice_.settings));
+    } else {
+      Compress(encoder, writer);
+    }
+    if (!Stopping()) writer.Finish();
+  } catch (const MediaError& error) {
+    Fail(error);
+  }
+  const Outcome outcome = failed_ ? Outcome::Failed : stop_ ? Outcome::Stopped : Outcome::Done;
+  if (outcome == Outcome::Done && lastPercent_ != 100) emit Progressed(100);
+  outcome_ = outcome;
+  emit Ended();
+}
+
+void CompressionJob::Compress(media::VideoEncoder& encoder, media::MovieWriter& writer) {
+  BoundedQueue<media::FrameHandle> converted(3);
+  BoundedQueue<Piece> pieces(8);
+  std::jthread reading([&] {
+    LowerPriority();
+    try {
+      media::FrameConverter converter = encoder.MakeConverter(1);
+      for (const AVPacket* stored = raw_->At(0); stored != nullptr && !Stopping();
+           stored = raw_->Next()) {
+        media::FrameHandle frame = encoder.NewFrame();
+        converter.Convert(stored->data, *frame);
+        readFraction_ = raw_->FileFraction();
+        if (!converted.Push(std::move(frame))) break;
+      }
+    } catch (const MediaError& error) {
+      Fail(error);
+    }
+    converted.Close();
+  });
+  std::jthread encoding([&] {
+    LowerPriority();
+    try {
+      const media::VideoEncoder::PacketSink sink = Into(pieces);
+      while (std::optional<media::FrameHandle> frame = converted.Pop()) {
+        if (Stopping()) break;
+        encoder.Send(**frame, sink);
+      }
+      if (!Stopping()) encoder.Flush(sink);
+    } catch (const MediaError& error) {
+      Fail(error);
+    }
+    pieces.Close();
+    converted.Close();
+  });
+  const OnExit closer([&] {
+    converted.Close();
+    pieces.Close();
+  });
+  std::int64_t written = 0;
+  while (std::optional<Piece> piece = pieces.Pop()) {
+    if (Stopping()) return;
+    writer.Write(*piece->packet);
+    Report(++written);
+  }
+}
+
+void CompressionJob::CompressInRuns(media::VideoEncoder& first, media::MovieWriter& writer,
+                                    int lanes, int runLength) {
+  // Each lane may be one run ahead of the writing.
+  std::vector<std::unique_ptr<BoundedQueue<Piece>>> out;
+  for (int lane = 0; lane < lanes; ++lane) {
+    out.push_back(std::make_unique<BoundedQueue<Piece>>(static_cast<std::size_t>(runLength) + 2));
+  }
+  const media::RawFrameFormat format = raw_->Format();
+  const media::Codec& codec = first.codec();
+  const AVCodecContext& coded = first.Context();
+  const auto lane = [&, format](int index) {
+    LowerPriority();
+    BoundedQueue<Piece>& pieces = *out[static_cast<std::size_t>(index)];
+    try {
+      std::unique_ptr<media::MovieReader> own;
+      media::MovieReader& reader = index == 0 ? *raw_ : *(own = std::make_unique<media::MovieReader>(rawPath_));
+      media::FrameConverter converter = first.MakeConverter(1);
+      media::FramePool pool(coded.pix_fmt, coded.width, coded.height);
+      const media::VideoEncoder::PacketSink sink = Into(pieces);
+      for (std::int64_t run = index; !Stopping(); run += lanes) {
+        const AVPacket* stored = reader.At(run * runLength);
+        if (stored == nullptr) break;
+        // A run depends on no frame before it: an encoder of its own starts it with a key frame.
+        std::unique_ptr<media::VideoEncoder> fresh;
+        media::VideoEncoder& encoder = run == 0 ? first
+            : *(fresh = std::make_unique<media::VideoEncoder>(codec, format, choice_.settings,
+                                                                media::EncoderUse::Pass, 1));
+        for (int i = 0; stored != nullptr && !Stopping(); stored = ++i < runLength ? reader.Next() : nullptr) {
+          media::FrameHandle frame = pool.Get();
+          converter.Convert(stored->data, *frame);
+          encoder.Send(*frame, sink);
+        }
+        if (Stopping()) break;
+        encoder.Flush(sink);
+        if (!pieces.Push(Piece{nullptr, true})) break;
+      }
+    } catch (const MediaError& error) {
+      Fail(error);
+    }
+    pieces.Push(Piece{nullptr, false, true});
+    pieces.Close();
+  };
+  std::vector<std::jthread> threads;
+  for (int index = 0; index < lanes; ++index) threads.emplace_back(lane, index);
+  const OnExit closer([&out] {
+    for (auto& queue : out) queue->Close();
+  });
+
+  std::int64_t written = 0;
+  for (std::int64_t run = 0;; ++run) {
+    BoundedQueue<Piece>& pieces = *out[static_cast<std::size_t>(run % lanes)];
+    for (;;) {
+      std::optional<Piece> piece = pieces.Pop();
+      if (!piece || piece->endOfLane || Stopping()) return;
+      if (piece->endOfRun) break;
+      writer.Write(*piece->packet);
+      Report(++written);
+    }
+  }
+}
+
+}  // namespace vosta

@@ -1,0 +1,305 @@
+#include "avi/MovieRecorder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "Messages.h"
+#include "avi/CompressionChoices.h"
+#include "avi/CompressionJob.h"
+#include "avi/PictureFrames.h"
+#include "avi/ProgressWindow.h"
+#include "media/MediaError.h"
+#include "media/MovieReader.h"
+#include "media/MovieWriter.h"
+#include "media/VideoEncoder.h"
+#include "platform/AtomicFile.h"
+#include "platform/DesktopServices.h"
+
+namespace vosta {
+
+namespace {
+
+using media::MediaError;
+using media::MediaErrorKind;
+
+void RemoveFile(const std::string& name) {
+  std::error_code ignored;
+  std::filesystem::remove(std::filesystem::path(name), ignored);
+}
+
+void Log(const char* what, const std::exception& error) {
+  std::fprintf(stderr, "Movie recorder: %s: %s\n", what, error.what());
+}
+
+// Marks one of the recorder's own boxes as open for as long as it is on screen.
+class MessageOpenGuard {
+ public:
+  explicit MessageOpenGuard(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~MessageOpenGuard() { flag_ = previous_; }
+  MessageOpenGuard(const MessageOpenGuard&) = delete;
+  MessageOpenGuard& operator=(const MessageOpenGuard&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
+// The warning for a pass that failed: why, when it was the file or the disk, then that it stopped.
+std::string PassFailureText(MediaErrorKind kind) {
+  const char* reason = nullptr;
+  switch (kind) {
+    case MediaErrorKind::DiskFull: reason = messages::kPassDiskFullText; break;
+    case MediaErrorKind::WriteFailed: reason = messages::kPassWriteText; break;
+    case MediaErrorKind::ReadFailed: reason = messages::kPassReadText; break;
+    case MediaErrorKind::CannotCreate: reason = messages::kPassCreateText; break;
+    default: return messages::kCompressionStoppedText;
+  }
+  return std::string(reason) + messages::kRecordingKeptText + "\n" + messages::kCompressionStoppedText;
+}
+
+}  // namespace
+
+MovieRecorder::MovieRecorder(DesktopServices& desktop, CompressionChoices& choices, QObject* parent)
+    : QObject(parent), desktop_(desktop), choices_(choices) {}
+
+MovieRecorder::~MovieRecorder() {
+  FinishWithoutCompression();
+  if (job_) {
+    job_->Stop();
+    job_.reset();
+    RemoveFile(TemporaryName(fileName_));
+  }
+}
+
+void MovieRecorder::SetFrameRate(std::int32_t rate) { frameRate_ = std::clamp(rate, 1, 30); }
+
+void MovieRecorder::SetBitDepth(std::uint16_t depth) {
+  const std::uint16_t low = depth & 0xFF;
+  bitDepth_ = (low == 16 || low == 24) ? low : 16;
+}
+
+std::int64_t MovieRecorder::FramesWritten() const {
+  return writer_ ? writer_->Frames() : framesAtClose_;
+}
+
+std::string MovieRecorder::TemporaryName(const std::string& fileName) {
+  const std::size_t slash = fileName.rfind('/');
+  const std::size_t dot = fileName.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExtension ? fileName.substr(0, dot) : fileName) + "_.avi";
+}
+
+bool MovieRecorder::Start() {
+  FinishWithoutCompression();
+  format_ = media::RawFrameFormat{width_, height_, bitDepth_, AVRational{1, frameRate_}, true};
+  failure_ = FrameFailure::None;
+  framesAtClose_ = 0;
+  if (compression_ == MovieCompression::WhileRecording) {
+    const std::optional<media::CompressorChoice> choice = choices_.ChooseCodec(format_, {});
+    if (!choice) return false;
+    if (const media::Codec* codec = media::FindCodec(choice->codec)) {
+      try {
+        encoder_ = std::make_unique<media::VideoEncoder>(*codec, format_, choice->settings,
+                                                         media::EncoderUse::Recording);
+      } catch (const MediaError& error) {
+        Log("the compressor cannot start", error);
+        Error(messages::kSequenceNotStartedText);
+        return false;
+      }
+    }
+  }
+  // A frame that no movie can hold: nothing is created.
+  if (!format_.Usable()) {
+    encoder_.reset();
+    Warn(messages::kStreamNotCreatedText);
+    return false;
+  }
+  try {
+    CreateMovie();
+  } catch (const MediaError& error) {
+    Log("the movie cannot be created", error);
+    encoder_.reset();
+    Warn(error.Kind() == MediaErrorKind::WriteFailed ? messages::kStreamNotCreatedText
+                                                     : messages::kMovieNotCreatedText);
+    return false;
+  }
+  // One buffer for all frames: no allocation and no fresh pages per frame.
+  frame_.assign(static_cast<std::size_t>(format_.FrameBytes()), 0);
+  state_ = State::Recording;
+  return true;
+}
+
+void MovieRecorder::CreateMovie() {
+  media::ParametersHandle parameters(avcodec_parameters_alloc());
+  if (!parameters) throw MediaError(MediaErrorKind::CannotCreate, "no memory");
+  if (encoder_) {
+    encoder_->Describe(*parameters);
+  } else {
+    format_.Describe(*parameters);
+  }
+  // The name is taken as snapshot names are: never an existing file, "-2", "-3", ... before the
+  // extension when it is taken, each try an exclusive creation.
+  const PathParts parts = SplitPath(fileName_);
+  for (int number = 1; number <= kMostNumberedNames; ++number) {
+    const std::string name = NumberedName(parts.folder, parts.base, parts.extension, number);
+    try {
+      writer_ = std::make_unique<media::MovieWriter>(name, media::MovieWriter::Creation::New,
+                                                     *parameters, format_.frameTime,
+                                                     media::MovieWriter::Options{});
+      fileName_ = name;
+      return;
+    } catch (const MediaError& error) {
+      if (error.Kind() != MediaErrorKind::NameTaken) throw;
+    }
+  }
+  throw MediaError(MediaErrorKind::CannotCreate, "every numbered name is taken");
+}
+
+bool MovieRecorder::AddFrame(const QImage& picture) {
+  // While a box of ours is open, ticks keep coming; they add nothing until it is closed.
+  if (!Recording() || messageOpen_ || failure_ != FrameFailure::None) return false;
+  PictureToFrame(picture, format_, frame_.data());
+  try {
+    if (encoder_) {
+      encoder_->Encode(frame_.data(), [this](AVPacket& packet) { writer_->Write(packet); });
+    } else {
+      writer_->Write(frame_, true);
+    }
+    return true;
+  } catch (const MediaError& error) {
+    Log("a frame was not added", error);
+    switch (error.Kind()) {
+      case MediaErrorKind::DiskFull: failure_ = FrameFailure::DiskFull; break;
+      case MediaErrorKind::FileRemoved: failure_ = FrameFailure::FileRemoved; break;
+      case MediaErrorKind::WriteFailed: failure_ = FrameFailure::WriteFailed; break;
+      default: Error(messages::kSequenceFrameFailedText); break;
+    }
+    return false;
+  }
+}
+
+void MovieRecorder::CloseRecording() {
+  try {
+    if (encoder_ && failure_ == FrameFailure::None) {
+      encoder_->Flush([this](AVPacket& packet) { writer_->Write(packet); });
+    }
+  } catch (const MediaError& error) {
+    Log("the compressor could not finish", error);
+  }
+  encoder_.reset();
+  if (writer_) {
+    framesAtClose_ = writer_->Frames();
+    try {
+      writer_->Finish();
+    } catch (const MediaError& error) {
+      Log("the movie could not be completed", error);
+    }
+    writer_.reset();
+  }
+  frame_ = {};
+}
+
+void MovieRecorder::FinishWithoutCompression() {
+  if (state_ != State::Recording) return;
+  CloseRecording();
+  state_ = State::Idle;
+}
+
+void MovieRecorder::Finish() {
+  if (state_ != State::Recording) return;
+  CloseRecording();
+  state_ = State::Finishing;
+  if (compression_ != MovieCompression::AfterRecording || !StartPass()) EndFinishing();
+}
+
+void MovieRecorder::EndFinishing() {
+  state_ = State::Idle;
+  emit Finished();
+}
+
+bool MovieRecorder::StartPass() {
+  std::unique_ptr<media::MovieReader> raw;
+  try {
+    raw = std::make_unique<media::MovieReader>(fileName_);
+  } catch (const MediaError& error) {
+    Log("the recording cannot be read again", error);
+    Warn(error.Kind() == MediaErrorKind::NotARawMovie ? messages::kStreamNotOpenedText
+                                                       : messages::kMovieNotOpenedText);
+    return false;
+  }
+  if (shutdownRequested_) return false;
+  // The compressor list starts at "Full Frames" each time; the settings are the last ones chosen.
+  const std::optional<media::CompressorChoice> choice =
+      choices_.ChooseSaveOptions(*raw, {media::kNoCompression, saveSettings_});
+  if (!choice || media::FindCodec(choice->codec) == nullptr || shutdownRequested_) return false;
+  saveSettings_ = choice->settings;
+
+  job_ = std::make_unique<CompressionJob>(std::move(raw), fileName_, TemporaryName(fileName_), *choice);
+  progress_ = std::make_unique<ProgressWindow>();
+  connect(progress_.get(), &ProgressWindow::AbortRequested, this, &MovieRecorder::AbortPass);
+  connect(job_.get(), &CompressionJob::Progressed, progress_.get(), &ProgressWindow::SetPercent);
+  connect(job_.get(), &CompressionJob::Ended, this, &MovieRecorder::OnPassEnded);
+  progress_->ShowNow();
+  job_->Start();
+  return true;
+}
+
+void MovieRecorder::OnPassEnded() {
+  progress_.reset();  // the progress window goes first, before any message
+  const CompressionJob::Outcome outcome = job_->outcome();
+  const MediaErrorKind failure = job_->failure();
+  const std::string detail = job_->detail();
+  job_.reset();
+  const std::string temporary = TemporaryName(fileName_);
+  if (outcome == CompressionJob::Outcome::Done) {
+    // rename() puts the new movie in the old one's place at once: there is no moment without a
+    // complete movie under the recording's name.
+    if (std::rename(temporary.c_str(), fileName_.c_str()) != 0) {
+      std::fprintf(stderr, "Movie recorder: cannot put the compressed movie in place of %s\n",
+                   fileName_.c_str());
+      RemoveFile(temporary);
+      Warn(std::string(messages::kPassPlaceText) + "\n" + messages::kCompressionStoppedText);
+    }
+  } else {
+    if (!detail.empty()) std::fprintf(stderr, "Movie recorder: the pass failed: %s\n", detail.c_str());
+    RemoveFile(temporary);
+    if (!shutdownRequested_) {
+      Warn(outcome == CompressionJob::Outcome::Failed ? PassFailureText(failure)
+                                                      : messages::kCompressionStoppedText);
+    }
+  }
+  EndFinishing();
+}
+
+void MovieRecorder::AbortPass() {
+  if (job_) job_->Stop();
+}
+
+void MovieRecorder::AbortForShutdown() {
+  shutdownRequested_ = true;
+  AbortPass();
+}
+
+void MovieRecorder::EndForExit() {
+  if (job_) {
+    job_->Stop();
+    job_.reset();
+    RemoveFile(TemporaryName(fileName_));
+    return;
+  }
+  FinishWithoutCompression();
+}
+
+void MovieRecorder::Warn(const std::string& text) {
+  MessageOpenGuard open(messageOpen_);
+  desktop_.ShowMessage(nullptr, text, messages::kWarningCaption, MessageIcon::Warning);
+}
+
+void MovieRecorder::Error(const std::string& text) {
+  MessageOpenGuard open(messageOpen_);
+  desktop_.ShowMessage(nullptr, text, messages::kErrorCaption, MessageIcon::Error);
+}
+
+}  // namespace vosta

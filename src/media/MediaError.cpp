@@ -1,0 +1,31 @@
+#include "media/MediaError.h"
+
+#include <mutex>
+
+extern "C" {
+#include <libavutil/error.h>
+#include <libavutil/log.h>
+}
+
+namespace vosta::media {
+
+std::string FfmpegText(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
+void KeepFfmpegQuiet() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
+}
+
+MediaError::MediaError(MediaErrorKind kind, const std::string& what, int ffmpegCode)
+    : std::runtime_error(ffmpegCode < 0 ? what + ": " + media::FfmpegText(ffmpegCode) : what),
+      kind_(kind), ffmpegCode_(ffmpegCode) {}
+
+std::string MediaError::FfmpegText() const {
+  return ffmpegCode_ < 0 ? media::FfmpegText(ffmpegCode_) : std::string();
+}
+
+}  // namespace vosta::media

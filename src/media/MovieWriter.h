@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "media/FfmpegHandles.h"
+#include "media/OutputFile.h"
+
+namespace vosta::media {
+
+// An AVI movie being written, with one video stream named "VIDEO": uncompressed frames of a
+// recording, or the packets of an encoder. Files over 1 GiB get the OpenDML structure. Every frame
+// reaches the file before Write returns, so a writer that is killed loses no written frame; room
+// is kept on the disk for the index, so a full disk still leaves a movie that closes whole.
+class MovieWriter {
+ public:
+  enum class Creation {
+    New,      // never replaces a file: NameTaken when the name is taken
+    Replace,  // a file of that name is emptied
+  };
+  struct Options {
+    bool syncOnClose = false;  // Finish returns once the movie is on the disk, not only in memory
+    bool writeBehind = false;  // writing to the disk starts as the frames go, keeping that wait short
+  };
+
+  // Creates the movie and writes its headers for a stream of `parameters` (uncompressed rows, as
+  // RawFrameFormat describes them, are stored bottom-up) at `frameTime` seconds a frame. Throws
+  // MediaError: NameTaken, CannotCreate (no file), WriteFailed (no headers: the file is removed).
+  MovieWriter(const std::string& path, Creation creation, const AVCodecParameters& parameters,
+              AVRational frameTime, Options options);
+  // A movie not finished is closed as Finish does (failures are not reported then).
+  ~MovieWriter();
+  MovieWriter(const MovieWriter&) = delete;
+  MovieWriter& operator=(const MovieWriter&) = delete;
+
+  // Appends the next frame. Throws MediaError: DiskFull (no room for the frame and the index after
+  // it; nothing of it was written, and the movie still closes whole), FileRemoved (the file has
+  // no name any more), WriteFailed (what reached the disk of it is cut away; the movie ends with
+  // the frame before, keeps no index, and takes no further frame).
+  void Write(std::span<const std::uint8_t> frame, bool keyFrame);
+  void Write(const AVPacket& packet) {
+    Write({packet.data, static_cast<std::size_t>(packet.size)}, (packet.flags & AV_PKT_FLAG_KEY) != 0);
+  }
+  std::int64_t Frames() const { return frames_; }
+
+  // Writes the index and the final headers and closes the file; then the movie is complete.
+  // Throws MediaError (WriteFailed). Nothing more is written after it.
+  void Finish();
+
+ private:
+  std::int64_t IndexReserve() const;
+
+  std::unique_ptr<OutputFile> file_;  // under context_'s I/O
+  OutputContextHandle context_;
+  AVStream* stream_ = nullptr;
+  PacketHandle packet_;  // reused for every frame; it points at the caller's data
+  Options options_;
+  std::int64_t frames_ = 0;
+  std::int64_t sinceWriteback_ = 0;
+  bool broken_ = false;  // a frame failed half-way
+  bool finished_ = false;
+};
+
+}  // namespace vosta::media
