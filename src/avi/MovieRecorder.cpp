@@ -50,13 +50,23 @@ class MessageOpenGuard {
 std::string PassFailureText(MediaErrorKind kind) {
   const char* reason = nullptr;
   switch (kind) {
-    case MediaErrorKind::DiskFull: reason = messages::kPassDiskFullText; break;
-    case MediaErrorKind::WriteFailed: reason = messages::kPassWriteText; break;
-    case MediaErrorKind::ReadFailed: reason = messages::kPassReadText; break;
-    case MediaErrorKind::CannotCreate: reason = messages::kPassCreateText; break;
-    default: return messages::kCompressionStoppedText;
+    case MediaErrorKind::DiskFull:
+      reason = messages::kPassDiskFullText;
+      break;
+    case MediaErrorKind::WriteFailed:
+      reason = messages::kPassWriteText;
+      break;
+    case MediaErrorKind::ReadFailed:
+      reason = messages::kPassReadText;
+      break;
+    case MediaErrorKind::CannotCreate:
+      reason = messages::kPassCreateText;
+      break;
+    default:
+      return messages::kCompressionStoppedText;
   }
-  return std::string(reason) + messages::kRecordingKeptText + "\n" + messages::kCompressionStoppedText;
+  return std::string(reason) + messages::kRecordingKeptText + "\n" +
+         messages::kCompressionStoppedText;
 }
 
 }  // namespace
@@ -85,10 +95,8 @@ std::int64_t MovieRecorder::FramesWritten() const {
 }
 
 std::string MovieRecorder::TemporaryName(const std::string& fileName) {
-  const std::size_t slash = fileName.rfind('/');
-  const std::size_t dot = fileName.rfind('.');
-  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  return (hasExtension ? fileName.substr(0, dot) : fileName) + "_.avi";
+  const PathParts parts = SplitPath(fileName);
+  return parts.folder + parts.base + "_.avi";
 }
 
 bool MovieRecorder::Start() {
@@ -147,7 +155,7 @@ void MovieRecorder::CreateMovie() {
     try {
       writer_ = std::make_unique<media::MovieWriter>(name, media::MovieWriter::Creation::New,
                                                      *parameters, format_.frameTime,
-                                                     media::MovieWriter::Options{});
+                                                     media::MovieWriter::Options{false, true});
       fileName_ = name;
       return;
     } catch (const MediaError& error) {
@@ -171,10 +179,18 @@ bool MovieRecorder::AddFrame(const QImage& picture) {
   } catch (const MediaError& error) {
     Log("a frame was not added", error);
     switch (error.Kind()) {
-      case MediaErrorKind::DiskFull: failure_ = FrameFailure::DiskFull; break;
-      case MediaErrorKind::FileRemoved: failure_ = FrameFailure::FileRemoved; break;
-      case MediaErrorKind::WriteFailed: failure_ = FrameFailure::WriteFailed; break;
-      default: Error(messages::kSequenceFrameFailedText); break;
+      case MediaErrorKind::DiskFull:
+        failure_ = FrameFailure::DiskFull;
+        break;
+      case MediaErrorKind::FileRemoved:
+        failure_ = FrameFailure::FileRemoved;
+        break;
+      case MediaErrorKind::WriteFailed:
+        failure_ = FrameFailure::WriteFailed;
+        break;
+      default:
+        Error(messages::kSequenceFrameFailedText);
+        break;
     }
     return false;
   }
@@ -226,7 +242,7 @@ bool MovieRecorder::StartPass() {
   } catch (const MediaError& error) {
     Log("the recording cannot be read again", error);
     Warn(error.Kind() == MediaErrorKind::NotARawMovie ? messages::kStreamNotOpenedText
-                                                       : messages::kMovieNotOpenedText);
+                                                      : messages::kMovieNotOpenedText);
     return false;
   }
   if (shutdownRequested_) return false;
@@ -236,7 +252,8 @@ bool MovieRecorder::StartPass() {
   if (!choice || media::FindCodec(choice->codec) == nullptr || shutdownRequested_) return false;
   saveSettings_ = choice->settings;
 
-  job_ = std::make_unique<CompressionJob>(std::move(raw), fileName_, TemporaryName(fileName_), *choice);
+  job_ = std::make_unique<CompressionJob>(std::move(raw), fileName_, TemporaryName(fileName_),
+                                          *choice);
   progress_ = std::make_unique<ProgressWindow>();
   connect(progress_.get(), &ProgressWindow::AbortRequested, this, &MovieRecorder::AbortPass);
   connect(job_.get(), &CompressionJob::Progressed, progress_.get(), &ProgressWindow::SetPercent);
@@ -263,7 +280,8 @@ void MovieRecorder::OnPassEnded() {
       Warn(std::string(messages::kPassPlaceText) + "\n" + messages::kCompressionStoppedText);
     }
   } else {
-    if (!detail.empty()) std::fprintf(stderr, "Movie recorder: the pass failed: %s\n", detail.c_str());
+    if (!detail.empty())
+      std::fprintf(stderr, "Movie recorder: the pass failed: %s\n", detail.c_str());
     RemoveFile(temporary);
     if (!shutdownRequested_) {
       Warn(outcome == CompressionJob::Outcome::Failed ? PassFailureText(failure)

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 
 #include "media/MediaError.h"
 #include "media/RawFrameFormat.h"
@@ -14,8 +15,9 @@ extern "C" {
 namespace vosta::media {
 
 namespace {
-constexpr std::int64_t kWritebackStep = 32 * 1024 * 1024;
-}
+// The last part of a movie stays in memory, for a pass that reads it again at once.
+constexpr std::int64_t kKeptInMemory = 64 * 1024 * 1024;
+}  // namespace
 
 MovieWriter::MovieWriter(const std::string& path, Creation creation,
                          const AVCodecParameters& parameters, AVRational frameTime, Options options)
@@ -27,14 +29,7 @@ MovieWriter::MovieWriter(const std::string& path, Creation creation,
   if (result < 0 || !context_ || !packet_) {
     throw MediaError(MediaErrorKind::CannotCreate, "the AVI muxer is not available", result);
   }
-  int error = 0;
-  file_ = OutputFile::Create(
-      path, creation == Creation::New ? OutputFile::Creation::New : OutputFile::Creation::Replace,
-      &error);
-  if (!file_) {
-    throw MediaError(error == EEXIST ? MediaErrorKind::NameTaken : MediaErrorKind::CannotCreate,
-                     "cannot create " + path, AVERROR(error));
-  }
+  file_ = std::make_unique<OutputFile>(path, creation == Creation::New);
   context_->pb = file_->Io();
   context_->flags |= AVFMT_FLAG_CUSTOM_IO;
 
@@ -80,7 +75,8 @@ std::int64_t MovieWriter::IndexReserve() const {
 }
 
 void MovieWriter::Write(std::span<const std::uint8_t> frame, bool keyFrame) {
-  if (broken_ || finished_) throw MediaError(MediaErrorKind::WriteFailed, "the movie takes no more frames");
+  if (broken_ || finished_)
+    throw MediaError(MediaErrorKind::WriteFailed, "the movie takes no more frames");
   // A frame is only begun when the disk has room for it and for the index after it.
   if (!file_->MakeRoom(static_cast<std::int64_t>(frame.size()) + 16, IndexReserve())) {
     throw MediaError(MediaErrorKind::DiskFull, "the disk is full", AVERROR(ENOSPC));
@@ -113,23 +109,17 @@ void MovieWriter::Write(std::span<const std::uint8_t> frame, bool keyFrame) {
     throw MediaError(MediaErrorKind::WriteFailed, "cannot write a frame", result);
   }
   ++frames_;
-  sinceWriteback_ += static_cast<std::int64_t>(frame.size());
-  if (options_.writeBehind && sinceWriteback_ >= kWritebackStep) {
-    file_->StartWriteback();
-    sinceWriteback_ = 0;
-  }
+  if (options_.writeBehind) file_->WriteBehind(kKeptInMemory);
 }
 
 void MovieWriter::Finish() {
   if (finished_) return;
   finished_ = true;
-  int result = 0;
   // A movie whose last frame failed ends with the frame before it and keeps no index: writing
   // one would list the failed frame, and the disk that failed it is not to be trusted with more.
-  if (!broken_) result = av_write_trailer(context_.get());
-  const int error = file_->Finish(options_.syncOnClose);
-  if (result >= 0 && error != 0) result = AVERROR(error);
-  if (result < 0) throw MediaError(MediaErrorKind::WriteFailed, "cannot complete the movie", result);
+  const int result = broken_ ? 0 : av_write_trailer(context_.get());
+  file_->Finish(options_.syncOnClose && result >= 0);
+  if (result < 0) throw MediaError(MediaErrorKind::WriteFailed, "cannot write the index", result);
 }
 
 }  // namespace vosta::media

@@ -22,7 +22,9 @@ class MovieWriter {
   };
   struct Options {
     bool syncOnClose = false;  // Finish returns once the movie is on the disk, not only in memory
-    bool writeBehind = false;  // writing to the disk starts as the frames go, keeping that wait short
+    // The frames go on to the disk as they come, and only the last of them stay in memory (see
+    // OutputFile::WriteBehind): the final sync is short, and a long movie fills no memory.
+    bool writeBehind = false;
   };
 
   // Creates the movie and writes its headers for a stream of `parameters` (uncompressed rows, as
@@ -41,7 +43,8 @@ class MovieWriter {
   // the frame before, keeps no index, and takes no further frame).
   void Write(std::span<const std::uint8_t> frame, bool keyFrame);
   void Write(const AVPacket& packet) {
-    Write({packet.data, static_cast<std::size_t>(packet.size)}, (packet.flags & AV_PKT_FLAG_KEY) != 0);
+    Write({packet.data, static_cast<std::size_t>(packet.size)},
+          (packet.flags & AV_PKT_FLAG_KEY) != 0);
   }
   std::int64_t Frames() const { return frames_; }
 
@@ -58,7 +61,6 @@ class MovieWriter {
   PacketHandle packet_;  // reused for every frame; it points at the caller's data
   Options options_;
   std::int64_t frames_ = 0;
-  std::int64_t sinceWriteback_ = 0;
   bool broken_ = false;  // a frame failed half-way
   bool finished_ = false;
 };

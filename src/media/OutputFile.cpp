@@ -7,6 +7,9 @@
 
 #include <cerrno>
 #include <initializer_list>
+#include <utility>
+
+#include "media/MediaError.h"
 
 extern "C" {
 #include <libavutil/mem.h>
@@ -19,33 +22,32 @@ namespace {
 constexpr int kBufferBytes = 256 * 1024;
 // Room is taken in steps of this much, so a frame rarely needs a call of its own.
 constexpr std::int64_t kRoomStep = 16 * 1024 * 1024;
+// What is written goes to the disk in steps of this much.
+constexpr std::int64_t kWritebackStep = 32 * 1024 * 1024;
 
 }  // namespace
 
-std::unique_ptr<OutputFile> OutputFile::Create(const std::string& path, Creation creation,
-                                               int* error) {
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (creation == Creation::New ? O_EXCL : O_TRUNC);
-  int descriptor;
+OutputFile::OutputFile(const std::string& path, bool exclusive) {
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
   do {
-    descriptor = ::open(path.c_str(), flags, 0666);
-  } while (descriptor < 0 && errno == EINTR);
-  if (descriptor < 0) {
-    *error = errno;
-    return nullptr;
+    fd_ = ::open(path.c_str(), flags, 0666);
+  } while (fd_ < 0 && errno == EINTR);
+  if (fd_ < 0) {
+    const int error = errno;
+    throw MediaError(error == EEXIST ? MediaErrorKind::NameTaken : MediaErrorKind::CannotCreate,
+                     "cannot create " + path, AVERROR(error));
   }
-  std::unique_ptr<OutputFile> file(new OutputFile(descriptor));
   auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBufferBytes));
   if (buffer != nullptr) {
-    file->io_ = avio_alloc_context(buffer, kBufferBytes, 1, file.get(), nullptr, &OutputFile::Write,
-                                   &OutputFile::Seek);
+    io_ = avio_alloc_context(buffer, kBufferBytes, 1, this, nullptr, &OutputFile::Write,
+                             &OutputFile::Seek);
   }
-  if (file->io_ == nullptr) {
+  if (io_ == nullptr) {
     av_free(buffer);
-    *error = ENOMEM;
-    return nullptr;
+    ::close(fd_);
+    throw MediaError(MediaErrorKind::CannotCreate, "no memory for writing", AVERROR(ENOMEM));
   }
-  file->io_->direct = 1;
-  return file;
+  io_->direct = 1;
 }
 
 OutputFile::~OutputFile() {
@@ -97,7 +99,8 @@ bool OutputFile::MakeRoom(std::int64_t bytes, std::int64_t reserve) {
   }
   struct statvfs room {};
   if (::fstatvfs(fd_, &room) != 0) return true;  // unknown: let the write tell
-  const auto free = static_cast<std::int64_t>(room.f_bavail) * static_cast<std::int64_t>(room.f_frsize);
+  const auto free =
+      static_cast<std::int64_t>(room.f_bavail) * static_cast<std::int64_t>(room.f_frsize);
   return free >= bytes + reserve;
 }
 
@@ -106,11 +109,18 @@ bool OutputFile::Removed() const {
   return ::fstat(fd_, &status) == 0 && status.st_nlink == 0;
 }
 
-void OutputFile::StartWriteback() {
+void OutputFile::WriteBehind(std::int64_t kept) {
   const std::int64_t end = avio_tell(io_);
-  if (end <= writebackFrom_) return;
+  if (end - writebackFrom_ < kWritebackStep) return;
   ::sync_file_range(fd_, writebackFrom_, end - writebackFrom_, SYNC_FILE_RANGE_WRITE);
   writebackFrom_ = end;
+  const std::int64_t dropTo = (end - kept) / kWritebackStep * kWritebackStep;
+  if (dropTo <= droppedTo_) return;
+  ::sync_file_range(
+      fd_, droppedTo_, dropTo - droppedTo_,
+      SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+  static_cast<void>(::posix_fadvise(fd_, droppedTo_, dropTo - droppedTo_, POSIX_FADV_DONTNEED));
+  droppedTo_ = dropTo;
 }
 
 void OutputFile::CutTo(std::int64_t length) {
@@ -119,7 +129,7 @@ void OutputFile::CutTo(std::int64_t length) {
   static_cast<void>(::lseek(fd_, length, SEEK_SET));
 }
 
-int OutputFile::Finish(bool sync) {
+void OutputFile::Finish(bool sync) {
   if (!cut_) avio_flush(io_);
   int error = io_->error < 0 ? -io_->error : 0;
   // What was taken ahead and not used is given back.
@@ -127,18 +137,12 @@ int OutputFile::Finish(bool sync) {
   if (::fstat(fd_, &status) == 0 && allocatedTo_ > status.st_size) {
     static_cast<void>(::ftruncate(fd_, status.st_size));
   }
-  if (sync && error == 0) {
-    while (::fsync(fd_) != 0) {
-      if (errno != EINTR) {
-        error = errno;
-        break;
-      }
-    }
+  while (sync && error == 0 && ::fsync(fd_) != 0) {
+    if (errno != EINTR) error = errno;
   }
-  const int descriptor = fd_;
-  fd_ = -1;
-  if (::close(descriptor) != 0 && error == 0 && errno != EINTR) error = errno;
-  return error;
+  if (::close(std::exchange(fd_, -1)) != 0 && error == 0 && errno != EINTR) error = errno;
+  if (error != 0)
+    throw MediaError(MediaErrorKind::WriteFailed, "cannot complete the movie", AVERROR(error));
 }
 
 }  // namespace vosta::media
