@@ -24,9 +24,9 @@ void ConvertRow(const QRgb* in, std::uint8_t* out, int width, int bitDepth, Colu
     for (int x = 0; x < width; ++x) {
       // 0xAARRGGBB: the top 5 bits of each colour, red highest.
       const QRgb pixel = in[column(x)];
-      StoreWord(out + 2 * x, static_cast<std::uint16_t>(((pixel >> 9) & 0x7C00) |
-                                                        ((pixel >> 6) & 0x03E0) |
-                                                        ((pixel >> 3) & 0x1F)));
+      StoreWord(out + 2 * x,
+                static_cast<std::uint16_t>(((pixel >> 9) & 0x7C00) | ((pixel >> 6) & 0x03E0) |
+                                           ((pixel >> 3) & 0x1F)));
     }
   } else {
     for (int x = 0; x < width; ++x) {
@@ -49,14 +49,16 @@ void ConvertRow565(const std::uint16_t* in, std::uint8_t* out, int width, Column
 
 }  // namespace
 
-std::vector<std::uint8_t> FrameOfPicture(const QImage& picture, const media::RawFrameFormat& format) {
+std::vector<std::uint8_t> FrameOfPicture(const QImage& picture,
+                                         const media::RawFrameFormat& format) {
   if (!format.Usable()) return {};
   std::vector<std::uint8_t> frame(static_cast<size_t>(format.FrameBytes()));
   PictureToFrame(picture, format, frame.data());
   return frame;
 }
 
-void PictureToFrame(const QImage& picture, const media::RawFrameFormat& format, std::uint8_t* frame) {
+void PictureToFrame(const QImage& picture, const media::RawFrameFormat& format,
+                    std::uint8_t* frame) {
   const int width = format.width;
   const int height = format.height;
   const int bitDepth = format.bitsPerPixel;

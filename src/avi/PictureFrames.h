@@ -14,7 +14,9 @@ namespace vosta {
 // 5-9, red in 10-14, bit 15 zero; 24 bits: blue, green, red. An empty picture gives a black
 // frame. Every byte of `frame` (format.FrameBytes() of them) is written, so one buffer serves
 // frame after frame.
-void PictureToFrame(const QImage& picture, const media::RawFrameFormat& format, std::uint8_t* frame);
-std::vector<std::uint8_t> FrameOfPicture(const QImage& picture, const media::RawFrameFormat& format);
+void PictureToFrame(const QImage& picture, const media::RawFrameFormat& format,
+                    std::uint8_t* frame);
+std::vector<std::uint8_t> FrameOfPicture(const QImage& picture,
+                                         const media::RawFrameFormat& format);
 
 }  // namespace vosta

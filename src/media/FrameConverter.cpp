@@ -23,7 +23,8 @@ inline std::uint32_t PixelAt(const std::uint8_t* row, int x) {
   if constexpr (Bits == 16) {
     std::uint16_t word;
     std::memcpy(&word, row + 2 * x, 2);
-    return Widen(word & 0x1Fu) | Widen((word >> 5) & 0x1Fu) << 8 | Widen((word >> 10) & 0x1Fu) << 16;
+    return Widen(word & 0x1Fu) | Widen((word >> 5) & 0x1Fu) << 8 |
+           Widen((word >> 10) & 0x1Fu) << 16;
   } else {
     const std::uint8_t* p = row + 3 * x;
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16;
@@ -55,15 +56,17 @@ void WriteRowAs(const std::uint8_t* row, int width, int coded, AVPixelFormat for
       });
       break;
     case AV_PIX_FMT_GBRP:
-      ForEachPixel<Bits>(row, width, coded, [g = out[0], b = out[1], r = out[2]](int x, std::uint32_t c) {
-        g[x] = static_cast<std::uint8_t>(c >> 8);
-        b[x] = static_cast<std::uint8_t>(c);
-        r[x] = static_cast<std::uint8_t>(c >> 16);
-      });
+      ForEachPixel<Bits>(row, width, coded,
+                         [g = out[0], b = out[1], r = out[2]](int x, std::uint32_t c) {
+                           g[x] = static_cast<std::uint8_t>(c >> 8);
+                           b[x] = static_cast<std::uint8_t>(c);
+                           r[x] = static_cast<std::uint8_t>(c >> 16);
+                         });
       break;
     default:  // RGB555LE: the stored words themselves, or 24-bit colours cut to 5 bits
       ForEachPixel<Bits>(row, width, coded, [o = out[0]](int x, std::uint32_t c) {
-        const auto word = static_cast<std::uint16_t>((c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x1F));
+        const auto word =
+            static_cast<std::uint16_t>((c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x1F));
         std::memcpy(o + 2 * x, &word, 2);
       });
       break;
@@ -88,8 +91,8 @@ FrameConverter::FrameConverter(const RawFrameFormat& input, int codedWidth, int 
   // Full-range YUV is laid out as the plain format is; the scaler is told the range instead.
   scaled_ = true;
   const bool fullRange = target == AV_PIX_FMT_YUVJ420P;
-  stagePool_ = std::make_unique<FramePool>(AV_PIX_FMT_BGR0, codedWidth + kMargin,
-                                            codedHeight + kMargin);
+  stagePool_ =
+      std::make_unique<FramePool>(AV_PIX_FMT_BGR0, codedWidth + kMargin, codedHeight + kMargin);
   staged_ = stagePool_->Get();
   staged_->width = codedWidth;  // what the scaler scales; the margin lies beyond
   staged_->height = codedHeight;
@@ -141,7 +144,8 @@ void FrameConverter::Convert(const std::uint8_t* frame, AVFrame& target) {
   if (target.format == AV_PIX_FMT_YUVJ420P) target.format = AV_PIX_FMT_YUV420P;
   const int result = sws_scale_frame(scaler_.get(), &target, staged_.get());
   target.format = format0;
-  if (result < 0) throw MediaError(MediaErrorKind::EncodingFailed, "cannot convert a frame", result);
+  if (result < 0)
+    throw MediaError(MediaErrorKind::EncodingFailed, "cannot convert a frame", result);
 }
 
 }  // namespace vosta::media

@@ -19,8 +19,8 @@ namespace vosta::media {
 class FrameConverter {
  public:
   // Throws MediaError (EncoderRefused) when these frames cannot become `target` frames.
-  FrameConverter(const RawFrameFormat& input, int codedWidth, int codedHeight,
-                 AVPixelFormat target, int scalerThreads);
+  FrameConverter(const RawFrameFormat& input, int codedWidth, int codedHeight, AVPixelFormat target,
+                 int scalerThreads);
 
   // Converts one stored frame into `target`, a writable frame of the coded size and format.
   void Convert(const std::uint8_t* frame, AVFrame& target);

@@ -31,7 +31,8 @@ FrameHandle FramePool::Get() {
   FrameHandle frame(av_frame_alloc());
   if (!frame) throw MediaError(MediaErrorKind::EncodingFailed, "no memory for a frame");
   frame->buf[0] = av_buffer_pool_get(pool_);
-  if (frame->buf[0] == nullptr) throw MediaError(MediaErrorKind::EncodingFailed, "no memory for a frame");
+  if (frame->buf[0] == nullptr)
+    throw MediaError(MediaErrorKind::EncodingFailed, "no memory for a frame");
   frame->format = format_;
   frame->width = width_;
   frame->height = height_;
