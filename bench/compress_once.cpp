@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   long residentAt2000 = 0;
   CompressionJob job(std::move(raw), argv[1], argv[4],
                      media::CompressorChoice{codec->code, {quality, 0, 0}});
-  QObject::connect(&job, &CompressionJob::Progressed, [&](int percent) {
+  QObject::connect(&job, &CompressionJob::Progressed, &app, [&](int percent) {
     const std::int64_t done = frames * percent / 100;
     if (residentAt100 == 0 && done >= 100) residentAt100 = ResidentKilobytes();
     if (residentAt2000 == 0 && done >= 2000) residentAt2000 = ResidentKilobytes();

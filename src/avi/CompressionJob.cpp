@@ -21,7 +21,9 @@ using media::MediaError;
 using media::MediaErrorKind;
 
 // The pass works in the background: the eye and its menu answer before it.
-void LowerPriority() { static_cast<void>(::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 5)); }
+void LowerPriority() {
+  static_cast<void>(::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 5));
+}
 
 // A packet on its way to the movie, or the end of a run or of everything a lane does.
 struct Piece {
@@ -56,8 +58,11 @@ class OnExit {
 
 CompressionJob::CompressionJob(std::unique_ptr<media::MovieReader> raw, std::string rawPath,
                                std::string output, media::CompressorChoice choice, QObject* parent)
-    : QObject(parent), raw_(std::move(raw)), rawPath_(std::move(rawPath)),
-      output_(std::move(output)), choice_(choice) {}
+    : QObject(parent),
+      raw_(std::move(raw)),
+      rawPath_(std::move(rawPath)),
+      output_(std::move(output)),
+      choice_(choice) {}
 
 CompressionJob::~CompressionJob() {
   stop_ = true;
@@ -77,9 +82,8 @@ void CompressionJob::Fail(const MediaError& error) {
 }
 
 void CompressionJob::Report(std::int64_t written) {
-  const double done = total_ > 0 ? static_cast<double>(written) / static_cast<double>(total_)
-                                 : readFraction_.load();
-  const int percent = std::clamp(static_cast<int>(done * 100), 0, 100);
+  const int percent =
+      total_ > 0 ? static_cast<int>(std::min<std::int64_t>(written * 100 / total_, 99)) : 0;
   if (percent == lastPercent_) return;
   lastPercent_ = percent;
   emit Progressed(percent);
@@ -89,11 +93,12 @@ void CompressionJob::Run() {
   LowerPriority();
   try {
     const media::Codec* codec = media::FindCodec(choice_.codec);
-    if (codec == nullptr) throw MediaError(MediaErrorKind::EncoderUnavailable, "no such compressor");
-    total_ = raw_->IndexedFrames();
+    if (codec == nullptr)
+      throw MediaError(MediaErrorKind::EncoderUnavailable, "no such compressor");
+    total_ = raw_->Frames();
     const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const bool inRuns = codec->parallelism == media::Parallelism::KeyFrameRuns && processors > 1 &&
-                        total_ > 0;
+    const bool inRuns =
+        codec->parallelism == media::Parallelism::KeyFrameRuns && processors > 1 && total_ > 0;
     media::VideoEncoder encoder(*codec, raw_->Format(), choice_.settings, media::EncoderUse::Pass,
                                 inRuns ? 1 : 0);
     media::ParametersHandle parameters(avcodec_parameters_alloc());
@@ -105,7 +110,7 @@ void CompressionJob::Run() {
                               raw_->Format().frameTime, {true, true});
     Report(0);
     if (inRuns) {
-      CompressInRuns(encoder, writer, processors, codec->KeyFrameDistance(choice_.settings));
+      CompressInRuns(encoder, writer, processors, codec->RunLength(choice_.settings));
     } else {
       Compress(encoder, writer);
     }
@@ -130,7 +135,6 @@ void CompressionJob::Compress(media::VideoEncoder& encoder, media::MovieWriter& 
            stored = raw_->Next()) {
         media::FrameHandle frame = encoder.NewFrame();
         converter.Convert(stored->data, *frame);
-        readFraction_ = raw_->FileFraction();
         if (!converted.Push(std::move(frame))) break;
       }
     } catch (const MediaError& error) {
@@ -180,7 +184,8 @@ void CompressionJob::CompressInRuns(media::VideoEncoder& first, media::MovieWrit
     BoundedQueue<Piece>& pieces = *out[static_cast<std::size_t>(index)];
     try {
       std::unique_ptr<media::MovieReader> own;
-      media::MovieReader& reader = index == 0 ? *raw_ : *(own = std::make_unique<media::MovieReader>(rawPath_));
+      media::MovieReader& reader =
+          index == 0 ? *raw_ : *(own = std::make_unique<media::MovieReader>(rawPath_));
       media::FrameConverter converter = first.MakeConverter(1);
       media::FramePool pool(coded.pix_fmt, coded.width, coded.height);
       const media::VideoEncoder::PacketSink sink = Into(pieces);
@@ -189,10 +194,12 @@ void CompressionJob::CompressInRuns(media::VideoEncoder& first, media::MovieWrit
         if (stored == nullptr) break;
         // A run depends on no frame before it: an encoder of its own starts it with a key frame.
         std::unique_ptr<media::VideoEncoder> fresh;
-        media::VideoEncoder& encoder = run == 0 ? first
-            : *(fresh = std::make_unique<media::VideoEncoder>(codec, format, choice_.settings,
-                                                                media::EncoderUse::Pass, 1));
-        for (int i = 0; stored != nullptr && !Stopping(); stored = ++i < runLength ? reader.Next() : nullptr) {
+        media::VideoEncoder& encoder =
+            run == 0 ? first
+                     : *(fresh = std::make_unique<media::VideoEncoder>(
+                             codec, format, choice_.settings, media::EncoderUse::Pass, 1));
+        for (int i = 0; stored != nullptr && !Stopping();
+             stored = ++i < runLength ? reader.Next() : nullptr) {
           media::FrameHandle frame = pool.Get();
           converter.Convert(stored->data, *frame);
           encoder.Send(*frame, sink);

@@ -55,7 +55,8 @@ class CompressionJob : public QObject {
 
  private:
   void Compress(media::VideoEncoder& encoder, media::MovieWriter& writer);
-  void CompressInRuns(media::VideoEncoder& first, media::MovieWriter& writer, int lanes, int runLength);
+  void CompressInRuns(media::VideoEncoder& first, media::MovieWriter& writer, int lanes,
+                      int runLength);
   void Fail(const media::MediaError& error);
   bool Stopping() const { return stop_ || failed_; }
   void Report(std::int64_t written);
@@ -66,7 +67,6 @@ class CompressionJob : public QObject {
   media::CompressorChoice choice_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> failed_{false};
-  std::atomic<double> readFraction_{0};  // for a movie without an index
   std::int64_t total_ = 0;
   int lastPercent_ = -1;
   std::mutex failureMutex_;

@@ -76,8 +76,8 @@ void ConfigureMpeg4(AVCodecContext& context, AVDictionary**, const EncoderSettin
 }
 
 // x264's constant rate factor, 51 (worst) to 0, straight from the quality: 6000 gives 20.4.
-void ConfigureH264(AVCodecContext& context, AVDictionary** options,
-                   const EncoderSettings& settings, EncoderUse use) {
+void ConfigureH264(AVCodecContext& context, AVDictionary** options, const EncoderSettings& settings,
+                   EncoderUse use) {
   SetKeyFrames(context, settings, kKeyFramesDefault);
   context.max_b_frames = 0;
   av_dict_set(options, "preset", "veryfast", 0);
@@ -85,7 +85,8 @@ void ConfigureH264(AVCodecContext& context, AVDictionary** options,
   if (settings.kilobytesPerSecond > 0) {
     SetDataRate(context, settings);
   } else {
-    const double crf = 51.0 * (kHighestQuality - QualityOrDefault(settings, 6000)) / kHighestQuality;
+    const double crf =
+        51.0 * (kHighestQuality - QualityOrDefault(settings, 6000)) / kHighestQuality;
     av_dict_set(options, "crf", std::to_string(crf).c_str(), 0);
   }
   TagStudioColours(context);
@@ -105,31 +106,40 @@ void ConfigureVideo1(AVCodecContext& context, AVDictionary**, const EncoderSetti
   context.keyint_min = context.gop_size - 1;
 }
 
+// FFV1 starts its context models afresh at every key frame.
+constexpr int kFfv1KeyFrames = 12;
+void ConfigureFfv1(AVCodecContext& context, AVDictionary**, const EncoderSettings&, EncoderUse) {
+  context.gop_size = kFfv1KeyFrames;
+}
+
 void ConfigureNothing(AVCodecContext&, AVDictionary**, const EncoderSettings&, EncoderUse) {}
+
+// Every frame of HuffYUV stands on its own: a run may be of any length.
+constexpr int kIntraRun = 16;
 
 constexpr Parallelism kOwn = Parallelism::OwnThreads;
 constexpr Parallelism kRuns = Parallelism::KeyFrameRuns;
 
 const Codec kCodecs[] = {
     {MakeFourCC("MJPG"), "Motion JPEG", "mjpeg", AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ420P, true,
-     false, false, false, 1, kQualityDefault, 1, kOwn, ConfigureMotionJpeg},
+     false, false, false, 1, kQualityDefault, 1, kOwn, 0, ConfigureMotionJpeg},
     {MakeFourCC("XVID"), "MPEG-4 Part 2", "mpeg4", AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, true,
-     true, true, false, 1, kQualityDefault, kKeyFramesDefault, kOwn, ConfigureMpeg4},
+     true, true, false, 1, kQualityDefault, kKeyFramesDefault, kOwn, 0, ConfigureMpeg4},
     {MakeFourCC("H264"), "H.264", "libx264", AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, true, true,
-     true, false, 2, 6000, kKeyFramesDefault, kOwn, ConfigureH264},
-    {MakeFourCC("ZMBV"), "Zip Motion Blocks", "zmbv", AV_PIX_FMT_RGB555LE, AV_PIX_FMT_BGR0,
-     false, true, false, true, 1, kQualityDefault, kKeyFramesDefault, kRuns, ConfigureZmbv},
+     true, false, 2, 6000, kKeyFramesDefault, kOwn, 0, ConfigureH264},
+    {MakeFourCC("ZMBV"), "Zip Motion Blocks", "zmbv", AV_PIX_FMT_RGB555LE, AV_PIX_FMT_BGR0, false,
+     true, false, true, 1, kQualityDefault, kKeyFramesDefault, kRuns, 0, ConfigureZmbv},
     {MakeFourCC("FFV1"), "FFV1", "ffv1", AV_PIX_FMT_BGR0, AV_PIX_FMT_BGR0, false, false, false,
-     true, 1, kQualityDefault, 1, kOwn, ConfigureNothing},
-    {MakeFourCC("ULRG"), "Ut Video RGB", "utvideo", AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRP, false,
-     false, false, true, 1, kQualityDefault, 1, kOwn, ConfigureNothing},
+     true, 1, kQualityDefault, 1, kRuns, kFfv1KeyFrames, ConfigureFfv1},
+    {MakeFourCC("ULRG"), "Ut Video RGB", "utvideo", AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRP, false, false,
+     false, true, 1, kQualityDefault, 1, kOwn, 0, ConfigureNothing},
     {MakeFourCC("HFYU"), "HuffYUV", "huffyuv", AV_PIX_FMT_RGB24, AV_PIX_FMT_RGB24, false, false,
-     false, true, 1, kQualityDefault, 1, kOwn, ConfigureNothing},
+     false, true, 1, kQualityDefault, 1, kRuns, kIntraRun, ConfigureNothing},
     {MakeFourCC("MAGY"), "MagicYUV", "magicyuv", AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRP, false, false,
-     false, true, 1, kQualityDefault, 1, kOwn, ConfigureNothing},
+     false, true, 1, kQualityDefault, 1, kOwn, 0, ConfigureNothing},
     // The linked Video 1 encoder has a fixed quality; what it takes is the key-frame distance.
     {MakeFourCC("MSVC"), "Video 1", "msvideo1", AV_PIX_FMT_RGB555LE, AV_PIX_FMT_RGB555LE, false,
-     true, false, false, 4, kQualityDefault, kKeyFramesDefault, kRuns, ConfigureVideo1},
+     true, false, false, 4, kQualityDefault, kKeyFramesDefault, kRuns, 0, ConfigureVideo1},
 };
 
 }  // namespace

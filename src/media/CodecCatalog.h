@@ -45,7 +45,8 @@ struct EncoderSettings {
 // What the player picked: a compressor (kNoCompression for none) and its settings.
 struct CompressorChoice {
   CompressorChoice() = default;
-  CompressorChoice(FourCC codec, EncoderSettings settings = {}) : codec(codec), settings(settings) {}
+  CompressorChoice(FourCC codec, EncoderSettings settings = {})
+      : codec(codec), settings(settings) {}
 
   FourCC codec = kNoCompression;
   EncoderSettings settings;
@@ -69,8 +70,8 @@ enum class Parallelism {
 
 struct Codec {
   FourCC code;
-  const char* name;     // as the save options list it
-  const char* encoder;  // libavcodec's name
+  const char* name;             // as the save options list it
+  const char* encoder;          // libavcodec's name
   AVPixelFormat pixelFormat16;  // what the encoder takes for 16-bit and for 24-bit recordings
   AVPixelFormat pixelFormat24;
   bool takesQuality;
@@ -81,6 +82,8 @@ struct Codec {
   int defaultQuality;
   int defaultKeyFrameEvery;
   Parallelism parallelism;
+  // With KeyFrameRuns: the frames of a run; 0 for the key-frame distance.
+  int framesPerRun;
   // Puts the settings into the encoder before it is opened: context fields and private options.
   void (*configure)(AVCodecContext& context, AVDictionary** options,
                     const EncoderSettings& settings, EncoderUse use);
@@ -91,6 +94,9 @@ struct Codec {
   // Frames from one key frame to the next with these settings.
   int KeyFrameDistance(const EncoderSettings& settings) const {
     return settings.keyFrameEvery > 0 ? settings.keyFrameEvery : defaultKeyFrameEvery;
+  }
+  int RunLength(const EncoderSettings& settings) const {
+    return framesPerRun > 0 ? framesPerRun : KeyFrameDistance(settings);
   }
 };
 

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <optional>
 
 #include "media/MediaError.h"
@@ -14,7 +13,8 @@ MovieReader::MovieReader(const std::string& path) : path_(path), packet_(av_pack
   if (!packet_) throw MediaError(MediaErrorKind::CannotOpen, "no memory for a frame");
   Open();
   const std::optional<RawFrameFormat> format =
-      stream_ != nullptr ? RawFrameFormat::Of(*stream_->codecpar, stream_->time_base) : std::nullopt;
+      stream_ != nullptr ? RawFrameFormat::Of(*stream_->codecpar, stream_->time_base)
+                         : std::nullopt;
   if (!format) throw MediaError(MediaErrorKind::NotARawMovie, path + " holds no recorded frames");
   format_ = *format;
   indexedFrames_ = avformat_index_get_entries_count(stream_);
@@ -28,8 +28,8 @@ void MovieReader::Open() {
   nextPosition_ = 0;
   AVFormatContext* raw = nullptr;
   // Always through the file protocol: a name like "a:b.avi" must not choose another protocol.
-  const int result = avformat_open_input(&raw, ("file:" + path_).c_str(),
-                                         av_find_input_format("avi"), nullptr);
+  const int result =
+      avformat_open_input(&raw, ("file:" + path_).c_str(), av_find_input_format("avi"), nullptr);
   if (result < 0) throw MediaError(MediaErrorKind::CannotOpen, "cannot open " + path_, result);
   context_.reset(raw);
   for (unsigned i = 0; i < raw->nb_streams && stream_ == nullptr; ++i) {
@@ -54,8 +54,8 @@ const AVPacket* MovieReader::Next() {
 
 const AVPacket* MovieReader::At(std::int64_t position) {
   if (stream_ == nullptr) return nullptr;
-  if (position != nextPosition_ &&
-      av_seek_frame(context_.get(), stream_->index, position, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0) {
+  if (position != nextPosition_ && av_seek_frame(context_.get(), stream_->index, position,
+                                                 AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0) {
     // A movie without an index is read again from its start.
     Open();
   }
@@ -63,9 +63,8 @@ const AVPacket* MovieReader::At(std::int64_t position) {
   return Next();
 }
 
-double MovieReader::FileFraction() const {
-  if (fileBytes_ <= 0 || context_->pb == nullptr) return 0;
-  return std::clamp(static_cast<double>(avio_tell(context_->pb)) / fileBytes_, 0.0, 1.0);
+std::int64_t MovieReader::Frames() const {
+  return indexedFrames_ > 0 ? indexedFrames_ : fileBytes_ / (format_.FrameBytes() + 8);
 }
 
 }  // namespace vosta::media

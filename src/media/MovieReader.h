@@ -19,6 +19,8 @@ class MovieReader {
   const RawFrameFormat& Format() const { return format_; }
   // The frames the index lists; 0 for a movie without one.
   std::int64_t IndexedFrames() const { return indexedFrames_; }
+  // The frames it holds, as the index says or, without one, as its size says.
+  std::int64_t Frames() const;
 
   // The next whole frame in order, valid until the next call; null after the last. Throws
   // MediaError (ReadFailed).
@@ -26,8 +28,6 @@ class MovieReader {
   // The frame at `position` (0 is the first), or null when there is none. Reading goes on in
   // order from there.
   const AVPacket* At(std::int64_t position);
-  // How far reading has come through the file, 0 to 1.
-  double FileFraction() const;
 
  private:
   void Open();

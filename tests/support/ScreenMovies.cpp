@@ -53,10 +53,11 @@ PassResult Pass(const std::string& raw, const std::string& out, const media::Com
   PassResult result{CompressionJob::Outcome::Running, media::MediaErrorKind::Stopped, {}, {}};
   CompressionJob job(std::make_unique<media::MovieReader>(raw), raw, out, choice);
   bool ended = false;
-  QObject::connect(&job, &CompressionJob::Progressed, [&result](int percent) {
+  // The job lives on this thread: its signals come here queued, as they come to the recorder.
+  QObject::connect(&job, &CompressionJob::Progressed, &job, [&result](int percent) {
     result.progress.push_back(percent);
   });
-  QObject::connect(&job, &CompressionJob::Ended, [&ended] { ended = true; });
+  QObject::connect(&job, &CompressionJob::Ended, &job, [&ended] { ended = true; });
   job.Start();
   QElapsedTimer waited;
   waited.start();
