@@ -44,7 +44,9 @@ inline constexpr const char* kCancelButton = "キャンセル";
 inline constexpr const char* kPreviewBytes = "%1 バイト";
 inline constexpr const char* kPreviewShare = "（無圧縮 %1 バイトの %2 %）";
 // Why the preview shows no frame.
-inline constexpr const char* kPreviewNoFrame = "このＡＶＩファイルには表示できるフレームがありません。";
-inline constexpr const char* kPreviewEncoderRefused = "この圧縮プログラムはこのフレームを圧縮できません。";
+inline constexpr const char* kPreviewNoFrame =
+    "このＡＶＩファイルには表示できるフレームがありません。";
+inline constexpr const char* kPreviewEncoderRefused =
+    "この圧縮プログラムはこのフレームを圧縮できません。";
 
 }  // namespace vosta::messages

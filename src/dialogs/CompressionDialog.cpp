@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -25,6 +24,14 @@ constexpr QSize kPreviewSize(320, 180);
 
 QString Text(const char* text) { return QString::fromUtf8(text); }
 
+QSpinBox* SpinBox(QWidget* parent, const char* name, int lowest, int highest, const char* suffix) {
+  auto* box = new QSpinBox(parent);
+  box->setObjectName(name);
+  box->setRange(lowest, highest);
+  box->setSuffix(Text(suffix));
+  return box;
+}
+
 }  // namespace
 
 CompressionDialog::CompressionDialog(QWidget* parent, const QString& title,
@@ -32,16 +39,14 @@ CompressionDialog::CompressionDialog(QWidget* parent, const QString& title,
     : QDialog(parent), preview_(std::move(preview)) {
   setWindowTitle(title);
   auto* layout = new QVBoxLayout(this);
-
   auto* listLabel = new QLabel(Text(messages::kCompressorLabel), this);
   list_ = new QListWidget(this);
   list_->setObjectName("Compressors");
   listLabel->setBuddy(list_);
-  auto* none = new QListWidgetItem(media::kUncompressedName, list_);
-  none->setData(kCodeRole, QVariant::fromValue<quint32>(media::kNoCompression));
+  new QListWidgetItem(media::kUncompressedName, list_);
+  list_->item(0)->setData(kCodeRole, QVariant::fromValue<quint32>(media::kNoCompression));
   for (const media::Codec* codec : media::InstalledCodecs()) {
-    auto* item = new QListWidgetItem(codec->name, list_);
-    item->setData(kCodeRole, QVariant::fromValue<quint32>(codec->code));
+    (new QListWidgetItem(codec->name, list_))->setData(kCodeRole, QVariant::fromValue(codec->code));
   }
   list_->setMinimumHeight(list_->sizeHintForRow(0) * 6);
   layout->addWidget(listLabel);
@@ -52,30 +57,20 @@ CompressionDialog::CompressionDialog(QWidget* parent, const QString& title,
   qualitySlider_ = new QSlider(Qt::Horizontal, this);
   qualitySlider_->setRange(media::kLowestQuality, media::kHighestQuality);
   qualitySlider_->setPageStep(500);
-  quality_ = new QSpinBox(this);
-  quality_->setObjectName("Quality");
-  quality_->setRange(media::kLowestQuality, media::kHighestQuality);
+  quality_ = SpinBox(this, "Quality", media::kLowestQuality, media::kHighestQuality, "");
   quality_->setSingleStep(100);
   qualityLabel_->setBuddy(quality_);
+  keyFrames_ = new QCheckBox(Text(messages::kKeyFramesLabel), this);
+  keyFrames_->setObjectName("KeyFrames");
+  keyFrameEvery_ = SpinBox(this, "KeyFrameEvery", 1, 100000, messages::kKeyFramesSuffix);
+  dataRate_ = new QCheckBox(Text(messages::kDataRateLabel), this);
+  dataRate_->setObjectName("DataRate");
+  kilobytesPerSecond_ = SpinBox(this, "KilobytesPerSecond", 1, 1000000, messages::kDataRateSuffix);
   settings->addWidget(qualityLabel_, 0, 0);
   settings->addWidget(qualitySlider_, 0, 1);
   settings->addWidget(quality_, 0, 2);
-
-  keyFrames_ = new QCheckBox(Text(messages::kKeyFramesLabel), this);
-  keyFrames_->setObjectName("KeyFrames");
-  keyFrameEvery_ = new QSpinBox(this);
-  keyFrameEvery_->setObjectName("KeyFrameEvery");
-  keyFrameEvery_->setRange(1, 100000);
-  keyFrameEvery_->setSuffix(Text(messages::kKeyFramesSuffix));
   settings->addWidget(keyFrames_, 1, 0);
   settings->addWidget(keyFrameEvery_, 1, 1, 1, 2);
-
-  dataRate_ = new QCheckBox(Text(messages::kDataRateLabel), this);
-  dataRate_->setObjectName("DataRate");
-  kilobytesPerSecond_ = new QSpinBox(this);
-  kilobytesPerSecond_->setObjectName("KilobytesPerSecond");
-  kilobytesPerSecond_->setRange(1, 1000000);
-  kilobytesPerSecond_->setSuffix(Text(messages::kDataRateSuffix));
   settings->addWidget(dataRate_, 2, 0);
   settings->addWidget(kilobytesPerSecond_, 2, 1, 1, 2);
   layout->addLayout(settings);
@@ -94,29 +89,26 @@ CompressionDialog::CompressionDialog(QWidget* parent, const QString& title,
     previewTimer_.setInterval(150);
     connect(&previewTimer_, &QTimer::timeout, this, &CompressionDialog::ShowPreview);
   }
-
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Cancel)->setText(Text(messages::kCancelButton));
-  QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
-  ok->setDefault(true);
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
 
-  // The starting values.
+  // The starting values: the quality is the compressor's own until one was chosen.
   if (!SelectCompressor(initial.codec)) SelectCompressor(media::kNoCompression);
   const media::Codec* codec = SelectedCodec();
   const media::EncoderSettings& start = initial.settings;
   qualityEdited_ = start.quality != media::kDefaultQuality;
-  quality_->setValue(qualityEdited_ ? std::clamp(start.quality, media::kLowestQuality,
-                                                 media::kHighestQuality)
+  quality_->setValue(qualityEdited_     ? start.quality
                      : codec != nullptr ? codec->defaultQuality
                                         : 7500);
   qualitySlider_->setValue(quality_->value());
   keyFrames_->setChecked(start.keyFrameEvery > 0);
-  keyFrameEvery_->setValue(start.keyFrameEvery > 0
-                               ? start.keyFrameEvery
-                               : (codec != nullptr ? codec->defaultKeyFrameEvery : 64));
+  keyFrameEvery_->setValue(start.keyFrameEvery > 0 ? start.keyFrameEvery
+                           : codec != nullptr      ? codec->defaultKeyFrameEvery
+                                                   : 64);
   dataRate_->setChecked(start.kilobytesPerSecond > 0);
   kilobytesPerSecond_->setValue(start.kilobytesPerSecond > 0 ? start.kilobytesPerSecond : 1000);
 
@@ -128,7 +120,6 @@ CompressionDialog::CompressionDialog(QWidget* parent, const QString& title,
       qualitySlider_->setValue(selected->defaultQuality);
     }
     UpdateControls();
-    SchedulePreview();
   });
   connect(qualitySlider_, &QSlider::valueChanged, quality_, &QSpinBox::setValue);
   connect(quality_, &QSpinBox::valueChanged, this, [this](int value) {
@@ -138,13 +129,9 @@ CompressionDialog::CompressionDialog(QWidget* parent, const QString& title,
     SchedulePreview();
   });
   for (QCheckBox* box : {keyFrames_, dataRate_}) {
-    connect(box, &QCheckBox::toggled, this, [this] {
-      UpdateControls();
-      SchedulePreview();
-    });
+    connect(box, &QCheckBox::toggled, this, &CompressionDialog::UpdateControls);
   }
-  connect(kilobytesPerSecond_, &QSpinBox::valueChanged, this, [this] { SchedulePreview(); });
-
+  connect(kilobytesPerSecond_, &QSpinBox::valueChanged, this, &CompressionDialog::SchedulePreview);
   UpdateControls();
   list_->setFocus();
   if (previewPicture_ != nullptr) ShowPreview();
@@ -180,13 +167,12 @@ void CompressionDialog::UpdateControls() {
   keyFrameEvery_->setEnabled(keyFrames && keyFrames_->isChecked());
   dataRate_->setEnabled(dataRate);
   kilobytesPerSecond_->setEnabled(rateRules);
+  SchedulePreview();
 }
 
 media::CompressorChoice CompressionDialog::Choice() const {
   media::CompressorChoice choice;
-  const QListWidgetItem* item = list_->currentItem();
-  const media::Codec* codec =
-      item != nullptr ? media::FindCodec(item->data(kCodeRole).value<quint32>()) : nullptr;
+  const media::Codec* codec = SelectedCodec();
   if (codec == nullptr) return choice;
   choice.codec = codec->code;
   choice.settings.quality = quality_->value();
@@ -212,17 +198,21 @@ void CompressionDialog::ShowPreview() {
                          error.Kind() == media::MediaErrorKind::ReadFailed;
     previewPicture_->setPixmap(QPixmap());
     previewPicture_->setText("—");
-    previewText_->setText(Text(noFrame ? messages::kPreviewNoFrame : messages::kPreviewEncoderRefused));
+    previewText_->setText(
+        Text(noFrame ? messages::kPreviewNoFrame : messages::kPreviewEncoderRefused));
     return;
   }
-  previewPicture_->setPixmap(QPixmap::fromImage(result.picture.scaled(
-      kPreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+  previewPicture_->setPixmap(QPixmap::fromImage(
+      result.picture.scaled(kPreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
   const QLocale locale(QLocale::English);
-  QString text = Text(messages::kPreviewBytes).arg(locale.toString(static_cast<qlonglong>(result.bytes)));
+  QString text =
+      Text(messages::kPreviewBytes).arg(locale.toString(static_cast<qlonglong>(result.bytes)));
   if (result.uncompressedBytes > 0 && result.bytes != result.uncompressedBytes) {
     text += Text(messages::kPreviewShare)
                 .arg(locale.toString(static_cast<qlonglong>(result.uncompressedBytes)))
-                .arg(100.0 * static_cast<double>(result.bytes) / static_cast<double>(result.uncompressedBytes), 0, 'f', 1);
+                .arg(100.0 * static_cast<double>(result.bytes) /
+                         static_cast<double>(result.uncompressedBytes),
+                     0, 'f', 1);
   }
   previewText_->setText(text);
 }

@@ -14,40 +14,28 @@ extern "C" {
 
 namespace vosta::media {
 
-struct CodecContextFreer {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+// FFmpeg frees most of its objects through a pointer to the pointer, which it clears.
+template <typename T, void (*Free)(T**)>
+struct FreeThrough {
+  void operator()(T* object) const { Free(&object); }
 };
-struct FrameFreer {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFreer {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ScalerFreer {
-  void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
-struct DictionaryFreer {
-  void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
-};
-struct ParametersFreer {
-  void operator()(AVCodecParameters* parameters) const { avcodec_parameters_free(&parameters); }
-};
-// A demuxer opened with avformat_open_input.
-struct InputContextCloser {
-  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-// A muxer made with avformat_alloc_output_context2; its I/O is the caller's.
-struct OutputContextFreer {
-  void operator()(AVFormatContext* context) const { avformat_free_context(context); }
+template <typename T, void (*Free)(T*)>
+struct FreeWith {
+  void operator()(T* object) const { Free(object); }
 };
 
-using CodecContextHandle = std::unique_ptr<AVCodecContext, CodecContextFreer>;
-using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
-using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
-using ScalerHandle = std::unique_ptr<SwsContext, ScalerFreer>;
-using DictionaryHandle = std::unique_ptr<AVDictionary, DictionaryFreer>;
-using ParametersHandle = std::unique_ptr<AVCodecParameters, ParametersFreer>;
-using InputContextHandle = std::unique_ptr<AVFormatContext, InputContextCloser>;
-using OutputContextHandle = std::unique_ptr<AVFormatContext, OutputContextFreer>;
+using CodecContextHandle =
+    std::unique_ptr<AVCodecContext, FreeThrough<AVCodecContext, avcodec_free_context>>;
+using FrameHandle = std::unique_ptr<AVFrame, FreeThrough<AVFrame, av_frame_free>>;
+using PacketHandle = std::unique_ptr<AVPacket, FreeThrough<AVPacket, av_packet_free>>;
+using DictionaryHandle = std::unique_ptr<AVDictionary, FreeThrough<AVDictionary, av_dict_free>>;
+using ParametersHandle =
+    std::unique_ptr<AVCodecParameters, FreeThrough<AVCodecParameters, avcodec_parameters_free>>;
+// A demuxer opened with avformat_open_input, and a muxer whose I/O is the caller's.
+using InputContextHandle =
+    std::unique_ptr<AVFormatContext, FreeThrough<AVFormatContext, avformat_close_input>>;
+using OutputContextHandle =
+    std::unique_ptr<AVFormatContext, FreeWith<AVFormatContext, avformat_free_context>>;
+using ScalerHandle = std::unique_ptr<SwsContext, FreeWith<SwsContext, sws_freeContext>>;
 
 }  // namespace vosta::media

@@ -16,13 +16,14 @@ namespace {
 // of a narrow row, so it writes into a frame with FFmpeg's own alignment and padding, and the rows
 // are copied into the picture from there: a picture a few pixels wide has no room for them.
 QImage ToPicture(const AVFrame& frame, QSize size) {
-  ScalerHandle scaler(sws_getContext(frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
-                                     frame.width, frame.height, AV_PIX_FMT_BGRA, SWS_POINT,
-                                     nullptr, nullptr, nullptr));
+  ScalerHandle scaler(sws_getContext(
+      frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width,
+      frame.height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
   if (!scaler) throw MediaError(MediaErrorKind::EncodingFailed, "cannot show the frame");
   FramePool pool(AV_PIX_FMT_BGRA, frame.width, frame.height);
   FrameHandle shown = pool.Get();
-  sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, shown->data, shown->linesize);
+  sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, shown->data,
+            shown->linesize);
   QImage picture(size, QImage::Format_RGB32);
   for (int y = 0; y < size.height(); ++y) {
     std::memcpy(picture.scanLine(y), shown->data[0] + std::ptrdiff_t{shown->linesize[0]} * y,
@@ -47,7 +48,8 @@ FrameHandle Decode(const VideoEncoder& encoder, const AVPacket& packet) {
   if (result >= 0) result = avcodec_send_packet(decoder.get(), &packet);
   if (result >= 0) result = avcodec_send_packet(decoder.get(), nullptr);
   if (result >= 0) result = avcodec_receive_frame(decoder.get(), frame.get());
-  if (result < 0) throw MediaError(MediaErrorKind::EncodingFailed, "cannot decode the preview", result);
+  if (result < 0)
+    throw MediaError(MediaErrorKind::EncodingFailed, "cannot decode the preview", result);
   return frame;
 }
 
@@ -67,7 +69,8 @@ PreviewPicture PreviewFrame(MovieReader& movie, const CompressorChoice& choice) 
   if (codec == nullptr) {
     FramePool pool(AV_PIX_FMT_BGR0, format.width, format.height);
     FrameHandle frame = pool.Get();
-    FrameConverter(format, format.width, format.height, AV_PIX_FMT_BGR0, 1).Convert(stored->data, *frame);
+    FrameConverter(format, format.width, format.height, AV_PIX_FMT_BGR0, 1)
+        .Convert(stored->data, *frame);
     preview.picture = ToPicture(*frame, size);
     preview.bytes = stored->size;
     return preview;
@@ -80,7 +83,8 @@ PreviewPicture PreviewFrame(MovieReader& movie, const CompressorChoice& choice) 
   };
   encoder.Encode(stored->data, keepFirst);
   encoder.Flush(keepFirst);
-  if (!packet || packet->size == 0) throw MediaError(MediaErrorKind::EncodingFailed, "no frame came out");
+  if (!packet || packet->size == 0)
+    throw MediaError(MediaErrorKind::EncodingFailed, "no frame came out");
   preview.bytes = packet->size;
   preview.picture = ToPicture(*Decode(encoder, *packet), size);
   return preview;

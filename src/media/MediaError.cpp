@@ -22,7 +22,8 @@ void KeepFfmpegQuiet() {
 
 MediaError::MediaError(MediaErrorKind kind, const std::string& what, int ffmpegCode)
     : std::runtime_error(ffmpegCode < 0 ? what + ": " + media::FfmpegText(ffmpegCode) : what),
-      kind_(kind), ffmpegCode_(ffmpegCode) {}
+      kind_(kind),
+      ffmpegCode_(ffmpegCode) {}
 
 std::string MediaError::FfmpegText() const {
   return ffmpegCode_ < 0 ? media::FfmpegText(ffmpegCode_) : std::string();

@@ -37,9 +37,9 @@ std::optional<RawFrameFormat> RawFrameFormat::Of(const AVCodecParameters& parame
   format.height = parameters.height;
   format.bitsPerPixel = parameters.bits_per_coded_sample;
   // The demuxer marks rows stored bottom-up by a "BottomUp" tag after the stream's format.
-  format.bottomUp = parameters.extradata_size >= 9 &&
-                    std::memcmp(parameters.extradata + parameters.extradata_size - 9,
-                                "BottomUp", 9) == 0;
+  format.bottomUp =
+      parameters.extradata_size >= 9 &&
+      std::memcmp(parameters.extradata + parameters.extradata_size - 9, "BottomUp", 9) == 0;
   format.frameTime = timeBase;
   if (!format.Usable()) return std::nullopt;
   return format;

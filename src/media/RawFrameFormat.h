@@ -19,9 +19,9 @@ namespace vosta::media {
 struct RawFrameFormat {
   int width = 0;
   int height = 0;
-  int bitsPerPixel = 16;  // 16 or 24
+  int bitsPerPixel = 16;        // 16 or 24
   AVRational frameTime{1, 16};  // seconds from one frame to the next
-  bool bottomUp = true;  // a movie of another program may store its top row first
+  bool bottomUp = true;         // a movie of another program may store its top row first
 
   static constexpr const char* kStreamName = "VIDEO";
 

@@ -36,7 +36,8 @@ CodecContextHandle OpenContext(const Codec& codec, const RawFrameFormat& input,
   context->sample_aspect_ratio = AVRational{1, 1};
   context->thread_count = use == EncoderUse::Preview ? 1 : threads;
   // While recording, a packet comes out for every frame that goes in: slices only.
-  context->thread_type = use == EncoderUse::Pass ? FF_THREAD_FRAME | FF_THREAD_SLICE : FF_THREAD_SLICE;
+  context->thread_type =
+      use == EncoderUse::Pass ? FF_THREAD_FRAME | FF_THREAD_SLICE : FF_THREAD_SLICE;
   AVDictionary* rawOptions = nullptr;
   codec.configure(*context, &rawOptions, settings, use);
   const int result = avcodec_open2(context.get(), &encoder, &rawOptions);
@@ -52,8 +53,11 @@ CodecContextHandle OpenContext(const Codec& codec, const RawFrameFormat& input,
 
 VideoEncoder::VideoEncoder(const Codec& codec, const RawFrameFormat& input,
                            const EncoderSettings& settings, EncoderUse use, int threads)
-    : codec_(codec), input_(input), context_(OpenContext(codec, input, settings, use, threads)),
-      pool_(context_->pix_fmt, context_->width, context_->height), packet_(av_packet_alloc()) {
+    : codec_(codec),
+      input_(input),
+      context_(OpenContext(codec, input, settings, use, threads)),
+      pool_(context_->pix_fmt, context_->width, context_->height),
+      packet_(av_packet_alloc()) {
   if (!packet_) throw MediaError(MediaErrorKind::EncoderRefused, "no memory for packets");
 }
 
@@ -61,12 +65,14 @@ void VideoEncoder::Describe(AVCodecParameters& parameters) const {
   avcodec_parameters_from_context(&parameters, context_.get());
   parameters.codec_tag = codec_.code;
   if (parameters.bits_per_coded_sample <= 0) {
-    parameters.bits_per_coded_sample = av_get_bits_per_pixel(av_pix_fmt_desc_get(context_->pix_fmt));
+    parameters.bits_per_coded_sample =
+        av_get_bits_per_pixel(av_pix_fmt_desc_get(context_->pix_fmt));
   }
 }
 
 FrameConverter VideoEncoder::MakeConverter(int scalerThreads) const {
-  return FrameConverter(input_, context_->width, context_->height, context_->pix_fmt, scalerThreads);
+  return FrameConverter(input_, context_->width, context_->height, context_->pix_fmt,
+                        scalerThreads);
 }
 
 void VideoEncoder::Encode(const std::uint8_t* stored, const PacketSink& sink) {
@@ -82,7 +88,8 @@ void VideoEncoder::Send(AVFrame& frame, const PacketSink& sink) {
   // context: without it they code every frame at their best quantiser, whatever was chosen.
   if ((context_->flags & AV_CODEC_FLAG_QSCALE) != 0) frame.quality = context_->global_quality;
   const int result = avcodec_send_frame(context_.get(), &frame);
-  if (result < 0) throw MediaError(MediaErrorKind::EncodingFailed, "the encoder refused a frame", result);
+  if (result < 0)
+    throw MediaError(MediaErrorKind::EncodingFailed, "the encoder refused a frame", result);
   Drain(sink);
 }
 

@@ -6,8 +6,8 @@
 
 #include "media/CodecCatalog.h"
 #include "media/FfmpegHandles.h"
-#include "media/FramePool.h"
 #include "media/FrameConverter.h"
+#include "media/FramePool.h"
 #include "media/RawFrameFormat.h"
 
 namespace vosta::media {
