@@ -74,7 +74,7 @@ void RecordFrames(benchmark::State& state, bool firstBuilt) {
                                  static_cast<vosta::vfw::LONG>(packet.size()),
                                  vosta::vfw::AVIIF_KEYFRAME, nullptr, nullptr);
     } else {
-      const QImage grab = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits24);
+      const QImage grab = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits32);
       writer.AddFrame(grab);
     }
   }

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
-  const std::string folder = vosta::WithTrailingBackslash(argv[1]);
+  const std::string folder = vosta::WithTrailingSlash(argv[1]);
   const int seconds = std::atoi(argv[2]);
   vosta::QtDesktopServices desktop;
   vosta::SystemClock clock;

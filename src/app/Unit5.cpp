@@ -13,14 +13,14 @@
 #include "capture/JpegWriter.h"
 #include "capture/OutputNames.h"
 #include "capture/ScreenGrab.h"
-#include "dialogs/Unit1.h"
-#include "dialogs/Resources.h"
-#include "dialogs/Unit2.h"
+#include "dialogs/AboutBox.h"
+#include "dialogs/AreaPicker.h"
+#include "dialogs/PictureResources.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/Exception.h"
-#include "platform/TImage.h"
-#include "shape/FormRgn.h"
+#include "shape/PictureWidget.h"
+#include "shape/WindowOutline.h"
 #include "ui_Unit5.h"
 
 namespace vosta {
@@ -149,7 +149,7 @@ TMainForm::TMainForm(MainFormServices services, ErrorDisplay& errors, QWidget* p
 
 TMainForm::~TMainForm() = default;
 
-void TMainForm::SetDialogs(TForm1* about, TForm2* areaOverlay) {
+void TMainForm::SetDialogs(AboutBox* about, AreaPicker* areaOverlay) {
   form1_ = about;
   form2_ = areaOverlay;
   if (form2_ != nullptr) form2_->SetDesktopServices(&services_.desktop);
@@ -209,9 +209,9 @@ void TMainForm::ConnectHandlers() {
   item(Repeattomemory1, &TMainForm::Repeattomemory1Click);
   item(About1, &TMainForm::About1Click);
 
-  connect(Image1, &TImage::ContextMenu, this, [this](QPoint at) { PopupMenu1->exec(at); });
-  connect(Image1, &TImage::DblClick, this, [this] { Guarded([this] { Image1DblClick(); }); });
-  connect(Image1, &TImage::MouseDown, this,
+  connect(Image1, &PictureWidget::MenuRequested, this, [this](QPoint at) { PopupMenu1->exec(at); });
+  connect(Image1, &PictureWidget::DoubleClicked, this, [this] { Guarded([this] { Image1DblClick(); }); });
+  connect(Image1, &PictureWidget::Pressed, this,
           [this](Qt::MouseButton button, Qt::MouseButtons, QPoint position) {
             systemMoveRunning_ = false;
             manualMove_ = false;
@@ -219,10 +219,10 @@ void TMainForm::ConnectHandlers() {
             errors_.PlayerActed();
             if (button == Qt::LeftButton) dragOffset_ = Image1->mapTo(this, position);
           });
-  connect(Image1, &TImage::MouseMove, this, [this](Qt::MouseButtons buttons, QPoint position) {
+  connect(Image1, &PictureWidget::MouseMoved, this, [this](Qt::MouseButtons buttons, QPoint position) {
     Guarded([&] { Image1MouseMove(buttons, position); });
   });
-  connect(Image1, &TImage::MouseUp, this, [this](Qt::MouseButton, QPoint) {
+  connect(Image1, &PictureWidget::Released, this, [this](Qt::MouseButton, QPoint) {
     systemMoveRunning_ = false;
     manualMove_ = false;
   });
@@ -247,8 +247,8 @@ bool TMainForm::event(QEvent* event) {
 void TMainForm::FormCreate() {
   CaptureArea = {};
   SettingsLoaded = false;
-  FormRgn1->BuildRegion();
-  FormRgn1->ApplyRegion();
+  FormRgn1->Build();
+  FormRgn1->ApplyToWindow();
   CreateOutputFolder(services_.appDir());
 }
 
@@ -336,10 +336,10 @@ void TMainForm::SetArea1Click() {
                            .intersected(QRect(QPoint(0, 0), desktop.ScreenSize()));
   form2_->Prepare(desktop.CopyScreen(usable), devicePixelRatioF());
   form2_->exec();
-  CaptureArea.X1 = RoundDownToEven(form2_->StartX);
-  CaptureArea.X2 = RoundDownToEven(form2_->EndX);
-  CaptureArea.Y1 = RoundDownToEven(form2_->StartY);
-  CaptureArea.Y2 = RoundDownToEven(form2_->EndY);
+  CaptureArea.X1 = RoundDownToEven(form2_->Start().x());
+  CaptureArea.X2 = RoundDownToEven(form2_->End().x());
+  CaptureArea.Y1 = RoundDownToEven(form2_->Start().y());
+  CaptureArea.Y2 = RoundDownToEven(form2_->End().y());
 }
 
 void TMainForm::FullArea1Click() {
@@ -402,7 +402,7 @@ void TMainForm::About1Click() {
 
 // --- status picture -------------------------------------------------------------------------
 
-void TMainForm::ShowStatusPicture(TImage& source) {
+void TMainForm::ShowStatusPicture(PictureWidget& source) {
   {
     QPainter painter(&Image1->Picture());
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -504,7 +504,7 @@ void TMainForm::TakeSnapshot() {
     services_.desktop.ShowMessage(this, kAreaNotSet, kNoticeCaption, MessageIcon::Information);
     return;
   }
-  const QImage picture = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits24);
+  const QImage picture = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits32);
   const std::string name = TimestampName(services_.clock);
   CreateOutputFolder(services_.appDir());
   SaveBitmapAsJpeg(picture, JpegPath(services_.appDir(), name));
@@ -530,7 +530,7 @@ void TMainForm::CaptureAviFrame() {
   BusyPicture busy(*this);
   // The screen's own 32-bit pixels go straight into the writer's 16-bit frame: one conversion,
   // and the same 5 bits a colour as a 16-bit grab would give.
-  const QImage frame = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits24);
+  const QImage frame = GrabCaptureArea(services_.desktop, CaptureArea, GrabDepth::Bits32);
   if (frame.isNull() || OrvAvi1->AddFrame(frame)) return;
   if (!OrvAvi1->DiskFull() && !OrvAvi1->WriteFailed()) return;  // not a refusal of the file
   // The disk is full or failed: the recording stops with every frame so far; no pass, as the

@@ -23,10 +23,10 @@ class TMainForm;
 namespace vosta {
 
 class Clock;
-class TForm1;
-class TForm2;
-class TFormRgn;
-class TImage;
+class AboutBox;
+class AreaPicker;
+class PictureWidget;
+class WindowOutline;
 struct TopLevelWindow;
 
 // Tells one picture from another without keeping it: its size, format and a hash of its bytes.
@@ -57,13 +57,13 @@ class TMainForm : public QWidget {
   ~TMainForm() override;
 
   // The dialogs are created after the main window and reused for every showing.
-  void SetDialogs(TForm1* about, TForm2* areaOverlay);
+  void SetDialogs(AboutBox* about, AreaPicker* areaOverlay);
 
   // --- components -----------------------------------------------------------------------
-  TImage* Image1 = nullptr;    // the visible eye
-  TFormRgn* FormRgn1 = nullptr;  // its picture defines the window outline
-  TImage* Image2 = nullptr;    // busy picture (closed eye), never shown
-  TImage* Image3 = nullptr;    // idle picture (open eye), never shown
+  PictureWidget* Image1 = nullptr;    // the visible eye
+  WindowOutline* FormRgn1 = nullptr;  // its picture defines the window outline
+  PictureWidget* Image2 = nullptr;    // busy picture (closed eye), never shown
+  PictureWidget* Image3 = nullptr;    // idle picture (open eye), never shown
   QMenu* PopupMenu1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* Open1 = nullptr;
@@ -98,7 +98,7 @@ class TMainForm : public QWidget {
   void About1Click();
 
   // --- operations -----------------------------------------------------------------------
-  void ShowStatusPicture(TImage& source);
+  void ShowStatusPicture(PictureWidget& source);
   void LoadSettings();
   void SaveSettings();
   void FindGameWindow();
@@ -147,8 +147,8 @@ class TMainForm : public QWidget {
   MainFormServices services_;
   ErrorDisplay& errors_;
   std::unique_ptr<Ui::TMainForm> ui_;
-  TForm1* form1_ = nullptr;
-  TForm2* form2_ = nullptr;
+  AboutBox* form1_ = nullptr;
+  AreaPicker* form2_ = nullptr;
   int busyPictures_ = 0;
   int snapshotsInProgress_ = 0;
   int gameChecksInProgress_ = 0;

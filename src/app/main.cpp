@@ -6,8 +6,8 @@
 #include "app/Unit5.h"
 #include "app/VostaApplication.h"
 #include "capture/OutputNames.h"
-#include "dialogs/Unit1.h"
-#include "dialogs/Unit2.h"
+#include "dialogs/AboutBox.h"
+#include "dialogs/AreaPicker.h"
 #include "platform/Clock.h"
 #include "platform/QtDesktopServices.h"
 
@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
   // window that refuses (the progress window of a pass) would cancel the ending.
   vosta::TMainForm mainForm({desktop, clock, &vosta::AppDir, [] { QCoreApplication::exit(0); }},
                             errors);
-  vosta::TForm1 about;
-  vosta::TForm2 areaOverlay;
+  vosta::AboutBox about;
+  vosta::AreaPicker areaOverlay;
   mainForm.SetDialogs(&about, &areaOverlay);
 
   // Every way of ending other than "Exit" (the close command, a signal, the session ending)

@@ -9,7 +9,7 @@
 
 namespace vosta {
 
-std::string WithTrailingBackslash(const std::string& path) {
+std::string WithTrailingSlash(const std::string& path) {
   if (!path.empty() && path.back() == '/') return path;
   return path + "/";
 }
@@ -31,7 +31,7 @@ std::string AppDir() {
     if (static_cast<std::size_t>(length) < buffer.size()) {
       const std::string exe(buffer.data(), static_cast<std::size_t>(length));
       const auto slash = exe.rfind('/');
-      return WithTrailingBackslash(slash == std::string::npos ? std::string()
+      return WithTrailingSlash(slash == std::string::npos ? std::string()
                                                               : exe.substr(0, slash + 1));
     }
     buffer.resize(buffer.size() * 2);

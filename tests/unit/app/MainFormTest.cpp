@@ -13,9 +13,9 @@
 #include "support/MovieTools.h"
 #include "app/ErrorDisplay.h"
 #include "app/Unit5.h"
-#include "dialogs/Unit2.h"
+#include "dialogs/AreaPicker.h"
 #include "platform/Exception.h"
-#include "platform/TImage.h"
+#include "shape/PictureWidget.h"
 
 namespace vosta {
 namespace {
@@ -320,15 +320,15 @@ TEST_F(MainFormTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
 }
 
 TEST_F(MainFormTest, SetAreaFreezesTheUsableScreenAndTakesTheClicksRoundedDown) {
-  TForm2 overlay;
+  AreaPicker overlay;
   form->SetDialogs(nullptr, &overlay);
   desktop.usableSize = QSize(1024, 705);
   bool busyWhileOpen = false;
   // The user presses the end corner first: the corners are kept as clicked.
   QTimer::singleShot(0, &overlay, [&] {
     busyWhileOpen = !ShowsIdlePicture();
-    overlay.Image1MouseDown(Qt::RightButton, Qt::RightButton, QPointF(301, 201));
-    overlay.Image1MouseDown(Qt::LeftButton, Qt::LeftButton, QPointF(101, 51));
+    overlay.OnPressed(QPointF(301, 201));
+    overlay.OnPressed(QPointF(101, 51));
   });
   form->SetArea1Click();
   EXPECT_TRUE(busyWhileOpen);
@@ -457,7 +457,7 @@ TEST_F(MainFormTest, ARepeatedTickFailureDoesNotTrapThePlayer) {
   form->Timer1.start(1);
   ticks(20);
   EXPECT_EQ(desktop.messages.size(), 1u);
-  emit form->Image1->MouseDown(Qt::LeftButton, Qt::LeftButton, QPoint(5, 5));
+  emit form->Image1->Pressed(Qt::LeftButton, Qt::LeftButton, QPoint(5, 5));
   ticks(20);
   EXPECT_EQ(desktop.messages.size(), 2u);
   form->Timer1.stop();
@@ -654,7 +654,7 @@ TEST_F(MainFormTest, NoSecondUseOfTheWriterDuringAPass) {
       dialog.accept();
       QTimer::singleShot(0, duringThePass);  // runs inside the pass's progress step
     });
-    emit form->Image1->DblClick();  // through the handler guard, as the eye's double-click
+    emit form->Image1->DoubleClicked();  // through the handler guard, as the eye's double-click
   };
 
   bool finishing = false;

@@ -6,19 +6,19 @@
 #include <optional>
 
 #include "platform/Span.h"
-#include "platform/TImage.h"
+#include "shape/PictureWidget.h"
 
 namespace vosta {
 
 class DesktopServices;
 
-// An invisible picture control that gives the window holding it an outline: every pixel of its
+// An invisible picture widget that gives the window holding it an outline: every pixel of its
 // picture whose colour differs from TransparentColor belongs to the window, the rest is cut
-// away. BuildRegion computes the outline once as a list of one-row spans in the window's own
+// away. Build computes the outline once as a list of one-row spans in the window's own
 // coordinates (the widget's logical pixels: on a scaled desktop the window system scales the
-// outline with the window); ApplyRegion hands the window that outline. Changing the picture or the
-// colour later has no effect until both are called again.
-class TFormRgn : public TImage {
+// outline with the window); ApplyToWindow hands the window that outline. Changing the picture or
+// the colour later has no effect until both are called again.
+class WindowOutline : public PictureWidget {
   Q_OBJECT
   Q_PROPERTY(qint32 TransparentColor READ TransparentColor WRITE SetTransparentColor)
 
@@ -32,32 +32,31 @@ class TFormRgn : public TImage {
   // needs them is noise, not an outline.
   static constexpr std::size_t kDefaultSpanLimit = std::size_t{1} << 20;
 
-  explicit TFormRgn(QWidget* parent = nullptr, DesktopServices* desktop = nullptr);
-  ~TFormRgn() override;
+  explicit WindowOutline(QWidget* parent = nullptr, DesktopServices* desktop = nullptr);
+  ~WindowOutline() override;
 
   void SetDesktopServices(DesktopServices* desktop) { desktop_ = desktop; }
 
-  // A colour as 0x00BBGGRR; negative values are system-colour codes, which match no pixel.
-  // Setting it only stores the value.
+  // A colour as 0x00BBGGRR; a negative value matches no pixel. Setting it only stores the value.
   qint32 TransparentColor() const { return transparentColor_; }
   void SetTransparentColor(qint32 colour) { transparentColor_ = colour; }
 
-  // The outline built last, or none before the first successful BuildRegion.
-  const std::optional<SpanList>& FRegion() const { return region_; }
+  // The outline built last, or none before the first successful Build.
+  const std::optional<SpanList>& Spans() const { return spans_; }
 
   // Builds the outline from the picture. On failure the previous outline stays and the error
   // (vosta::Exception) passes on.
-  void BuildRegion();
+  void Build();
   // Gives the parent window the current outline; does nothing while there is none.
-  void ApplyRegion();
+  void ApplyToWindow();
 
-  // How many spans one outline may hold; exceeding it fails BuildRegion.
+  // How many spans one outline may hold; exceeding it fails Build.
   void SetSpanLimit(std::size_t limit) { spanLimit_ = limit; }
 
-  // The shift from picture coordinates to the window's own coordinates: the control's position
-  // in the client area plus the non-client border (side border d = half the width difference;
+  // The shift from picture coordinates to the window's own coordinates: the widget's position
+  // in the client area plus the window frame (side border d = half the width difference;
   // top part = the height difference less a bottom border as wide as d).
-  static QPoint SpanOffset(QSize windowSize, QSize clientSize, QPoint controlPosition);
+  static QPoint SpanOffset(QSize windowSize, QSize clientSize, QPoint widgetPosition);
 
   // A colour as the outline compares it, 0x00BBGGRR.
   static qint32 ColourValue(QRgb pixel);
@@ -68,9 +67,9 @@ class TFormRgn : public TImage {
 
   DesktopServices* desktop_ = nullptr;
   qint32 transparentColor_ = 0;
-  std::optional<SpanList> region_;
+  std::optional<SpanList> spans_;
   std::size_t spanLimit_ = kDefaultSpanLimit;
-  QPoint offset_;  // valid while BuildRegion runs
+  QPoint offset_;  // valid while Build runs
 };
 
 }  // namespace vosta
