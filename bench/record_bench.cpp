@@ -1,12 +1,11 @@
 // The CPU cost of one recorded frame (grab, scale, convert, write) at 640 x 480 and
-// 1920 x 1080, the way the eye records now against the way it first recorded. Needs an X
-// display with changing content (bench/run starts one).
+// 1920 x 1080, the way the eye records (Now) against a plain baseline (FirstBuilt, the name
+// bench/movies reads). Needs an X display with changing content (bench/run starts one).
 //
-// The first-built path is kept here as the baseline: a 16-bit grab that Qt converts into a new
-// image, a new zero-filled frame buffer converted from it, and a second copy of the frame into
-// a new packet before the write.
+// The baseline takes every step the plain way: a 16-bit grab that Qt converts into a new image,
+// a new zero-filled frame buffer converted from it, and a second copy of the frame into a new
+// packet before the write.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -17,22 +16,16 @@
 #include "capture/ScreenGrab.h"
 #include "platform/QtDesktopServices.h"
 #include "platform/vfw/Vfw.h"
+#include "CpuTime.h"
 
 namespace {
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 vosta::QtDesktopServices& Desktop() {
   static vosta::QtDesktopServices desktop;
   return desktop;
 }
 
-// Records frames of the top-left area of the screen; `firstBuilt` takes the old path.
+// Records frames of the top-left area of the screen; `firstBuilt` takes the baseline.
 void RecordFrames(benchmark::State& state, bool firstBuilt) {
   vosta::QtDesktopServices& desktop = Desktop();
   if (!desktop.HasX11()) {
@@ -53,7 +46,7 @@ void RecordFrames(benchmark::State& state, bool firstBuilt) {
     state.SkipWithError("cannot start a recording");
     return;
   }
-  // The old path writes through its own handles onto the same kind of movie.
+  // The baseline writes through its own handles onto the same kind of movie.
   vosta::vfw::AviLibrary library;
   vosta::vfw::PAVIFILE file = nullptr;
   vosta::vfw::PAVISTREAM stream = nullptr;

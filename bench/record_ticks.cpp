@@ -6,8 +6,6 @@
 // "Ultima Online" (bench/run opens one).
 //
 //   record_ticks FOLDER SECONDS [WxH]
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -21,18 +19,8 @@
 #include "capture/OutputNames.h"
 #include "platform/Clock.h"
 #include "platform/QtDesktopServices.h"
+#include "CpuTime.h"
 #include "ResidentMemory.h"
-
-namespace {
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
