@@ -11,6 +11,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Exception.h"
+#include "platform/PathParts.h"
 
 namespace vosta {
 
@@ -184,12 +185,8 @@ std::vector<std::uint8_t> EncodeJpeg(const QImage& image) {
 std::string SaveBitmapAsJpeg(const QImage& image, const std::string& path) {
   const std::vector<std::uint8_t> bytes = EncodeJpeg(image);
 
-  const auto slash = path.rfind('/');
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  auto dot = path.rfind('.');
-  if (dot == std::string::npos || dot < nameStart) dot = path.size();
-  return WriteNewFile(path.substr(0, nameStart), path.substr(nameStart, dot - nameStart),
-                      path.substr(dot), bytes, path);
+  const PathParts parts = SplitPath(path);
+  return WriteNewFile(parts.folder, parts.base, parts.extension, bytes, path);
 }
 
 }  // namespace vosta
