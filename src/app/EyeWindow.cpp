@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QSignalBlocker>
 
+#include "Messages.h"
 #include "app/EyeSettings.h"
 #include "app/GameWindowWait.h"
 #include "app/RecordingControl.h"
@@ -40,6 +41,17 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent
   repeatAction_ = ui_->repeatAction;
   recordAction_ = ui_->recordAction;
   aboutAction_ = ui_->aboutAction;
+  const auto caption = [](QAction* action, const char* text) {
+    action->setText(QString::fromUtf8(text));
+  };
+  caption(exitAction_, messages::kMenuExit);
+  caption(openAction_, messages::kMenuOpen);
+  caption(setAreaAction_, messages::kMenuSetArea);
+  caption(fullAreaAction_, messages::kMenuFullArea);
+  caption(clipboardAutosaveAction_, messages::kMenuClipboardAutosave);
+  caption(repeatAction_, messages::kMenuRepeat);
+  caption(recordAction_, messages::kMenuRecord);
+  caption(aboutAction_, messages::kMenuAbout);
 
   LoadPictureResources();
   const QImage openEye(":/eye-open.png");

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <span>
 
+#include "Messages.h"
 #include "capture/CaptureArea.h"
 #include "platform/AtomicFile.h"
 #include "platform/Exception.h"
@@ -163,7 +164,7 @@ std::string FormatSettings(const SettingsValues& values) {
 
 std::optional<std::string> ReadSettingsFile(const std::string& path) {
   const auto cannotOpen = [&path] {
-    return Exception::Formatted("ファイル %s は開けません", path);
+    return Exception::Formatted(messages::kCannotOpenFile, path);
   };
   // O_NONBLOCK keeps a FIFO in the file's place from blocking the GUI thread; regular files
   // ignore it.

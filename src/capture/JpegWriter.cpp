@@ -10,6 +10,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "Messages.h"
 #include "platform/AtomicFile.h"
 #include "platform/Exception.h"
 #include "platform/PathParts.h"
@@ -157,12 +158,12 @@ std::vector<std::uint8_t> EncodeJpeg(const QImage& image) {
           static_cast<JDIMENSION>(source.height()),
           rows.data()};
   if (const int code = RunGuarded(job); code != 0) {
-    throw Exception::Formatted("JPEG エラー #%d", std::to_string(code));
+    throw Exception::Formatted(messages::kJpegError, code);
   }
   try {
     return compressor.Bytes();
   } catch (const std::bad_alloc&) {
-    throw Exception::Formatted("JPEG エラー #%d", std::to_string(JERR_OUT_OF_MEMORY));
+    throw Exception::Formatted(messages::kJpegError, JERR_OUT_OF_MEMORY);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "Messages.h"
 #include "dialogs/PictureResources.h"
 #include "shape/PictureWidget.h"
 #include "ui_AboutBox.h"
@@ -14,6 +15,8 @@ AboutBox::AboutBox(QWidget* parent)
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       ui_(std::make_unique<Ui::AboutBox>()) {
   ui_->setupUi(this);
+  setWindowTitle(QString::fromUtf8(messages::kAboutTitle));
+  ui_->okButton->setText(QString::fromUtf8(messages::kAboutOk));
   setFixedSize(306, 141);
 
   QPalette black = palette();

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "Messages.h"
 #include "platform/DesktopServices.h"
 #include "shape/PictureWidget.h"
 #include "ui_AreaPicker.h"
@@ -54,7 +55,7 @@ void AreaPicker::Prepare(const QImage& frozenScreen, qreal devicePixelRatio) {
   move(0, 0);
 
   promptBox_ = QRect();
-  DrawPrompt(kStartPrompt);
+  DrawPrompt(messages::kPickStart);
   presses_ = 0;
 }
 
@@ -98,7 +99,7 @@ void AreaPicker::OnPressed(QPointF position) {
   const QPoint pixel(static_cast<int>(std::floor(position.x() * ratio_ + 1e-6)),
                      static_cast<int>(std::floor(position.y() * ratio_ + 1e-6)));
   if (presses_ == 0) {
-    DrawPrompt(kEndPrompt);
+    DrawPrompt(messages::kPickEnd);
     start_ = pixel;
     presses_ = 1;
   } else {

@@ -26,9 +26,6 @@ class AreaPicker : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr const char* kStartPrompt = "キャプチャする場所の開始点をクリックしてください。";
-  static constexpr const char* kEndPrompt = "キャプチャする場所の終了点をクリックしてください。";
-
   explicit AreaPicker(QWidget* parent = nullptr);
   ~AreaPicker() override;
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <random>
 
+#include "Messages.h"
 #include "platform/Exception.h"
 #include "platform/FileDescriptor.h"
 #include "platform/PathParts.h"
@@ -17,8 +18,8 @@ namespace vosta {
 
 namespace {
 
-constexpr char kCannotCreate[] = "ファイル %s を作成できません";
-constexpr char kWriteError[] = "ストリームへの書き込みエラー";
+using messages::kCannotCreateFile;
+using messages::kWriteError;
 
 // Writes every byte to `fd`. False when the disk did not take them all (full, quota, file size
 // limit, I/O error).
@@ -181,7 +182,7 @@ std::string NumberedName(const std::string& folder, const std::string& base,
 std::string WriteNewFile(const std::string& folder, const std::string& base,
                          const std::string& extension, std::span<const std::uint8_t> bytes,
                          const std::string& reportedPath) {
-  const Exception cannotCreate = Exception::Formatted(kCannotCreate, reportedPath);
+  const Exception cannotCreate = Exception::Formatted(kCannotCreateFile, reportedPath);
   TempFile temp;
   if (!temp.Open(folder)) throw cannotCreate;
   // Under a umask that takes every permission the owner could not even read the file back.
@@ -205,7 +206,7 @@ std::string WriteNewFile(const std::string& folder, const std::string& base,
 }
 
 void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  const Exception cannotCreate = Exception::Formatted(kCannotCreate, path);
+  const Exception cannotCreate = Exception::Formatted(kCannotCreateFile, path);
   std::string target;
   if (!FollowLinks(path, target)) throw cannotCreate;
 

@@ -10,17 +10,14 @@
 #include <cstdlib>
 #include <optional>
 
+#include "Messages.h"
 #include "platform/Exception.h"
 
 namespace vosta {
 
 namespace {
 
-constexpr char kUnsupportedClipboard[] = "未対応のクリップボード データです";
-constexpr char kTooLargeForJpeg[] =
-    "クリップボードの画像が大きすぎます (%d x %d)。JPEG にできるのは 65500 x 65500 までです";
-constexpr char kNoMemoryForPicture[] =
-    "クリップボードの画像 (%d x %d) を読み込むためのメモリが足りません";
+using messages::kUnsupportedClipboard;
 
 // The widest and tallest picture a JPEG file can hold; a larger one could never be saved.
 constexpr qint64 kLargestSide = 65500;
@@ -30,9 +27,9 @@ constexpr qint64 kLargestSide = 65500;
 constexpr int kReaderLimitMegabytes =
     static_cast<int>((kLargestSide * kLargestSide * 8 + (1 << 20) - 1) >> 20);
 
+// A refusal of a picture of `size`: `pattern` with its width and height.
 std::string SizeMessage(const char* pattern, QSize size) {
-  return FormatMessage(FormatMessage(pattern, std::to_string(size.width())),
-                       std::to_string(size.height()));
+  return QString::fromUtf8(pattern).arg(size.width()).arg(size.height()).toStdString();
 }
 
 // Free memory as the kernel estimates it for new work (MemAvailable), when it can be read.
@@ -162,10 +159,10 @@ QImage ClipboardPictures::Read(const QMimeData& data) {
   const QImage::Format decodedFormat = reader.imageFormat();
   if (size.isValid()) {
     if (size.width() > kLargestSide || size.height() > kLargestSide) {
-      throw Exception(SizeMessage(kTooLargeForJpeg, size));
+      throw Exception(SizeMessage(messages::kClipboardTooLarge, size));
     }
     if (!RoomFor(PictureBytes(size, decodedFormat))) {
-      throw Exception(SizeMessage(kNoMemoryForPicture, size));
+      throw Exception(SizeMessage(messages::kClipboardNoMemory, size));
     }
   }
   QImage image = reader.read();

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <memory>
 
+#include "Messages.h"
 #include "platform/Exception.h"
 #include "platform/XcbReply.h"
 #include "platform/XcbScreenGrabber.h"
@@ -236,7 +237,7 @@ void QtDesktopServices::EmptyClipboard() { clipboard_.Empty(); }
 
 void QtDesktopServices::SetWindowOutline(QWidget& window, const SpanList& spans) {
   if (!window.isWindow() || window.winId() == 0 || window.windowHandle() == nullptr) {
-    throw Exception("SetWindowRGNに失敗しました");
+    throw Exception(messages::kOutlineApplyFailed);
   }
   QRegion region;
   for (const Span& span : spans) {

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "Messages.h"
 #include "platform/DesktopServices.h"
 #include "platform/Exception.h"
 
@@ -44,7 +45,7 @@ void WindowOutline::Build() {
     try {
       spans_.emplace();
     } catch (const std::bad_alloc&) {
-      throw Exception(kCreateFailed);
+      throw Exception(messages::kOutlineCreateFailed);
     }
     offset_ = CurrentOffset();
 
@@ -89,18 +90,18 @@ void WindowOutline::Build() {
 }
 
 void WindowOutline::AddSpan(int x1, int x2, int y) {
-  if (spans_->size() >= spanLimit_) throw Exception(kCreateFailed);
+  if (spans_->size() >= spanLimit_) throw Exception(messages::kOutlineCreateFailed);
   try {
     spans_->push_back(Span{offset_.x() + x1, offset_.x() + x2, offset_.y() + y});
   } catch (const std::bad_alloc&) {
-    throw Exception(kCombineFailed);
+    throw Exception(messages::kOutlineCombineFailed);
   }
 }
 
 void WindowOutline::ApplyToWindow() {
   if (!spans_) return;
   QWidget* target = parentWidget() != nullptr ? parentWidget()->window() : window();
-  if (desktop_ == nullptr) throw Exception(kApplyFailed);
+  if (desktop_ == nullptr) throw Exception(messages::kOutlineApplyFailed);
   desktop_->SetWindowOutline(*target, *spans_);
 }
 

@@ -23,11 +23,6 @@ class WindowOutline : public PictureWidget {
   Q_PROPERTY(qint32 TransparentColor READ TransparentColor WRITE SetTransparentColor)
 
  public:
-  // Error texts shown to the user.
-  static constexpr const char* kCreateFailed = "CreateRectRgnに失敗しました";
-  static constexpr const char* kCombineFailed = "CombineRgnに失敗しました";
-  static constexpr const char* kApplyFailed = "SetWindowRGNに失敗しました";
-
   // More spans than this are refused rather than handed to the window system: a picture that
   // needs them is noise, not an outline.
   static constexpr std::size_t kDefaultSpanLimit = std::size_t{1} << 20;

@@ -565,11 +565,11 @@ TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
   EXPECT_EQ(errors.Shown(), 5);
 
   // Failures of one kind with different file names are one failure; another kind is another.
-  const std::string pattern = "ファイル %s を作成できません";
+  const std::string pattern = "ファイル %1 を作成できません";
   errors.Show(Exception::Formatted(pattern, "/s/a.jpg"), ErrorDisplay::Source::Tick);
   errors.Show(Exception::Formatted(pattern, "/s/b.jpg"), ErrorDisplay::Source::Tick);
   EXPECT_EQ(errors.Shown(), 6);
-  errors.Show(Exception::Formatted("ファイル %s は開けません", "/s/b.jpg"), ErrorDisplay::Source::Tick);
+  errors.Show(Exception::Formatted("ファイル %1 は開けません", "/s/b.jpg"), ErrorDisplay::Source::Tick);
   EXPECT_EQ(errors.Shown(), 7);
   EXPECT_EQ(desktop.messages.back().text, "ファイル /s/b.jpg は開けません.");
 }
