@@ -8,7 +8,7 @@
 
 namespace vosta {
 
-// The settings file VOSTA.ini beside the executable: the main window's position, the capture
+// The settings file VOSTA.ini beside the executable: the eye's position, the capture
 // area and the clipboard autosave switch, as seven KEY=VALUE lines.
 
 // Whole-number conversion with 0 as fallback. Leading spaces are skipped; then either an

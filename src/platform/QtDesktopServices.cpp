@@ -280,7 +280,7 @@ void QtDesktopServices::ShowMessage(QWidget* owner, const std::string& text,
                                     const std::string& caption, MessageIcon icon) {
   QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
                   QMessageBox::Ok, owner);
-  // The main window stays on top of everything; its boxes must not open behind it.
+  // The eye stays on top of everything; its boxes must not open behind it.
   box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   box.exec();
 }
