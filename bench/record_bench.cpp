@@ -2,7 +2,6 @@
 // copy alone, the copy and its conversion into a stored frame, and a whole recorded frame (copy,
 // conversion, write). Needs an X display with changing content (bench/run starts one).
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -13,15 +12,9 @@
 #include "avi/PictureFrames.h"
 #include "capture/ScreenGrab.h"
 #include "platform/QtDesktopServices.h"
+#include "CpuTime.h"
 
 namespace {
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The recordings here are never compressed: nobody is asked.
 class NoCompression : public vosta::CompressionChoices {
@@ -68,7 +61,7 @@ void Frames(benchmark::State& state, Work work) {
   std::vector<std::uint8_t> frame(static_cast<std::size_t>(recorder.Format().FrameBytes()));
   const double cpuBefore = CpuSeconds();
   for (auto _ : state) {
-    const QImage grab = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits24);
+    const QImage grab = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits32);
     if (work == Work::Convert) vosta::PictureToFrame(grab, recorder.Format(), frame.data());
     if (work == Work::Record) recorder.AddFrame(grab);
   }

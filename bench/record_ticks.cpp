@@ -1,13 +1,11 @@
-// A recording as the eye makes it, timed from outside the handlers: the main window with the
-// real desktop services records the top-left WxH area of the screen for SECONDS seconds, then
+// A recording as the eye makes it, timed from outside the handlers: the eye with the real
+// desktop services records the top-left WxH area of the screen for SECONDS seconds, then
 // prints the timer ticks it got, the frames written, the ticks the time would hold at the
 // 66 ms interval, the CPU used per frame and the resident memory at frames 100, 1000 and 2000.
 // The movie is left in FOLDER/ScreenShot. Needs an X display with a window titled
 // "Ultima Online" (bench/run opens one).
 //
 //   record_ticks FOLDER SECONDS [WxH]
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -17,23 +15,15 @@
 #include <string>
 
 #include "app/ErrorDisplay.h"
-#include "app/Unit5.h"
-#include "dialogs/CompressionDialogs.h"
+#include "app/EyeWindow.h"
+#include "app/GameWindowWait.h"
+#include "app/RecordingControl.h"
 #include "capture/OutputNames.h"
+#include "dialogs/CompressionDialogs.h"
 #include "platform/Clock.h"
 #include "platform/QtDesktopServices.h"
+#include "CpuTime.h"
 #include "ResidentMemory.h"
-
-namespace {
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -41,31 +31,31 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
-  const std::string folder = vosta::WithTrailingBackslash(argv[1]);
+  const std::string folder = vosta::WithTrailingSlash(argv[1]);
   const int seconds = std::atoi(argv[2]);
   vosta::QtDesktopServices desktop;
   vosta::SystemClock clock;
   vosta::ErrorDisplay errors(desktop, "Vosta");
   vosta::CompressionDialogs dialogs;  // not asked: the recording ends without its save options
-  vosta::TMainForm form({desktop, dialogs, clock, [folder] { return folder; }, [] {}}, errors);
-  form.show();
+  vosta::EyeWindow eye({desktop, dialogs, clock, [folder] { return folder; }, [] {}}, errors);
+  eye.show();
   QSize size = desktop.ScreenSize();
   if (argc > 3) std::sscanf(argv[3], "%dx%d", &size.rwidth(), &size.rheight());
-  form.CaptureArea = {0, size.width(), 0, size.height()};
+  eye.SetArea({0, size.width(), 0, size.height()});
 
   long resident[3] = {0, 0, 0};
   const unsigned marks[3] = {100, 1000, 2000};
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    const unsigned frames = static_cast<unsigned>(form.OrvAvi1->FramesWritten());
+    const auto frames = static_cast<unsigned>(eye.Recording().Frames());
     for (int i = 0; i < 3; ++i) {
       if (resident[i] == 0 && frames >= marks[i]) resident[i] = ResidentKilobytes();
     }
   });
   watch.start(5);
 
-  form.Repeattomemory1Click();  // finds the game window, starts the recording
-  if (!form.Repeattomemory1->isChecked()) {
+  eye.OnRecord();  // finds the game window, starts the recording
+  if (!eye.Recording().Running()) {
     std::fprintf(stderr, "%s: the recording did not start\n", argv[0]);
     return 1;
   }
@@ -75,9 +65,9 @@ int main(int argc, char** argv) {
   QTimer::singleShot(seconds * 1000, [&] {
     const double wall = elapsed.nsecsElapsed() / 1e9;
     const double cpu = CpuSeconds() - cpuBefore;
-    const unsigned frames = static_cast<unsigned>(form.OrvAvi1->FramesWritten());
-    const int ticks = form.TickCount;
-    form.FinishRecordingOnShutdown();
+    const auto frames = static_cast<unsigned>(eye.Recording().Frames());
+    const int ticks = eye.GameWait().Ticks();
+    eye.FinishRecordingOnShutdown();
     std::printf(
         "seconds %.2f ticks %d frames %u nominal_ticks %.1f mean_tick_ms %.2f cpu_ms_per_frame "
         "%.2f rss_kb_at_100 %ld rss_kb_at_1000 %ld rss_kb_at_2000 %ld\n",

@@ -38,14 +38,14 @@ void FullSnapshot(benchmark::State& state) {
     return;
   }
   QTemporaryDir dir;
-  const std::string appDir = vosta::WithTrailingBackslash(dir.path().toStdString());
+  const std::string appDir = vosta::WithTrailingSlash(dir.path().toStdString());
   vosta::CreateOutputFolder(appDir);
   vosta::SystemClock clock;
   const QSize screen = desktop.ScreenSize();
   const vosta::CaptureArea area{0, screen.width(), 0, screen.height()};
   std::size_t bytes = 0;
   for (auto _ : state) {
-    const QImage picture = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits24);
+    const QImage picture = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits32);
     const std::string written =
         vosta::SaveBitmapAsJpeg(picture, vosta::JpegPath(appDir, vosta::TimestampName(clock)));
     state.PauseTiming();
@@ -68,7 +68,7 @@ void SnapshotInMemory(benchmark::State& state) {
   const QSize screen = desktop.ScreenSize();
   const vosta::CaptureArea area{0, screen.width(), 0, screen.height()};
   for (auto _ : state) {
-    const QImage picture = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits24);
+    const QImage picture = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits32);
     benchmark::DoNotOptimize(vosta::EncodeJpeg(picture).size());
   }
 }

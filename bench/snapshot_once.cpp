@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     vosta::QtDesktopServices desktop;
     const QSize screen = desktop.ScreenSize();
     const vosta::CaptureArea area{0, screen.width(), 0, screen.height()};
-    const QImage picture = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits24);
+    const QImage picture = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits32);
     std::puts(vosta::SaveBitmapAsJpeg(picture, argv[1]).c_str());
   } catch (const vosta::Exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

@@ -1,52 +1,140 @@
 #pragma once
 
-// The texts the player sees, in one place.
+// Every text the player sees, by where it appears: the eye's menu, the dialogs, the message
+// boxes and their captions, the movie recorder's warnings, windows and dialogs, and the failures
+// that the error box shows. A "%1" or "%2" is filled in with QString::arg; a failure's message
+// with its "%1" still in it is that failure's kind (Exception::Kind).
 
 namespace vosta::messages {
 
-// --- movies: the recorder's warnings ("警告") and errors ("エラー") ---------------------------
-inline constexpr const char* kWarningCaption = "警告";
-inline constexpr const char* kErrorCaption = "エラー";
-inline constexpr const char* kMovieNotCreatedText = "ＡＶＩファイルを作成できませんでした.";
-inline constexpr const char* kStreamNotCreatedText = "映像ストリームを作成できませんでした.";
-inline constexpr const char* kMovieNotOpenedText = "ＡＶＩファイルを開けませんでした.";
-inline constexpr const char* kStreamNotOpenedText = "映像ストリームを開けませんでした.";
-inline constexpr const char* kCompressionStoppedText = "圧縮ＡＶＩファイル作成を中断しました.";
-inline constexpr const char* kSequenceNotStartedText =
+// --- the eye's menu ---------------------------------------------------------------------------
+
+inline constexpr char kMenuExit[] = "Exit";
+inline constexpr char kMenuOpen[] = "Open";
+inline constexpr char kMenuSetArea[] = "Set area";
+inline constexpr char kMenuFullArea[] = "Full area";
+inline constexpr char kMenuClipboardAutosave[] = "Clip board auto save";
+inline constexpr char kMenuRepeat[] = "Repeat to file";
+inline constexpr char kMenuRecord[] = "Create AVI file";
+inline constexpr char kMenuAbout[] = "About";
+
+// --- the About box ----------------------------------------------------------------------------
+
+inline constexpr char kAboutTitle[] = "About";
+inline constexpr char kAboutOk[] = "OK";
+
+// --- the area picker's prompts, drawn over the frozen screen ----------------------------------
+
+inline constexpr char kPickStart[] = "キャプチャする場所の開始点をクリックしてください。";
+inline constexpr char kPickEnd[] = "キャプチャする場所の終了点をクリックしてください。";
+
+// --- captions of the eye's notices and refusals -----------------------------------------------
+
+inline constexpr char kNoticeCaption[] = "VOSTA";
+// A snapshot refused because the game is not running.
+inline constexpr char kRefusalCaption[] = "TOLVAN";
+
+// --- the game-window check --------------------------------------------------------------------
+
+// After ten ticks without the game's window (information).
+inline constexpr char kGameNotFound[] = "Ultima Online が見つかりません。";
+// A snapshot refused after that wait (error, kRefusalCaption).
+inline constexpr char kGameNotRunning[] = "Ultima Online が起動してないっぽいです。";
+
+// --- snapshots and recordings -----------------------------------------------------------------
+
+// A snapshot or a recording asked for while the capture area is empty (information).
+inline constexpr char kAreaNotSet[] = "キャプチャ範囲が設定されていません。";
+// The movie file could not be made when a recording was to start (error).
+inline constexpr char kMovieNotCreated[] = "AVIファイルを作成できませんでした";
+// An area too large for a movie frame, with its width and height (error).
+inline constexpr char kAreaTooLarge[] = "キャプチャ範囲が大きすぎるため録画できません (%1 x %2)。";
+// A recording stopped by the disk or by the movie's removal; with the frames the movie holds
+// (error).
+inline constexpr char kDiskFull[] =
+    "ディスクがいっぱいになったため録画を止めました。AVIファイルには %1 フレームが入っています。";
+inline constexpr char kMovieRemoved[] = "AVIファイルが削除されたため録画を止めました。";
+inline constexpr char kWriteFailed[] =
+    "AVIファイルに書き込めなかったため録画を止めました。AVIファイルには %1 "
+    "フレームが入っています。";
+
+// --- failures shown in the error box (caption: the application's title) -----------------------
+
+// Files: a file that cannot be made or written (%1: its path as the caller built it), a disk
+// that took fewer bytes than asked, a settings file that exists but cannot be read.
+inline constexpr char kCannotCreateFile[] = "ファイル %1 を作成できません";
+inline constexpr char kWriteError[] = "ストリームへの書き込みエラー";
+inline constexpr char kCannotOpenFile[] = "ファイル %1 は開けません";
+// The executable's folder, where everything is written, cannot be found.
+inline constexpr char kNoExecutablePlace[] = "実行ファイルの場所を取得できません";
+
+// Pictures: a grab's picture that cannot be allocated, and the JPEG encoder's failure with the
+// encoder's message number.
+inline constexpr char kNoPictureMemory[] = "ビットマップを作成できません";
+inline constexpr char kJpegError[] = "JPEG エラー #%1";
+
+// The clipboard: nothing there that can be read as a picture, a picture larger than a JPEG can
+// hold, a picture the memory cannot hold (%1 x %2: its width and height).
+inline constexpr char kUnsupportedClipboard[] = "未対応のクリップボード データです";
+inline constexpr char kClipboardTooLarge[] =
+    "クリップボードの画像が大きすぎます (%1 x %2)。JPEG にできるのは 65500 x 65500 までです";
+inline constexpr char kClipboardNoMemory[] =
+    "クリップボードの画像 (%1 x %2) を読み込むためのメモリが足りません";
+
+// The eye's outline: its spans cannot be held, cannot be gathered into one outline, or the
+// window system refuses the outline.
+inline constexpr char kOutlineCreateFailed[] = "CreateRectRgnに失敗しました";
+inline constexpr char kOutlineCombineFailed[] = "CombineRgnに失敗しました";
+inline constexpr char kOutlineApplyFailed[] = "SetWindowRGNに失敗しました";
+
+// A failure that is not the program's own and says nothing the player could read.
+inline constexpr char kUnknownFailure[] = "Unknown failure";
+
+// --- the movie recorder's warnings ("警告") and errors ("エラー") ---------------------------
+
+inline constexpr char kWarningCaption[] = "警告";
+inline constexpr char kErrorCaption[] = "エラー";
+inline constexpr char kMovieNotCreatedText[] = "ＡＶＩファイルを作成できませんでした.";
+inline constexpr char kStreamNotCreatedText[] = "映像ストリームを作成できませんでした.";
+inline constexpr char kMovieNotOpenedText[] = "ＡＶＩファイルを開けませんでした.";
+inline constexpr char kStreamNotOpenedText[] = "映像ストリームを開けませんでした.";
+inline constexpr char kCompressionStoppedText[] = "圧縮ＡＶＩファイル作成を中断しました.";
+inline constexpr char kSequenceNotStartedText[] =
     "フレームシーケンス圧縮のリソースが初期化出来ません.";
-inline constexpr const char* kSequenceFrameFailedText = "フレームシーケンス圧縮が出来ませんでした.";
+inline constexpr char kSequenceFrameFailedText[] = "フレームシーケンス圧縮が出来ませんでした.";
 // Put before the warning of a pass that ended on a fault, to say why.
-inline constexpr const char* kPassDiskFullText = "ディスクがいっぱいです。";
-inline constexpr const char* kPassWriteText = "圧縮ＡＶＩファイルに書き込めませんでした。";
-inline constexpr const char* kPassCreateText = "圧縮ＡＶＩファイルを作成できませんでした。";
-inline constexpr const char* kPassReadText = "録画したＡＶＩファイルを読み込めませんでした。";
-inline constexpr const char* kPassPlaceText =
+inline constexpr char kPassDiskFullText[] = "ディスクがいっぱいです。";
+inline constexpr char kPassWriteText[] = "圧縮ＡＶＩファイルに書き込めませんでした。";
+inline constexpr char kPassCreateText[] = "圧縮ＡＶＩファイルを作成できませんでした。";
+inline constexpr char kPassReadText[] = "録画したＡＶＩファイルを読み込めませんでした。";
+inline constexpr char kPassPlaceText[] =
     "圧縮ＡＶＩファイルを録画したファイルの場所に置けませんでした。";
-inline constexpr const char* kRecordingKeptText = "録画したＡＶＩファイルはそのまま残っています。";
+inline constexpr char kRecordingKeptText[] = "録画したＡＶＩファイルはそのまま残っています。";
 
-// --- movies: the progress window of the compression pass ----------------------------------
-inline constexpr const char* kProgressCaption = "進行状況";
-inline constexpr const char* kProgressText = "圧縮ＡＶＩファイル作成中...";
-inline constexpr const char* kAbortCaption = "中断";
+// --- the progress window of the compression pass ---------------------------------------------
 
-// --- movies: the compression dialogs ------------------------------------------------------
-inline constexpr const char* kCodecChooserTitle = "ＡＶＩ圧縮方式選択";
-inline constexpr const char* kSaveOptionsTitle = "圧縮オプション";
-inline constexpr const char* kCompressorLabel = "圧縮プログラム(&C):";
-inline constexpr const char* kQualityLabel = "圧縮の品質(&Q):";
-inline constexpr const char* kKeyFramesLabel = "キーフレーム(&K)";
-inline constexpr const char* kKeyFramesSuffix = " フレームごと";
-inline constexpr const char* kDataRateLabel = "データ レート(&D)";
-inline constexpr const char* kDataRateSuffix = " KB/秒";
-inline constexpr const char* kPreviewLabel = "プレビュー:";
-inline constexpr const char* kCancelButton = "キャンセル";
+inline constexpr char kProgressCaption[] = "進行状況";
+inline constexpr char kProgressText[] = "圧縮ＡＶＩファイル作成中...";
+inline constexpr char kAbortCaption[] = "中断";
+
+// --- the codec choice and the save options ---------------------------------------------------
+
+inline constexpr char kCodecChooserTitle[] = "ＡＶＩ圧縮方式選択";
+inline constexpr char kSaveOptionsTitle[] = "圧縮オプション";
+inline constexpr char kCompressorLabel[] = "圧縮プログラム(&C):";
+inline constexpr char kQualityLabel[] = "圧縮の品質(&Q):";
+inline constexpr char kKeyFramesLabel[] = "キーフレーム(&K)";
+inline constexpr char kKeyFramesSuffix[] = " フレームごと";
+inline constexpr char kDataRateLabel[] = "データ レート(&D)";
+inline constexpr char kDataRateSuffix[] = " KB/秒";
+inline constexpr char kPreviewLabel[] = "プレビュー:";
+inline constexpr char kCancelButton[] = "キャンセル";
 // The preview's size line: the bytes of the frame, and its share of the frame as recorded.
-inline constexpr const char* kPreviewBytes = "%1 バイト";
-inline constexpr const char* kPreviewShare = "（無圧縮 %1 バイトの %2 %）";
+inline constexpr char kPreviewBytes[] = "%1 バイト";
+inline constexpr char kPreviewShare[] = "（無圧縮 %1 バイトの %2 %）";
 // Why the preview shows no frame.
-inline constexpr const char* kPreviewNoFrame =
-    "このＡＶＩファイルには表示できるフレームがありません。";
-inline constexpr const char* kPreviewEncoderRefused =
+inline constexpr char kPreviewNoFrame[] = "このＡＶＩファイルには表示できるフレームがありません。";
+inline constexpr char kPreviewEncoderRefused[] =
     "この圧縮プログラムはこのフレームを圧縮できません。";
 
 }  // namespace vosta::messages

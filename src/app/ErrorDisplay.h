@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "Messages.h"
+
 namespace vosta {
 
 class DesktopServices;
@@ -54,7 +56,7 @@ class ErrorDisplay {
     } catch (const std::exception& failure) {
       Show(failure, source);
     } catch (...) {
-      Show(std::string("Unknown failure"), source);
+      Show(std::string(messages::kUnknownFailure), source);
     }
   }
 

@@ -2,27 +2,27 @@
 
 #include <cstdlib>
 
-#include "avi/MovieRecorder.h"
+#include "app/RecordingControl.h"
 
 namespace vosta {
 
 namespace {
 
-// The writer that an exit() finishes; set while a guard lives.
-MovieRecorder* guardedWriter = nullptr;
+// The recording that an exit() finishes; set while a guard lives.
+RecordingControl* guardedRecording = nullptr;
 
 void FinishAtExit() {
-  if (guardedWriter != nullptr) guardedWriter->EndForExit();
+  if (guardedRecording != nullptr) guardedRecording->EndForExit();
 }
 
 }  // namespace
 
-MovieExitGuard::MovieExitGuard(MovieRecorder& writer) {
+MovieExitGuard::MovieExitGuard(RecordingControl& recording) {
   static const bool registered = std::atexit(&FinishAtExit) == 0;
   static_cast<void>(registered);
-  guardedWriter = &writer;
+  guardedRecording = &recording;
 }
 
-MovieExitGuard::~MovieExitGuard() { guardedWriter = nullptr; }
+MovieExitGuard::~MovieExitGuard() { guardedRecording = nullptr; }
 
 }  // namespace vosta

@@ -8,9 +8,11 @@
 #include <cstddef>
 #include <span>
 
+#include "Messages.h"
 #include "capture/CaptureArea.h"
 #include "platform/AtomicFile.h"
 #include "platform/Exception.h"
+#include "platform/FileDescriptor.h"
 
 namespace vosta {
 
@@ -68,21 +70,6 @@ std::optional<std::string_view> RestAfter(std::string_view line, std::string_vie
   if (!line.starts_with(key)) return std::nullopt;
   return line.substr(key.size());
 }
-
-// An open file descriptor, closed when it goes out of scope.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Calls `onLine` for each line of `text` in order, without collecting them, so a file of
 // millions of empty lines costs no memory beyond the text itself.
@@ -177,12 +164,12 @@ std::string FormatSettings(const SettingsValues& values) {
 
 std::optional<std::string> ReadSettingsFile(const std::string& path) {
   const auto cannotOpen = [&path] {
-    return Exception::Formatted("ファイル %s は開けません", path);
+    return Exception::Formatted(messages::kCannotOpenFile, path);
   };
   // O_NONBLOCK keeps a FIFO in the file's place from blocking the GUI thread; regular files
   // ignore it.
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (file.get() < 0) {
+  if (!file.IsOpen()) {
     if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
     throw cannotOpen();
   }

@@ -8,7 +8,7 @@
 
 namespace vosta {
 
-// The settings file VOSTA.ini beside the executable: the main window's position, the capture
+// The settings file VOSTA.ini beside the executable: the eye's position, the capture
 // area and the clipboard autosave switch, as seven KEY=VALUE lines.
 
 // Whole-number conversion with 0 as fallback. Leading spaces are skipped; then either an
@@ -50,12 +50,12 @@ struct SettingsValues {
 std::string FormatSettings(const SettingsValues& values);
 
 // Reads the whole file. Returns std::nullopt when no file exists (nothing reported). Throws
-// Exception("ファイル %s は開けません", path) when it exists but cannot be read (no permission,
+// Exception("ファイル %1 は開けません", path) when it exists but cannot be read (no permission,
 // a directory or other non-regular file in its place, a read error).
 std::optional<std::string> ReadSettingsFile(const std::string& path);
 
 // Replaces the file whole: temporary file + rename, so a failed write never leaves it shortened
-// or emptied. Errors as ReplaceFile throws them ("ファイル %s を作成できません", ...).
+// or emptied. Errors as ReplaceFile throws them ("ファイル %1 を作成できません", ...).
 void WriteSettingsFile(const std::string& path, const SettingsValues& values);
 
 }  // namespace vosta

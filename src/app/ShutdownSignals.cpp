@@ -26,11 +26,14 @@ void OnSignal(int number) {
 }  // namespace
 
 ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds_) != 0) {
+  int fds[2] = {-1, -1};
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) {
     throw Exception("socketpair failed");
   }
-  signalWriteFd = fds_[1];
-  notifier_ = std::make_unique<QSocketNotifier>(fds_[0], QSocketNotifier::Read);
+  readEnd_.Reset(fds[0]);
+  writeEnd_.Reset(fds[1]);
+  signalWriteFd = writeEnd_.get();
+  notifier_ = std::make_unique<QSocketNotifier>(readEnd_.get(), QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &ShutdownSignals::Drain);
   struct sigaction action {};
   action.sa_handler = OnSignal;
@@ -45,13 +48,11 @@ ShutdownSignals::~ShutdownSignals() {
   for (int number : {SIGTERM, SIGINT, SIGHUP}) sigaction(number, &action, nullptr);
   signalWriteFd = -1;
   notifier_.reset();
-  ::close(fds_[0]);
-  ::close(fds_[1]);
 }
 
 void ShutdownSignals::Drain() {
   unsigned char byte = 0;
-  while (::read(fds_[0], &byte, 1) == 1) emit Received(byte);
+  while (::read(readEnd_.get(), &byte, 1) == 1) emit Received(byte);
 }
 
 }  // namespace vosta

@@ -4,6 +4,8 @@
 #include <QSocketNotifier>
 #include <memory>
 
+#include "platform/FileDescriptor.h"
+
 namespace vosta {
 
 // Turns SIGTERM, SIGINT and SIGHUP (the session ending) into a Qt signal on the GUI thread, so
@@ -20,7 +22,8 @@ class ShutdownSignals : public QObject {
 
  private:
   void Drain();
-  int fds_[2] = {-1, -1};
+  FileDescriptor readEnd_;   // where the handler's bytes arrive
+  FileDescriptor writeEnd_;  // where the signal handler writes them
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -1,14 +1,14 @@
 #include <QTimer>
 
 #include "app/ErrorDisplay.h"
+#include "app/EyeWindow.h"
 #include "app/MovieExitGuard.h"
 #include "app/ShutdownSignals.h"
-#include "app/Unit5.h"
 #include "app/VostaApplication.h"
 #include "capture/OutputNames.h"
+#include "dialogs/AboutBox.h"
+#include "dialogs/AreaPicker.h"
 #include "dialogs/CompressionDialogs.h"
-#include "dialogs/Unit1.h"
-#include "dialogs/Unit2.h"
 #include "platform/Clock.h"
 #include "platform/QtDesktopServices.h"
 
@@ -21,32 +21,32 @@ int main(int argc, char** argv) {
                    QCoreApplication::applicationFilePath().toStdString()));
   app.SetErrorDisplay(&errors);
 
-  // The main window first: it becomes the application's main window; then the two dialogs,
-  // hidden until they are needed.
+  // The eye first: it becomes the application's main window; then the two dialogs, hidden until
+  // they are needed.
   // Ending leaves every event loop at once; quit() would first ask each window to close, and a
   // window that refuses (the progress window of a pass) would cancel the ending.
   vosta::CompressionDialogs compressionDialogs;
-  vosta::TMainForm mainForm(
+  vosta::EyeWindow eye(
       {desktop, compressionDialogs, clock, &vosta::AppDir, [] { QCoreApplication::exit(0); }},
       errors);
-  vosta::TForm1 about;
-  vosta::TForm2 areaOverlay;
-  mainForm.SetDialogs(&about, &areaOverlay);
+  vosta::AboutBox about;
+  vosta::AreaPicker areaPicker;
+  eye.SetDialogs(&about, &areaPicker);
 
   // Every way of ending other than "Exit" (the close command, a signal, the session ending)
   // still finishes a running recording so the movie is complete.
   vosta::ShutdownSignals shutdownSignals;
-  QObject::connect(&shutdownSignals, &vosta::ShutdownSignals::Received, &mainForm,
-                   [&] { mainForm.RequestShutdown(); });
-  QObject::connect(&app, &QCoreApplication::aboutToQuit, &mainForm,
-                   [&] { mainForm.FinishRecordingOnShutdown(); });
+  QObject::connect(&shutdownSignals, &vosta::ShutdownSignals::Received, &eye,
+                   [&] { eye.RequestShutdown(); });
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &eye,
+                   [&] { eye.FinishRecordingOnShutdown(); });
 
   // Qt's X11 backend ends the process with exit() when the X connection breaks.
-  vosta::MovieExitGuard movieGuard(*mainForm.OrvAvi1);
+  vosta::MovieExitGuard movieGuard(eye.Recording());
 
-  mainForm.show();
+  eye.show();
   // Without a window manager a window is never activated: the first activation is then this
   // call, once the message loop runs.
-  QTimer::singleShot(0, &mainForm, [&] { errors.Run([&] { mainForm.FormActivate(); }); });
+  QTimer::singleShot(0, &eye, [&] { errors.Run([&] { eye.OnActivated(); }); });
   return app.exec();
 }

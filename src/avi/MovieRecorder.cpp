@@ -149,20 +149,20 @@ void MovieRecorder::CreateMovie() {
   }
   // The name is taken as snapshot names are: never an existing file, "-2", "-3", ... before the
   // extension when it is taken, each try an exclusive creation.
-  const PathParts parts = SplitPath(fileName_);
-  for (int number = 1; number <= kMostNumberedNames; ++number) {
-    const std::string name = NumberedName(parts.folder, parts.base, parts.extension, number);
-    try {
-      writer_ = std::make_unique<media::MovieWriter>(name, media::MovieWriter::Creation::New,
-                                                     *parameters, format_.frameTime,
-                                                     media::MovieWriter::Options{false, true});
-      fileName_ = name;
-      return;
-    } catch (const MediaError& error) {
-      if (error.Kind() != MediaErrorKind::NameTaken) throw;
-    }
-  }
-  throw MediaError(MediaErrorKind::CannotCreate, "every numbered name is taken");
+  const std::optional<std::string> taken =
+      TakeNumberedName(SplitPath(fileName_), [&](const std::string& name) {
+        try {
+          writer_ = std::make_unique<media::MovieWriter>(name, media::MovieWriter::Creation::New,
+                                                         *parameters, format_.frameTime,
+                                                         media::MovieWriter::Options{false, true});
+          return true;
+        } catch (const MediaError& error) {
+          if (error.Kind() != MediaErrorKind::NameTaken) throw;
+          return false;
+        }
+      });
+  if (!taken) throw MediaError(MediaErrorKind::CannotCreate, "every numbered name is taken");
+  fileName_ = *taken;
 }
 
 bool MovieRecorder::AddFrame(const QImage& picture) {

@@ -4,20 +4,22 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "Messages.h"
 #include "platform/AtomicFile.h"
 #include "platform/Exception.h"
+#include "platform/PathParts.h"
 
 namespace vosta {
 
 namespace {
 
 constexpr int kQuality = 90;
-constexpr std::size_t kBufferSize = 4096;
 
 // libjpeg reports a fatal error by calling error_exit, which must not return. Ours leaves
 // through longjmp back to RunGuarded, the one place that calls setjmp.
@@ -34,69 +36,50 @@ struct ErrorManager {
 void EmitMessage(j_common_ptr, int) {}
 void OutputMessage(j_common_ptr) {}
 
-// Collects the encoder's output through a fixed buffer that is emptied into a growing vector.
-struct MemoryDestination {
-  jpeg_destination_mgr pub;
-  std::vector<std::uint8_t>* out;
-  JOCTET buffer[kBufferSize];
-};
-
-void InitDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
-  dest->pub.next_output_byte = dest->buffer;
-  dest->pub.free_in_buffer = kBufferSize;
-}
-
-// Appends `count` bytes of the buffer; an allocation failure becomes an encoder error, as no
-// C++ exception may pass through the library's C frames.
-void Flush(j_compress_ptr cinfo, std::size_t count) {
-  auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
-  bool outOfMemory = false;
-  try {
-    dest->out->insert(dest->out->end(), dest->buffer, dest->buffer + count);
-  } catch (const std::bad_alloc&) {
-    outOfMemory = true;
-  }
-  if (outOfMemory) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
-}
-
-boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
-  Flush(cinfo, kBufferSize);
-  InitDestination(cinfo);
-  return TRUE;
-}
-
-void TermDestination(j_compress_ptr cinfo) {
-  Flush(cinfo, kBufferSize - cinfo->dest->free_in_buffer);
-}
-
-// One compressor with its error handling and memory destination; the library's state is freed
-// when it goes.
+// One compressor with its error handling, writing into the library's own memory destination,
+// which grows its buffer with malloc and reports a refused allocation as JERR_OUT_OF_MEMORY.
+// The library's state and the buffer are freed when it goes, also after a failure.
 class Compressor {
  public:
-  explicit Compressor(std::vector<std::uint8_t>& out) {
+  Compressor() {
     cinfo_.err = jpeg_std_error(&error_.pub);
     error_.pub.error_exit = ErrorExit;
     error_.pub.emit_message = EmitMessage;
     error_.pub.output_message = OutputMessage;
-    destination_.pub.init_destination = InitDestination;
-    destination_.pub.empty_output_buffer = EmptyOutputBuffer;
-    destination_.pub.term_destination = TermDestination;
-    destination_.out = &out;
   }
   Compressor(const Compressor&) = delete;
   Compressor& operator=(const Compressor&) = delete;
   // Safe also when creation failed: the library frees only what it allocated.
-  ~Compressor() { jpeg_destroy_compress(&cinfo_); }
+  ~Compressor() {
+    std::free(Output());
+    jpeg_destroy_compress(&cinfo_);
+  }
 
   jpeg_compress_struct& cinfo() { return cinfo_; }
   ErrorManager& error() { return error_; }
-  jpeg_destination_mgr* destination() { return &destination_.pub; }
+
+  // Points the compressor at its memory destination; after jpeg_create_compress.
+  void UseMemoryDestination() {
+    jpeg_mem_dest(&cinfo_, &buffer_, &size_);
+    destinationReady_ = true;
+  }
+
+  // The encoded bytes, once the compression has finished.
+  std::vector<std::uint8_t> Bytes() const { return {buffer_, buffer_ + size_}; }
 
  private:
+  // The buffer the destination holds now. The destination tells its caller where the buffer
+  // is only when it terminates: a buffer it grew before a failure is found by terminating it.
+  unsigned char* Output() {
+    if (destinationReady_) cinfo_.dest->term_destination(&cinfo_);
+    return buffer_;
+  }
+
   jpeg_compress_struct cinfo_{};
   ErrorManager error_{};
-  MemoryDestination destination_{};
+  unsigned char* buffer_ = nullptr;
+  unsigned long size_ = 0;
+  bool destinationReady_ = false;
 };
 
 // What one encoding needs, held by plain pointers so that a longjmp out of it skips no
@@ -113,7 +96,7 @@ struct Job {
 void Encode(Job& job) {
   jpeg_compress_struct& cinfo = job.compressor->cinfo();
   jpeg_create_compress(&cinfo);
-  cinfo.dest = job.compressor->destination();
+  job.compressor->UseMemoryDestination();
   cinfo.image_width = job.width;
   cinfo.image_height = job.height;
   cinfo.input_components = job.components;
@@ -167,8 +150,7 @@ std::vector<std::uint8_t> EncodeJpeg(const QImage& image) {
     rows[static_cast<std::size_t>(y)] = const_cast<JSAMPROW>(source.constScanLine(y));
   }
 
-  std::vector<std::uint8_t> out;
-  Compressor compressor(out);
+  Compressor compressor;
   Job job{&compressor,
           colorSpace,
           components,
@@ -176,20 +158,20 @@ std::vector<std::uint8_t> EncodeJpeg(const QImage& image) {
           static_cast<JDIMENSION>(source.height()),
           rows.data()};
   if (const int code = RunGuarded(job); code != 0) {
-    throw Exception::Formatted("JPEG エラー #%d", std::to_string(code));
+    throw Exception::Formatted(messages::kJpegError, code);
   }
-  return out;
+  try {
+    return compressor.Bytes();
+  } catch (const std::bad_alloc&) {
+    throw Exception::Formatted(messages::kJpegError, JERR_OUT_OF_MEMORY);
+  }
 }
 
 std::string SaveBitmapAsJpeg(const QImage& image, const std::string& path) {
   const std::vector<std::uint8_t> bytes = EncodeJpeg(image);
 
-  const auto slash = path.rfind('/');
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  auto dot = path.rfind('.');
-  if (dot == std::string::npos || dot < nameStart) dot = path.size();
-  return WriteNewFile(path.substr(0, nameStart), path.substr(nameStart, dot - nameStart),
-                      path.substr(dot), bytes, path);
+  const PathParts parts = SplitPath(path);
+  return WriteNewFile(parts.folder, parts.base, parts.extension, bytes, path);
 }
 
 }  // namespace vosta

@@ -3,35 +3,38 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QString>
 #include <vector>
 
+#include "Messages.h"
 #include "platform/Exception.h"
 
 namespace vosta {
 
-std::string WithTrailingBackslash(const std::string& path) {
+std::string WithTrailingSlash(const std::string& path) {
   if (!path.empty() && path.back() == '/') return path;
   return path + "/";
 }
 
-std::string TwoDigits(int n) {
-  std::string text = std::to_string(n);
-  // Prepended as a character, not as a string: g++ 12 at -O3 takes an insert of a string
-  // literal for an overlapping copy (-Wrestrict) where there is none.
-  if (text.size() == 1) text.insert(text.begin(), '0');
-  return text;
-}
+namespace {
+
+// `n` in decimal, with a leading "0" when that is one character long.
+QString PaddedToTwo(int n) { return QString::number(n).rightJustified(2, u'0'); }
+
+}  // namespace
+
+std::string TwoDigits(int n) { return PaddedToTwo(n).toStdString(); }
 
 std::string AppDir() {
   // readlink does not say whether the buffer was large enough: grow it until the link fits.
   std::vector<char> buffer(256);
   for (;;) {
     const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length < 0) throw Exception("実行ファイルの場所を取得できません");
+    if (length < 0) throw Exception(messages::kNoExecutablePlace);
     if (static_cast<std::size_t>(length) < buffer.size()) {
       const std::string exe(buffer.data(), static_cast<std::size_t>(length));
       const auto slash = exe.rfind('/');
-      return WithTrailingBackslash(slash == std::string::npos ? std::string()
+      return WithTrailingSlash(slash == std::string::npos ? std::string()
                                                               : exe.substr(0, slash + 1));
     }
     buffer.resize(buffer.size() * 2);
@@ -40,8 +43,10 @@ std::string AppDir() {
 
 std::string TimestampName(Clock& clock) {
   const LocalDateTime now = clock.Now();
-  return std::to_string(now.year) + TwoDigits(now.month) + TwoDigits(now.day) + "-" +
-         TwoDigits(now.hour) + TwoDigits(now.minute) + TwoDigits(now.second);
+  return QStringLiteral("%1%2%3-%4%5%6")
+      .arg(QString::number(now.year), PaddedToTwo(now.month), PaddedToTwo(now.day),
+           PaddedToTwo(now.hour), PaddedToTwo(now.minute), PaddedToTwo(now.second))
+      .toStdString();
 }
 
 std::string OutputFolder(const std::string& appDir) { return appDir + "ScreenShot"; }

@@ -10,7 +10,7 @@ namespace vosta {
 // nothing is cached, so a moved executable or a changed clock shows at the next use.
 
 // `path` with "/" appended unless its last byte already is "/". An empty path gives "/".
-std::string WithTrailingBackslash(const std::string& path);
+std::string WithTrailingSlash(const std::string& path);
 
 // The decimal text of `n`, with a leading "0" when that text is one character long:
 // 0 -> "00", 7 -> "07", 12 -> "12", 123 -> "123".

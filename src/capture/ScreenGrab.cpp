@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Messages.h"
 #include "platform/Exception.h"
 
 namespace vosta {
@@ -13,7 +14,7 @@ namespace {
 // of rect's size.
 QImage GrabPartlyOffScreen(DesktopServices& desktop, const QRect& rect, const QRect& onScreen) {
   QImage result(rect.size(), QImage::Format_RGB32);
-  if (result.isNull()) throw Exception("ビットマップを作成できません");
+  if (result.isNull()) throw Exception(messages::kNoPictureMemory);
   result.fill(Qt::black);
   if (onScreen.isEmpty()) return result;
 

@@ -9,20 +9,17 @@
 #include <cstdio>
 #include <random>
 
+#include "Messages.h"
 #include "platform/Exception.h"
+#include "platform/FileDescriptor.h"
+#include "platform/PathParts.h"
 
 namespace vosta {
 
 namespace {
 
-constexpr char kCannotCreate[] = "ファイル %s を作成できません";
-constexpr char kWriteError[] = "ストリームへの書き込みエラー";
-
-// The folder part of a path, up to and including its last "/"; empty for a bare name.
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
+using messages::kCannotCreateFile;
+using messages::kWriteError;
 
 // Writes every byte to `fd`. False when the disk did not take them all (full, quota, file size
 // limit, I/O error).
@@ -60,26 +57,10 @@ bool FollowLinks(const std::string& path, std::string& target) {
     const ssize_t length = ::readlink(target.c_str(), text, sizeof text);
     if (length <= 0 || static_cast<std::size_t>(length) == sizeof text) return false;
     const std::string next(text, static_cast<std::size_t>(length));
-    target = next.front() == '/' ? next : FolderOf(target) + next;
+    target = next.front() == '/' ? next : SplitPath(target).folder + next;
   }
   return false;
 }
-
-// An open file descriptor, closed when it goes out of scope.
-class Descriptor {
- public:
-  Descriptor() = default;
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  void Reset(int fd) { fd_ = fd; }
-  int get() const { return fd_; }
-
- private:
-  int fd_ = -1;
-};
 
 // Owner read and write: whatever is written can be read at the next start and replaced at the
 // next save.
@@ -93,7 +74,7 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
   ~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
+    fd_.Reset();
     if (!path_.empty()) ::unlink(path_.c_str());
   }
 
@@ -107,7 +88,7 @@ class TempFile {
       std::string candidate = folder + ".vosta-" + suffix + ".tmp";
       const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) {
-        fd_ = fd;
+        fd_.Reset(fd);
         path_ = std::move(candidate);
         return true;
       }
@@ -122,25 +103,23 @@ class TempFile {
   // The owner can always read and write the file, whatever the old mode or the umask says.
   void TakeOwnerAndMode(const struct stat* replaced) {
     struct stat own {};
-    if (::fstat(fd_, &own) != 0) return;
+    if (::fstat(fd_.get(), &own) != 0) return;
     mode_t mode = own.st_mode & 07777;
     if (replaced != nullptr) {
       if ((replaced->st_uid != own.st_uid || replaced->st_gid != own.st_gid) &&
-          ::fchown(fd_, replaced->st_uid, replaced->st_gid) != 0) {
-        static_cast<void>(::fchown(fd_, static_cast<uid_t>(-1), replaced->st_gid));
+          ::fchown(fd_.get(), replaced->st_uid, replaced->st_gid) != 0) {
+        static_cast<void>(::fchown(fd_.get(), static_cast<uid_t>(-1), replaced->st_gid));
       }
       mode = replaced->st_mode & 07777;
     }
-    static_cast<void>(::fchmod(fd_, mode | kOwnerReadWrite));
+    static_cast<void>(::fchmod(fd_.get(), mode | kOwnerReadWrite));
   }
 
   // Writes every byte, then forces them to the disk and closes the file. False when the disk
   // did not take them all (full, quota, file size limit, I/O error).
   bool WriteAndClose(std::span<const std::uint8_t> bytes) {
-    if (!WriteWhole(fd_, bytes) || !SyncToDisk(fd_)) return false;
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
+    if (!WriteWhole(fd_.get(), bytes) || !SyncToDisk(fd_.get())) return false;
+    return fd_.Close();
   }
 
   const std::string& path() const { return path_; }
@@ -149,7 +128,7 @@ class TempFile {
   void Release() { path_.clear(); }
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
   std::string path_;
 };
 
@@ -194,14 +173,6 @@ void RewriteInPlace(int fd, const struct stat& info, std::span<const std::uint8_
 
 }  // namespace
 
-PathParts SplitPath(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || dot < nameStart) dot = path.size();
-  return {path.substr(0, nameStart), path.substr(nameStart, dot - nameStart), path.substr(dot)};
-}
-
 std::string NumberedName(const std::string& folder, const std::string& base,
                          const std::string& extension, int number) {
   if (number == 1) return folder + base + extension;
@@ -211,44 +182,44 @@ std::string NumberedName(const std::string& folder, const std::string& base,
 std::string WriteNewFile(const std::string& folder, const std::string& base,
                          const std::string& extension, std::span<const std::uint8_t> bytes,
                          const std::string& reportedPath) {
-  const Exception cannotCreate = Exception::Formatted(kCannotCreate, reportedPath);
+  const Exception cannotCreate = Exception::Formatted(kCannotCreateFile, reportedPath);
   TempFile temp;
   if (!temp.Open(folder)) throw cannotCreate;
   // Under a umask that takes every permission the owner could not even read the file back.
   temp.TakeOwnerAndMode(nullptr);
   if (!temp.WriteAndClose(bytes)) throw cannotCreate;
 
-  // A folder cannot hold this many files of one second; stop rather than loop forever.
-  constexpr int kMaxNumber = 100000;
-  for (int number = 1; number <= kMaxNumber; ++number) {
-    const std::string target = NumberedName(folder, base, extension, number);
-    switch (PublishWithoutReplacing(temp, target)) {
-      case Publication::Done:
-        return target;
-      case Publication::NameTaken:
-        break;
-      case Publication::Failed:
+  const std::optional<std::string> taken =
+      TakeNumberedName({folder, base, extension}, [&](const std::string& name) {
+        switch (PublishWithoutReplacing(temp, name)) {
+          case Publication::Done:
+            return true;
+          case Publication::NameTaken:
+            return false;
+          case Publication::Failed:
+            break;
+        }
         throw cannotCreate;
-    }
-  }
-  throw cannotCreate;
+      });
+  if (!taken) throw cannotCreate;
+  return *taken;
 }
 
 void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  const Exception cannotCreate = Exception::Formatted(kCannotCreate, path);
+  const Exception cannotCreate = Exception::Formatted(kCannotCreateFile, path);
   std::string target;
   if (!FollowLinks(path, target)) throw cannotCreate;
 
   // A file that is there already is replaced only when it is a plain file that its user may
   // write. Opening it for writing, without changing it, asks the system itself, which also
   // knows access lists, read-only mounts and immutable files.
-  Descriptor existing;
+  FileDescriptor existing;
   struct stat info {};
   if (::lstat(target.c_str(), &info) == 0) {
     if (!S_ISREG(info.st_mode)) throw cannotCreate;
     existing.Reset(
         ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (existing.get() < 0 || ::fstat(existing.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (!existing.IsOpen() || ::fstat(existing.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
       throw cannotCreate;
     }
   } else if (errno != ENOENT) {
@@ -258,8 +229,8 @@ void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
   // A file with more than one name is the same file under each: a rename would give only this
   // name the new content and leave the others with the old, so it is rewritten where it is.
   TempFile temp;
-  if ((existing.get() < 0 || info.st_nlink <= 1) && temp.Open(FolderOf(target))) {
-    temp.TakeOwnerAndMode(existing.get() >= 0 ? &info : nullptr);
+  if ((!existing.IsOpen() || info.st_nlink <= 1) && temp.Open(SplitPath(target).folder)) {
+    temp.TakeOwnerAndMode(existing.IsOpen() ? &info : nullptr);
     if (!temp.WriteAndClose(bytes)) throw Exception(kWriteError);
     if (::rename(temp.path().c_str(), target.c_str()) != 0) throw cannotCreate;
     temp.Release();
@@ -268,7 +239,7 @@ void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
 
   // The folder takes no new file (a read-only folder), or the file has other names: a file that
   // may be written is rewritten where it is, without the rename's all-or-nothing.
-  if (existing.get() < 0) throw cannotCreate;
+  if (!existing.IsOpen()) throw cannotCreate;
   RewriteInPlace(existing.get(), info, bytes, cannotCreate);
 }
 

@@ -1,36 +1,39 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+
+#include "platform/PathParts.h"
 
 namespace vosta {
 
 // Whole files or none: the bytes go to a temporary file in the target's folder, which is then
 // renamed into place. A failure (no permission, disk full) leaves no partial file behind.
 
-// A path cut into its folder (up to and including its last "/"), its base name and its extension
-// (from the file name's last "." on; empty when it has none).
-struct PathParts {
-  std::string folder;
-  std::string base;
-  std::string extension;
-};
-PathParts SplitPath(const std::string& path);
-
-// How many numbered names of one time stamp are tried before giving up: a folder cannot hold
-// this many files of one second.
-inline constexpr int kMostNumberedNames = 100000;
-
 // The name an output gets when `number` - 1 files of its time stamp exist already:
 // folder + base + extension for the first, folder + base + "-2" + extension for the second, ...
 std::string NumberedName(const std::string& folder, const std::string& base,
                          const std::string& extension, int number);
 
+// Offers `take` the name of `parts`, then the numbered names after it, until it takes one:
+// `take(name)` is true when it took the name, false when the name is taken (any other failure it
+// throws). The name taken, or none when a folder's worth of them was taken (no folder holds
+// 100000 outputs of one second: the loop ends rather than running on).
+template <typename Take>
+std::optional<std::string> TakeNumberedName(const PathParts& parts, Take take) {
+  for (int number = 1; number <= 100000; ++number) {
+    std::string name = NumberedName(parts.folder, parts.base, parts.extension, number);
+    if (take(name)) return name;
+  }
+  return std::nullopt;
+}
+
 // Writes `bytes` as a new file `folder + base + extension`, never replacing an existing file:
 // when that name is taken, "-2", "-3", ... is put before the extension. The file gets the usual
 // mode for new files, and its owner may always read and write it. Returns the path
-// written. Throws Exception("ファイル %s を作成できません", with `reportedPath` for %s) when
+// written. Throws Exception("ファイル %1 を作成できません", with `reportedPath` for %1) when
 // the file cannot be created or written.
 std::string WriteNewFile(const std::string& folder, const std::string& base,
                          const std::string& extension, std::span<const std::uint8_t> bytes,
@@ -44,7 +47,7 @@ std::string WriteNewFile(const std::string& folder, const std::string& base,
 // rename would leave with the old content, a file that may be written is rewritten in place
 // (truncated, written, forced to the disk): a full disk is still found before the old content
 // is cut, but a crash or an I/O error part-way can leave it short.
-// Throws Exception("ファイル %s を作成できません", path) when the file cannot be created or
+// Throws Exception("ファイル %1 を作成できません", path) when the file cannot be created or
 // may not be written, and Exception("ストリームへの書き込みエラー") when fewer bytes could be
 // written than asked.
 void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes);

@@ -14,8 +14,8 @@ class QWidget;
 
 namespace vosta {
 
-// Icons of the program's message boxes; the values are the Windows flags they stand for.
-enum class MessageIcon { Error = 0x10, Warning = 0x30, Information = 0x40 };
+// Icons of the program's message boxes.
+enum class MessageIcon { Error, Warning, Information };
 
 // How `PumpMessages` treats an empty queue.
 enum class PumpMode {

@@ -1,18 +1,16 @@
 #include "platform/Exception.h"
 
+#include <QString>
+
 namespace vosta {
 
-std::string FormatMessage(const std::string& pattern, const std::string& value) {
-  for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
-    if (pattern[i] == '%' && (pattern[i + 1] == 's' || pattern[i + 1] == 'd')) {
-      return pattern.substr(0, i) + value + pattern.substr(i + 2);
-    }
-  }
-  return pattern;
+Exception Exception::Formatted(const std::string& pattern, const std::string& value) {
+  return Exception(pattern,
+                   QString::fromStdString(pattern).arg(QString::fromStdString(value)).toStdString());
 }
 
-Exception Exception::Formatted(const std::string& pattern, const std::string& value) {
-  return Exception(pattern, FormatMessage(pattern, value));
+Exception Exception::Formatted(const std::string& pattern, std::int64_t value) {
+  return Exception(pattern, QString::fromStdString(pattern).arg(qint64{value}).toStdString());
 }
 
 }  // namespace vosta

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -12,8 +13,9 @@ namespace vosta {
 class Exception : public std::runtime_error {
  public:
   explicit Exception(const std::string& message) : std::runtime_error(message), kind_(message) {}
-  // `pattern` with its first "%s" or "%d" replaced by `value`; the pattern is the kind.
+  // `pattern` (one of the texts of Messages.h) with its "%1" filled in; the pattern is the kind.
   static Exception Formatted(const std::string& pattern, const std::string& value);
+  static Exception Formatted(const std::string& pattern, std::int64_t value);
 
   const std::string& Kind() const { return kind_; }
 
@@ -22,8 +24,5 @@ class Exception : public std::runtime_error {
       : std::runtime_error(message), kind_(kind) {}
   std::string kind_;
 };
-
-// Replaces the first "%s" or "%d" of a message template with `value`.
-std::string FormatMessage(const std::string& pattern, const std::string& value);
 
 }  // namespace vosta

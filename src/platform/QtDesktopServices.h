@@ -5,10 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/ClipboardPictures.h"
 #include "platform/DesktopServices.h"
 
-class QMimeData;
-class QObject;
 class QScreen;
 struct xcb_connection_t;
 
@@ -20,13 +19,7 @@ class XcbWindowTitles;
 // The desktop services over Qt and, where Qt has no call for it, over Qt's own xcb connection.
 // Every position and size crosses this class in physical pixels of the primary screen; Qt's
 // logical coordinates are converted here with the screen's device pixel ratio.
-//
-// The clipboard's formats are asked once per change of the clipboard, not at every call: an
-// owner that never answers then costs one wait of Qt's clipboard time-out, not one per timer
-// tick. A picture that cannot be read is not asked for again until the clipboard changes;
-// ClipboardBitmap throws the same failure meanwhile. Pictures over 65500 pixels in either
-// direction (the most a JPEG file can hold) are refused before they are decoded, and so are
-// pictures that the memory cannot hold.
+// The clipboard's pictures are read as ClipboardPictures describes.
 //
 // Create it after the QGuiApplication and destroy it before (it shares Qt's xcb connection).
 class QtDesktopServices final : public DesktopServices {
@@ -68,8 +61,6 @@ class QtDesktopServices final : public DesktopServices {
 
  private:
   bool GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at);
-  void ClipboardChanged();
-  QImage ReadClipboardPicture(const QMimeData& data);
 
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t root_ = 0;
@@ -78,15 +69,7 @@ class QtDesktopServices final : public DesktopServices {
   std::unique_ptr<XcbScreenGrabber> grabber_;
   std::unique_ptr<XcbWindowTitles> titles_;
 
-  // What is known of the clipboard since it last changed.
-  enum class ClipboardPicture { Unknown, Absent, Present };
-  ClipboardPicture clipboardPicture_ = ClipboardPicture::Unknown;
-  std::string clipboardReadFailure_;  // why its picture could not be read; empty: not tried
-  std::uint64_t clipboardChanges_ = 0;
-  // False where the window system does not report changes of the clipboard (an X server
-  // without XFIXES): then every call asks.
-  bool clipboardChangesReported_ = true;
-  std::unique_ptr<QObject> clipboardWatch_;  // receives the clipboard's change signal
+  ClipboardPictures clipboard_;
 };
 
 }  // namespace vosta

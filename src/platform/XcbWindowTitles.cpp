@@ -1,5 +1,6 @@
 #include "platform/XcbWindowTitles.h"
 
+#include <QString>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -35,15 +36,6 @@ std::string_view PropertyText(xcb_get_property_reply_t* reply) {
   if (reply == nullptr || reply->format != 8) return {};
   return std::string_view(static_cast<const char*>(xcb_get_property_value(reply)),
                           static_cast<std::size_t>(xcb_get_property_value_length(reply)));
-}
-
-void AppendUtf8(std::string& out, unsigned codePoint) {
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else {
-    out += static_cast<char>(0xC0 | (codePoint >> 6));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
 }
 
 }  // namespace
@@ -144,10 +136,7 @@ std::string XcbWindowTitles::TitleFrom(xcb_get_property_reply_t* netWmName,
 }
 
 std::string XcbWindowTitles::Latin1ToUtf8(std::string_view latin1) {
-  std::string out;
-  out.reserve(latin1.size() * 2);
-  for (char c : latin1) AppendUtf8(out, static_cast<unsigned char>(c));
-  return out;
+  return QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())).toStdString();
 }
 
 std::string XcbWindowTitles::CompoundTextToUtf8(std::string_view text) {
@@ -221,7 +210,7 @@ std::string XcbWindowTitles::CompoundTextToUtf8(std::string_view text) {
       if (byte == '\t' || byte == '\n') out += static_cast<char>(byte);
       ++i;
     } else if (set == Set::Ascii || set == Set::Latin1High) {
-      AppendUtf8(out, byte);
+      out += Latin1ToUtf8(text.substr(i, 1));
       ++i;
     } else {
       out += '?';

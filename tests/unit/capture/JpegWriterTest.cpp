@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <cstdio>
 #include <fstream>
@@ -225,6 +229,68 @@ TEST(SaveBitmapAsJpeg, FailuresLeaveNoFile) {
   ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir.path() + "ScreenShot")));
   EXPECT_THROW(SaveBitmapAsJpeg(QImage(65536, 1, QImage::Format_RGB32), path), Exception);
   EXPECT_TRUE(Names(dir.path() + "ScreenShot").empty());
+}
+
+// Whether this process runs under a tool that keeps the address space for itself, so that a
+// limit on it would stop the tool rather than the encoder.
+bool AddressSpaceIsTaken() {
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VOSTA_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(VOSTA_ADDRESS_SANITIZER)
+  return true;
+#else
+  QFile maps(QStringLiteral("/proc/self/maps"));
+  return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("vgpreload");
+#endif
+}
+
+// The process's address space in bytes (VmSize), 0 when it cannot be read.
+rlim_t AddressSpace() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+    if (line.startsWith("VmSize:")) return line.mid(7).trimmed().split(' ').value(0).toULong() * 1024;
+  }
+  return 0;
+}
+
+// Encodes a 6000 x 6000 picture of noise, whose JPEG takes 32 MB, in an address space held to
+// 12 MB more than the process has, and ends the process: 0 when the encoder's out-of-memory
+// error came and no output buffer was left behind, 1 otherwise (what came is on stderr).
+[[noreturn]] void EncodeNoiseInLittleMemory() {
+  QImage noise(6000, 6000, QImage::Format_RGB32);
+  std::uint32_t seed = 1;
+  for (int y = 0; y < noise.height(); ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(noise.scanLine(y));
+    for (int x = 0; x < noise.width(); ++x) row[x] = seed = seed * 1664525u + 1013904223u;
+  }
+  ::malloc_trim(0);
+  const auto held = [] {
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+  };
+  const std::size_t before = held();
+  const rlimit limit{AddressSpace() + (12u << 20), RLIM_INFINITY};
+  if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+    std::fputs("no limit\n", stderr);
+    ::_exit(1);
+  }
+  const std::string message = MessageOf([&] { EncodeJpeg(noise); });
+  const bool kept = held() > before + (1u << 20);
+  std::fprintf(stderr, "%s%s\n", message.c_str(), kept ? " (output buffer kept)" : "");
+  ::_exit(message == "JPEG エラー #" + std::to_string(JERR_OUT_OF_MEMORY) && !kept ? 0 : 1);
+}
+
+// The encoder's memory runs out while its output grows: the encoder's out-of-memory error, and
+// none of the output is left behind. In a process of its own, started afresh, so that memory
+// the other tests freed cannot stand in for the memory that the limit withholds.
+TEST(EncodeJpeg, RunningOutOfMemoryIsAnEncoderErrorAndKeepsNoBuffer) {
+  if (AddressSpaceIsTaken()) GTEST_SKIP() << "the address space belongs to a checking tool";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(EncodeNoiseInLittleMemory(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

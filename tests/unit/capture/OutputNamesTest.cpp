@@ -44,14 +44,14 @@ TEST(TextHelpers, TwoDigitsPadsOnlySingleCharacters) {
   for (const auto& [n, text] : cases) EXPECT_EQ(TwoDigits(n), text) << n;
 }
 
-TEST(TextHelpers, WithTrailingBackslashLooksAtTheLastByteOnly) {
+TEST(TextHelpers, WithTrailingSlashLooksAtTheLastByteOnly) {
   const std::pair<const char*, const char*> cases[] = {{"", "/"},
                                                        {"/", "/"},
                                                        {"/opt/vosta", "/opt/vosta/"},
                                                        {"/opt/vosta/", "/opt/vosta/"},
                                                        {"a//", "a//"},
                                                        {"dir\\", "dir\\/"}};
-  for (const auto& [path, expected] : cases) EXPECT_EQ(WithTrailingBackslash(path), expected);
+  for (const auto& [path, expected] : cases) EXPECT_EQ(WithTrailingSlash(path), expected);
 }
 
 TEST(Paths, AppDirIsTheExecutablesFolderWithSeparator) {

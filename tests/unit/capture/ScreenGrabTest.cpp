@@ -36,7 +36,7 @@ TEST(GrabCaptureArea, CopiesTheAreaInEitherCornerOrder) {
                                Area(300, 50, 100, 200), Area(100, 200, 300, 50)};
   for (const CaptureArea& area : areas) {
     RecordingDesktop desktop;
-    const QImage image = GrabCaptureArea(desktop, area, GrabDepth::Bits24);
+    const QImage image = GrabCaptureArea(desktop, area, GrabDepth::Bits32);
     EXPECT_EQ(image.format(), QImage::Format_RGB32);
     ASSERT_EQ(image.size(), QSize(200, 150));
     ExpectScreenPixels(image, desktop.screen, QPoint(100, 50));
@@ -63,7 +63,7 @@ TEST(GrabCaptureArea, PartsOffTheScreenAreBlackAndOnlyTheScreenPartIsCopied) {
   };
   for (const Case& c : cases) {
     testing::FakeDesktopServices desktop;
-    const QImage image = GrabCaptureArea(desktop, c.area, GrabDepth::Bits24);
+    const QImage image = GrabCaptureArea(desktop, c.area, GrabDepth::Bits32);
     EXPECT_EQ(image.format(), QImage::Format_RGB32);
     ASSERT_EQ(image.size(), c.size);
     ExpectScreenPixels(image, desktop.screen, c.origin);
@@ -79,7 +79,7 @@ TEST(GrabCaptureArea, PartsOffTheScreenAreBlackAndOnlyTheScreenPartIsCopied) {
 TEST(GrabCaptureArea, EmptyAreaGivesEmptyPictureWithoutCopying) {
   const CaptureArea areas[] = {Area(0, 0, 0, 0), Area(100, 50, 100, 200), Area(100, 50, 300, 50)};
   for (const CaptureArea& area : areas) {
-    for (const GrabDepth depth : {GrabDepth::Bits24, GrabDepth::Bits16}) {
+    for (const GrabDepth depth : {GrabDepth::Bits32, GrabDepth::Bits16}) {
       testing::FakeDesktopServices desktop;
       const QImage image = GrabCaptureArea(desktop, area, depth);
       EXPECT_TRUE(image.isNull());

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "dialogs/Unit1.h"
-#include "platform/TImage.h"
+#include "dialogs/AboutBox.h"
+#include "shape/PictureWidget.h"
 
 namespace vosta {
 namespace {
@@ -35,52 +35,52 @@ void PressKey(QWidget* target, Qt::Key key) {
 }
 
 TEST(AboutBox, Layout) {
-  TForm1 form;
-  EXPECT_EQ(form.windowTitle(), "About");
-  EXPECT_EQ(form.size(), QSize(306, 141));
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
-  EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-  EXPECT_EQ(form.palette().color(QPalette::Window), QColor(Qt::black));
-  EXPECT_EQ(form.Image1()->geometry(), QRect(8, 8, 300, 89));
-  EXPECT_EQ(form.Image1()->Picture().size(), QSize(300, 89));
-  EXPECT_EQ(form.Button1()->geometry(), QRect(112, 112, 75, 25));
-  EXPECT_EQ(form.Button1()->text(), "OK");
+  AboutBox box;
+  EXPECT_EQ(box.windowTitle(), "About");
+  EXPECT_EQ(box.size(), QSize(306, 141));
+  EXPECT_EQ(box.minimumSize(), box.maximumSize());
+  EXPECT_TRUE(box.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_EQ(box.palette().color(QPalette::Window), QColor(Qt::black));
+  EXPECT_EQ(box.Title()->geometry(), QRect(8, 8, 300, 89));
+  EXPECT_EQ(box.Title()->Picture().size(), QSize(300, 89));
+  EXPECT_EQ(box.OkButton()->geometry(), QRect(112, 112, 75, 25));
+  EXPECT_EQ(box.OkButton()->text(), "OK");
 }
 
 TEST(AboutBox, OkEnterSpaceAndTheCloseBoxEndTheShowing) {
-  TForm1 form;
-  EXPECT_EQ(ExecWhile(form, [&] { form.Button1()->click(); }), 1);
-  EXPECT_FALSE(form.isVisible());
+  AboutBox box;
+  EXPECT_EQ(ExecWhile(box, [&] { box.OkButton()->click(); }), 1);
+  EXPECT_FALSE(box.isVisible());
 
-  EXPECT_EQ(ExecWhile(form, [&] { PressKey(form.Button1(), Qt::Key_Return); }), 1);
-  EXPECT_EQ(ExecWhile(form, [&] { PressKey(form.Button1(), Qt::Key_Space); }), 1);
-  EXPECT_EQ(ExecWhile(form, [&] { form.close(); }), QDialog::Rejected);
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(ExecWhile(box, [&] { PressKey(box.OkButton(), Qt::Key_Return); }), 1);
+  EXPECT_EQ(ExecWhile(box, [&] { PressKey(box.OkButton(), Qt::Key_Space); }), 1);
+  EXPECT_EQ(ExecWhile(box, [&] { box.close(); }), QDialog::Rejected);
+  EXPECT_FALSE(box.isVisible());
 }
 
 TEST(AboutBox, TheButtonHoldsTheFocusAndEnterAnywhereActsOnIt) {
-  TForm1 form;
+  AboutBox box;
   QWidget* focus = nullptr;
-  const int result = ExecWhile(form, [&] {
-    focus = form.focusWidget();
-    PressKey(&form, Qt::Key_Return);
+  const int result = ExecWhile(box, [&] {
+    focus = box.focusWidget();
+    PressKey(&box, Qt::Key_Return);
   });
-  EXPECT_EQ(focus, form.Button1());
+  EXPECT_EQ(focus, box.OkButton());
   EXPECT_EQ(result, 1);
 }
 
 TEST(AboutBox, CentredOnceThenWhereItWasLeft) {
-  TForm1 form;
+  AboutBox box;
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  ExecWhile(form, [&] {
-    EXPECT_EQ(form.pos(), QPoint(screen.x() + (screen.width() - 306) / 2,
+  ExecWhile(box, [&] {
+    EXPECT_EQ(box.pos(), QPoint(screen.x() + (screen.width() - 306) / 2,
                                  screen.y() + (screen.height() - 141) / 2));
-    form.move(30, 40);  // the user drags it by its caption
-    form.Button1()->click();
+    box.move(30, 40);  // the user drags it by its caption
+    box.OkButton()->click();
   });
-  ExecWhile(form, [&] {
-    EXPECT_EQ(form.pos(), QPoint(30, 40));
-    form.Button1()->click();
+  ExecWhile(box, [&] {
+    EXPECT_EQ(box.pos(), QPoint(30, 40));
+    box.OkButton()->click();
   });
 }
 

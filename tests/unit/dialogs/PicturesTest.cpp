@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QImageReader>
 
-#include "dialogs/Resources.h"
+#include "dialogs/PictureResources.h"
 
 namespace vosta {
 namespace {

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QMenu>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <fstream>
@@ -12,10 +13,13 @@
 #include "support/FakeDesktopServices.h"
 #include "support/MovieTools.h"
 #include "app/ErrorDisplay.h"
-#include "app/Unit5.h"
-#include "dialogs/Unit2.h"
+#include "app/EyeSettings.h"
+#include "app/EyeWindow.h"
+#include "app/GameWindowWait.h"
+#include "app/RecordingControl.h"
+#include "dialogs/AreaPicker.h"
 #include "platform/Exception.h"
-#include "platform/TImage.h"
+#include "shape/PictureWidget.h"
 
 namespace vosta {
 namespace {
@@ -24,14 +28,14 @@ using testing::FakeClock;
 using testing::FakeDesktopServices;
 using testing::TempDir;
 
-class MainFormTest : public ::testing::Test {
+class EyeWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     desktop.windows = {{11, "Terminal"}, {7, "Ultima Online"}};
-    form = std::make_unique<TMainForm>(
-        MainFormServices{desktop, choices, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
+    eye = std::make_unique<EyeWindow>(
+        EyeServices{desktop, choices, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
         errors);
-    form->Timer1.stop();  // ticks are delivered by hand
+    eye->TickTimer().stop();  // ticks are delivered by hand
   }
 
   std::string Shots() const { return dir.path() + "ScreenShot/"; }
@@ -46,15 +50,8 @@ class MainFormTest : public ::testing::Test {
   }
 
   bool ShowsIdlePicture() const {
-    return form->Image1->Picture().convertToFormat(QImage::Format_RGB32) ==
-           form->Image3->Picture().convertToFormat(QImage::Format_RGB32);
-  }
-
-  // Delivers one timer tick on every pump that waits, as the real timer does during a wait.
-  void TickWhileWaiting() {
-    desktop.onPump = [this](PumpMode mode) {
-      if (mode == PumpMode::WaitForNext) errors.Run([this] { form->Timer1Timer(); });
-    };
+    return eye->Eye()->Picture().convertToFormat(QImage::Format_RGB32) ==
+           QImage(":/eye-open.png").convertToFormat(QImage::Format_RGB32);
   }
 
   // A file where the output folder should be: nothing can be written there, and the folder
@@ -80,28 +77,28 @@ class MainFormTest : public ::testing::Test {
   TempDir dir;
   ErrorDisplay errors{desktop, "Vosta"};
   int terminated = 0;
-  std::unique_ptr<TMainForm> form;
+  std::unique_ptr<EyeWindow> eye;
 };
 
-TEST_F(MainFormTest, StartsAsTheFormDescribes) {
-  EXPECT_EQ(form->size(), QSize(115, 45));
-  EXPECT_EQ(form->pos(), QPoint(403, 143));
-  EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
-  EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
-  EXPECT_EQ(form->Timer1.interval(), 1000);
-  EXPECT_EQ(form->CaptureArea, CaptureArea{});
+TEST_F(EyeWindowTest, StartsBorderlessOnTopWithItsOutline) {
+  EXPECT_EQ(eye->size(), QSize(115, 45));
+  EXPECT_EQ(eye->pos(), QPoint(403, 143));
+  EXPECT_TRUE(eye->windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_TRUE(eye->windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_EQ(eye->TickTimer().interval(), 1000);
+  EXPECT_EQ(eye->Area(), CaptureArea{});
   EXPECT_TRUE(QDir(QString::fromStdString(Shots())).exists());
   EXPECT_TRUE(ShowsIdlePicture());
 
   // The window outline: only the 43 x 44 rectangle from (1, 1) to (43, 44) is left.
   SpanList expected;
   for (int y = 1; y <= 44; ++y) expected.push_back({1, 44, y});
-  EXPECT_EQ(desktop.outlines.at(form.get()), expected);
+  EXPECT_EQ(desktop.outlines.at(eye.get()), expected);
 }
 
-TEST_F(MainFormTest, MenuHasElevenEntriesAndOnlyHandlersChangeCheckMarks) {
+TEST_F(EyeWindowTest, MenuHasElevenEntriesAndOnlyHandlersChangeCheckMarks) {
   QStringList captions;
-  for (QAction* action : form->PopupMenu1->actions()) {
+  for (QAction* action : eye->Menu()->actions()) {
     captions << (action->isSeparator() ? QString("-") : action->text());
     EXPECT_FALSE(action->isChecked());
   }
@@ -109,12 +106,12 @@ TEST_F(MainFormTest, MenuHasElevenEntriesAndOnlyHandlersChangeCheckMarks) {
                                    "Clip board auto save", "-", "Repeat to file",
                                    "Create AVI file", "-", "About"}));
   // Choosing a check item flips its mark exactly once (the menu's own flip is undone).
-  form->Clipboardautosave1->trigger();
-  form->Repeat1->trigger();
-  EXPECT_TRUE(form->Clipboardautosave1->isChecked());
-  EXPECT_TRUE(form->Repeat1->isChecked());
-  form->Repeat1->trigger();
-  EXPECT_FALSE(form->Repeat1->isChecked());
+  eye->ClipboardAutosaveAction()->trigger();
+  eye->RepeatAction()->trigger();
+  EXPECT_TRUE(eye->ClipboardAutosaveAction()->isChecked());
+  EXPECT_TRUE(eye->RepeatAction()->isChecked());
+  eye->RepeatAction()->trigger();
+  EXPECT_FALSE(eye->RepeatAction()->isChecked());
 }
 
 // What a tick and a double-click do for each combination of the two repeat switches.
@@ -133,29 +130,29 @@ void PrintTo(const ModeCase& mode, std::ostream* out) {
   *out << "repeat=" << mode.repeat << " movie=" << mode.movie;
 }
 
-class ModeTableTest : public MainFormTest, public ::testing::WithParamInterface<ModeCase> {};
+class ModeTableTest : public EyeWindowTest, public ::testing::WithParamInterface<ModeCase> {};
 
 TEST_P(ModeTableTest, TickAndDoubleClick) {
   const ModeCase mode = GetParam();
-  form->CaptureArea = {100, 420, 50, 290};
+  eye->SetArea({100, 420, 50, 290});
   if (mode.movie) {
-    form->Repeattomemory1Click();
-    ASSERT_TRUE(form->Repeattomemory1->isChecked());
-    EXPECT_EQ(form->Timer1.interval(), 66);
+    eye->OnRecord();
+    ASSERT_TRUE(eye->RecordAction()->isChecked());
+    EXPECT_EQ(eye->TickTimer().interval(), 66);
   }
-  form->Repeat1->setChecked(mode.repeat);
+  eye->RepeatAction()->setChecked(mode.repeat);
   desktop.screenCopies.clear();
 
-  form->Timer1Timer();
+  eye->OnTick();
   EXPECT_EQ(Files().size(), mode.tickJpegs);
   EXPECT_EQ(static_cast<int>(desktop.screenCopies.size()), mode.tickGrabs);
 
   const int before = static_cast<int>(Files().size());
-  form->Image1DblClick();
+  eye->OnEyeDoubleClicked();
   EXPECT_EQ(Files().size() - before, mode.dblClickJpegs);
-  EXPECT_EQ(form->Repeat1->isChecked(), mode.repeatAfter);
-  EXPECT_FALSE(form->Repeattomemory1->isChecked());
-  EXPECT_EQ(form->Timer1.interval(), 1000);
+  EXPECT_EQ(eye->RepeatAction()->isChecked(), mode.repeatAfter);
+  EXPECT_FALSE(eye->RecordAction()->isChecked());
+  EXPECT_EQ(eye->TickTimer().interval(), 1000);
   EXPECT_TRUE(ShowsIdlePicture());
   EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
 }
@@ -166,14 +163,14 @@ INSTANTIATE_TEST_SUITE_P(FourSwitchCombinations, ModeTableTest,
                                            ModeCase{false, true, 0, 1, 0, false},
                                            ModeCase{true, true, 1, 1, 0, false}));
 
-TEST_F(MainFormTest, TickSavesTheClipboardFirstThenTheSnapshotWithoutOverwriting) {
-  form->CaptureArea = {0, 200, 0, 150};
-  form->Clipboardautosave1->setChecked(true);
-  form->Repeat1->setChecked(true);
+TEST_F(EyeWindowTest, TickSavesTheClipboardFirstThenTheSnapshotWithoutOverwriting) {
+  eye->SetArea({0, 200, 0, 150});
+  eye->ClipboardAutosaveAction()->setChecked(true);
+  eye->RepeatAction()->setChecked(true);
   desktop.clipboard = QImage(64, 32, QImage::Format_RGB32);
   desktop.clipboard->fill(Qt::red);
 
-  form->Timer1Timer();
+  eye->OnTick();
 
   // Both land in the same second: the first keeps the plain name, the second gets "-2".
   ASSERT_EQ(Files(), QStringList({"20261207-101500-2.jpg", "20261207-101500.jpg"}));
@@ -182,27 +179,27 @@ TEST_F(MainFormTest, TickSavesTheClipboardFirstThenTheSnapshotWithoutOverwriting
   EXPECT_EQ(desktop.clipboardEmptied, 1);
 }
 
-TEST_F(MainFormTest, DoubleClickSavesTheClipboardEvenWithAutosaveOff) {
-  form->CaptureArea = {0, 200, 0, 150};
+TEST_F(EyeWindowTest, DoubleClickSavesTheClipboardEvenWithAutosaveOff) {
+  eye->SetArea({0, 200, 0, 150});
   desktop.clipboard = QImage(10, 10, QImage::Format_Mono);
   desktop.clipboard->fill(1);
-  form->Image1DblClick();
+  eye->OnEyeDoubleClicked();
   EXPECT_EQ(Files().size(), 1);
   EXPECT_EQ(JpegSize(Files().front()), QSize(10, 10));
   EXPECT_TRUE(desktop.screenCopies.empty());  // no snapshot
   EXPECT_FALSE(desktop.clipboard.has_value());
 }
 
-TEST_F(MainFormTest, WithoutTheGameASnapshotWaitsTenTicksThenRefuses) {
+TEST_F(EyeWindowTest, WithoutTheGameASnapshotWaitsTenTicksThenRefuses) {
   desktop.windows = {{3, "ultima online"}, {4, "Terminal"}};
-  form->CaptureArea = {0, 200, 0, 150};
+  eye->SetArea({0, 200, 0, 150});
   bool busyDuringWait = false;
   desktop.onPump = [&](PumpMode mode) {
     busyDuringWait = busyDuringWait || !ShowsIdlePicture();
-    if (mode == PumpMode::WaitForNext) form->Timer1Timer();
+    if (mode == PumpMode::WaitForNext) eye->OnTick();
   };
 
-  form->Image1DblClick();
+  eye->OnEyeDoubleClicked();
 
   EXPECT_TRUE(busyDuringWait);
   EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Ultima Online が見つかりません。",
@@ -212,7 +209,7 @@ TEST_F(MainFormTest, WithoutTheGameASnapshotWaitsTenTicksThenRefuses) {
   EXPECT_EQ(desktop.messages[1].caption, "TOLVAN");
   EXPECT_EQ(desktop.messages[1].icon, MessageIcon::Error);
   EXPECT_TRUE(Files().empty());
-  EXPECT_EQ(form->TickCount, 10);
+  EXPECT_EQ(eye->GameWait().Ticks(), 10);
   // The wait sleeps between events instead of spinning: one pass without waiting, then one
   // blocking pass per tick.
   EXPECT_EQ(desktop.pumps.front(), PumpMode::NoWait);
@@ -220,24 +217,24 @@ TEST_F(MainFormTest, WithoutTheGameASnapshotWaitsTenTicksThenRefuses) {
   EXPECT_TRUE(ShowsIdlePicture());
 }
 
-TEST_F(MainFormTest, RepeatingWithoutTheGameNeverNestsASecondCheck) {
+TEST_F(EyeWindowTest, RepeatingWithoutTheGameNeverNestsASecondCheck) {
   desktop.windows.clear();
-  form->CaptureArea = {0, 200, 0, 150};
-  form->Repeat1->setChecked(true);
+  eye->SetArea({0, 200, 0, 150});
+  eye->RepeatAction()->setChecked(true);
   int deepestWait = 0;
   int waiting = 0;
   desktop.onPump = [&](PumpMode mode) {
     deepestWait = std::max(deepestWait, ++waiting);
-    if (mode == PumpMode::WaitForNext) form->Timer1Timer();  // each tick wants a snapshot
+    if (mode == PumpMode::WaitForNext) eye->OnTick();  // each tick wants a snapshot
     --waiting;
   };
   int ticksDuringBoxes = 0;
   desktop.onMessage = [&](const FakeDesktopServices::Message&) {
-    form->Timer1Timer();  // ticks go on while a box is open
+    eye->OnTick();  // ticks go on while a box is open
     ++ticksDuringBoxes;
   };
 
-  form->Timer1Timer();
+  eye->OnTick();
 
   EXPECT_EQ(deepestWait, 1);
   EXPECT_EQ(ticksDuringBoxes, 2);
@@ -246,62 +243,31 @@ TEST_F(MainFormTest, RepeatingWithoutTheGameNeverNestsASecondCheck) {
   // The next tick after the boxes starts a check of its own again.
   desktop.onMessage = nullptr;
   desktop.onPump = [&](PumpMode mode) {
-    if (mode == PumpMode::WaitForNext) ++form->TickCount;
+    if (mode == PumpMode::WaitForNext) eye->GameWait().CountTick();
   };
-  form->Timer1Timer();
+  eye->OnTick();
   EXPECT_EQ(desktop.messages.size(), 4u);
 }
 
-TEST_F(MainFormTest, GameWindowTitleMatching) {
-  struct Case {
-    std::vector<TopLevelWindow> windows;
-    std::uint32_t found;
-  };
-  const std::string longPrefix(242, 'x');  // "Ultima Online" would end at byte 255 or 256
-  const std::vector<Case> cases = {
-      {{{1, "Ultima Online"}}, 1},
-      {{{1, "Client - Ultima Online (shard)"}}, 1},
-      {{{1, "ULTIMA ONLINE"}, {2, "Ultima online"}}, 0},
-      {{{1, ""}}, 0},
-      {{{1, longPrefix + "Ultima Online"}}, 1},        // 255 bytes: still read
-      {{{1, longPrefix + "xUltima Online"}}, 0},       // past the first 255 bytes
-      {{{1, "日本語 Ultima Online"}}, 1},
-      {{{1, "Ultima Online"}, {2, "Ultima Online 2"}}, 2},  // the last one enumerated is held
-  };
-  for (const Case& c : cases) {
-    desktop.windows = c.windows;
-    desktop.onPump = [this](PumpMode) { form->TickCount = 10; };
-    form->FindGameWindow();
-    EXPECT_EQ(form->GameWindow, c.found) << c.windows.front().title;
-  }
-}
-
-TEST_F(MainFormTest, AFoundGameWindowCostsOnePassAndNoMessage) {
-  form->FindGameWindow();
-  EXPECT_EQ(form->GameWindow, 7u);
-  EXPECT_EQ(desktop.pumps, std::vector<PumpMode>{PumpMode::NoWait});
-  EXPECT_TRUE(desktop.messages.empty());
-}
-
-TEST_F(MainFormTest, AnEmptyAreaIsRefusedWithANoticeAndWritesNothing) {
-  form->Image1DblClick();
+TEST_F(EyeWindowTest, AnEmptyAreaIsRefusedWithANoticeAndWritesNothing) {
+  eye->OnEyeDoubleClicked();
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"キャプチャ範囲が設定されていません。"});
   EXPECT_EQ(desktop.messages[0].caption, "VOSTA");
   EXPECT_TRUE(Files("*").empty());
   EXPECT_TRUE(ShowsIdlePicture());
 }
 
-TEST_F(MainFormTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
-  form->CaptureArea = {0, 200, 0, 150};
-  form->Repeat1->setChecked(true);
+TEST_F(EyeWindowTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
+  eye->SetArea({0, 200, 0, 150});
+  eye->RepeatAction()->setChecked(true);
   BlockOutputFolder();
 
   int nestedTicks = 0;
   desktop.onMessage = [&](const FakeDesktopServices::Message&) {
     // The next tick fails the same way while the box is open: it is not stacked on top.
-    if (nestedTicks++ == 0) errors.Run([this] { form->Timer1Timer(); });
+    if (nestedTicks++ == 0) errors.Run([this] { eye->OnTick(); });
   };
-  errors.Run([this] { form->Timer1Timer(); });
+  errors.Run([this] { eye->OnTick(); });
 
   ASSERT_EQ(desktop.messages.size(), 1u);
   const auto& box = desktop.messages[0];
@@ -314,56 +280,55 @@ TEST_F(MainFormTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
 
   // Once the folder is back, the next tick writes its snapshot.
   UnblockOutputFolder();
-  errors.Run([this] { form->Timer1Timer(); });
+  errors.Run([this] { eye->OnTick(); });
   EXPECT_EQ(Files().size(), 1);
   EXPECT_EQ(desktop.screenCopies.size(), 3u);
 }
 
-TEST_F(MainFormTest, SetAreaFreezesTheUsableScreenAndTakesTheClicksRoundedDown) {
-  TForm2 overlay;
-  form->SetDialogs(nullptr, &overlay);
+TEST_F(EyeWindowTest, SetAreaFreezesTheUsableScreenAndTakesTheClicksRoundedDown) {
+  AreaPicker picker;
+  eye->SetDialogs(nullptr, &picker);
   desktop.usableSize = QSize(1024, 705);
   bool busyWhileOpen = false;
   // The user presses the end corner first: the corners are kept as clicked.
-  QTimer::singleShot(0, &overlay, [&] {
+  QTimer::singleShot(0, &picker, [&] {
     busyWhileOpen = !ShowsIdlePicture();
-    overlay.Image1MouseDown(Qt::RightButton, Qt::RightButton, QPointF(301, 201));
-    overlay.Image1MouseDown(Qt::LeftButton, Qt::LeftButton, QPointF(101, 51));
+    picker.OnPressed(QPointF(301, 201));
+    picker.OnPressed(QPointF(101, 51));
   });
-  form->SetArea1Click();
+  eye->OnSetArea();
   EXPECT_TRUE(busyWhileOpen);
   EXPECT_EQ(desktop.screenCopies, std::vector<QRect>{QRect(0, 0, 1024, 705)});
-  EXPECT_EQ(form->CaptureArea, (CaptureArea{300, 100, 200, 50}));
+  EXPECT_EQ(eye->Area(), (CaptureArea{300, 100, 200, 50}));
   EXPECT_TRUE(ShowsIdlePicture());
 }
 
-TEST_F(MainFormTest, FullAreaTakesTheUsableScreenUnrounded) {
+TEST_F(EyeWindowTest, FullAreaTakesTheUsableScreenUnrounded) {
   desktop.usableSize = QSize(1024, 705);
-  form->FullArea1Click();
-  EXPECT_EQ(form->CaptureArea, (CaptureArea{0, 1024, 0, 705}));
+  eye->OnFullArea();
+  EXPECT_EQ(eye->Area(), (CaptureArea{0, 1024, 0, 705}));
 }
 
-TEST_F(MainFormTest, SettingsAreReadOnceAndWrittenByExit) {
+TEST_F(EyeWindowTest, SettingsAreReadOnceAndWrittenByExit) {
   {
     std::ofstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
     ini << "WINX=$64\nWINY=0x64\r\nCPX1=-3\nCPX2=1023\nCPY1=10\nCPY2=301\nCLIPAUTOSAVE=\n";
   }
-  form->FormActivate();
-  EXPECT_TRUE(form->SettingsLoaded);
-  EXPECT_EQ(form->Left(), 100);
-  EXPECT_EQ(form->Top(), 100);
-  EXPECT_EQ(form->CaptureArea, (CaptureArea{-4, 1022, 10, 300}));
-  EXPECT_TRUE(form->Clipboardautosave1->isChecked());
+  eye->OnActivated();
+  EXPECT_TRUE(eye->Settings().Loaded());
+  EXPECT_EQ(eye->Position(), QPoint(100, 100));
+  EXPECT_EQ(eye->Area(), (CaptureArea{-4, 1022, 10, 300}));
+  EXPECT_TRUE(eye->ClipboardAutosaveAction()->isChecked());
 
   // A second activation does not read again.
   {
     std::ofstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
     ini << "WINX=5\n";
   }
-  form->FormActivate();
-  EXPECT_EQ(form->Left(), 100);
+  eye->OnActivated();
+  EXPECT_EQ(eye->Position().x(), 100);
 
-  form->Exit1Click();
+  eye->OnExit();
   EXPECT_EQ(terminated, 1);
   std::ifstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
   const std::string written((std::istreambuf_iterator<char>(ini)), {});
@@ -372,57 +337,93 @@ TEST_F(MainFormTest, SettingsAreReadOnceAndWrittenByExit) {
             "CLIPAUTOSAVE=1\r\n");
 }
 
-TEST_F(MainFormTest, UnreadableAndUnwritableSettingsAreReportedAndTheProgramRunsOn) {
+TEST_F(EyeWindowTest, UnreadableAndUnwritableSettingsAreReportedAndTheProgramRunsOn) {
   const std::string ini = dir.path() + "VOSTA.ini";
   QDir().mkpath(QString::fromStdString(ini));  // a folder where the file should be
 
-  errors.Run([this] { form->FormActivate(); });
+  errors.Run([this] { eye->OnActivated(); });
   ASSERT_EQ(MessageTexts(), std::vector<std::string>{"ファイル " + ini + " は開けません."});
-  EXPECT_FALSE(form->SettingsLoaded);
+  EXPECT_FALSE(eye->Settings().Loaded());
   // Closing the box activates the window again: no second box until the user comes back.
-  errors.Run([this] { form->FormActivate(); });
+  errors.Run([this] { eye->OnActivated(); });
   EXPECT_EQ(desktop.messages.size(), 1u);
 
-  errors.Run([this] { form->Exit1Click(); });
+  errors.Run([this] { eye->OnExit(); });
   EXPECT_EQ(terminated, 0);
   ASSERT_EQ(desktop.messages.size(), 2u);
   EXPECT_EQ(desktop.messages[1].text, "ファイル " + ini + " を作成できません.");
   EXPECT_TRUE(QFileInfo(QString::fromStdString(ini)).isDir());
+
+  // A press on the eye lets the next activation try again.
+  emit eye->Eye()->Pressed(Qt::LeftButton, Qt::LeftButton, QPoint(5, 5));
+  errors.Run([this] { eye->OnActivated(); });
+  EXPECT_EQ(desktop.messages.size(), 3u);
 }
 
-TEST_F(MainFormTest, RecordingStartsAndStopsFromTheMenu) {
-  form->CaptureArea = {320, 0, 240, 0};  // picked from the lower-right corner first
-  form->Repeattomemory1Click();
-  ASSERT_TRUE(form->Repeattomemory1->isChecked());
-  EXPECT_EQ(form->Timer1.interval(), 66);
-  EXPECT_EQ(form->OrvAvi1->Width(), 320);
-  EXPECT_EQ(form->OrvAvi1->Height(), 240);
-  form->Repeat1->setChecked(true);
-  form->Repeattomemory1Click();  // leaves "Repeat to file" alone
-  EXPECT_FALSE(form->Repeattomemory1->isChecked());
-  EXPECT_TRUE(form->Repeat1->isChecked());
-  EXPECT_EQ(form->Timer1.interval(), 1000);
+// An "Exit" whose settings could not be written leaves the program as it was: a later "Exit"
+// that has to wait for the game-window wait still takes effect, and "Create AVI file" still acts.
+TEST_F(EyeWindowTest, AFailedExitKeepsLaterCommandsWorking) {
+  const QString ini = QString::fromStdString(dir.path() + "VOSTA.ini");
+  QDir().mkpath(ini);  // a folder where the file should be
+  eye->ExitAction()->trigger();
+  ASSERT_EQ(desktop.messages.size(), 1u);
+  EXPECT_EQ(terminated, 0);
+  QDir(ini).removeRecursively();
+
+  desktop.windows.clear();
+  eye->SetArea({0, 64, 0, 48});
+  int waits = 0;
+  desktop.onPump = [&](PumpMode mode) {
+    if (mode != PumpMode::WaitForNext) return;
+    if (++waits == 2) eye->ExitAction()->trigger();
+    errors.Run([this] { eye->OnTick(); });
+  };
+  emit eye->Eye()->DoubleClicked();  // a snapshot that waits for the game, then is refused
+  EXPECT_EQ(terminated, 1);
+  EXPECT_TRUE(QFileInfo(ini).isFile());
+
+  desktop.onPump = [this](PumpMode mode) {
+    if (mode == PumpMode::WaitForNext) eye->GameWait().CountTick();
+  };
+  eye->RecordAction()->trigger();
+  EXPECT_TRUE(eye->RecordAction()->isChecked());
+  eye->RecordAction()->trigger();
+  EXPECT_FALSE(eye->RecordAction()->isChecked());
+  EXPECT_EQ(Files("*.avi").size(), 1);
+}
+
+TEST_F(EyeWindowTest, RecordingStartsAndStopsFromTheMenu) {
+  eye->SetArea({320, 0, 240, 0});  // picked from the lower-right corner first
+  eye->OnRecord();
+  ASSERT_TRUE(eye->RecordAction()->isChecked());
+  EXPECT_EQ(eye->TickTimer().interval(), 66);
+  EXPECT_EQ(eye->Recording().FrameSize(), QSize(320, 240));
+  eye->RepeatAction()->setChecked(true);
+  eye->OnRecord();  // leaves "Repeat to file" alone
+  EXPECT_FALSE(eye->RecordAction()->isChecked());
+  EXPECT_TRUE(eye->RepeatAction()->isChecked());
+  EXPECT_EQ(eye->TickTimer().interval(), 1000);
   EXPECT_EQ(Files("*.avi"), QStringList{"20261207-101500.avi"});
 
   // A second movie in the same second does not replace the first.
-  form->Repeat1->setChecked(false);
-  form->Repeattomemory1Click();
-  form->Repeattomemory1Click();
+  eye->RepeatAction()->setChecked(false);
+  eye->OnRecord();
+  eye->OnRecord();
   EXPECT_EQ(Files("*.avi"), QStringList({"20261207-101500-2.avi", "20261207-101500.avi"}));
 }
 
-TEST_F(MainFormTest, AFailedRecordingStartIsReportedAndLeavesTheTimerIdle) {
-  form->CaptureArea = {0, 320, 0, 240};
+TEST_F(EyeWindowTest, AFailedRecordingStartIsReportedAndLeavesTheTimerIdle) {
+  eye->SetArea({0, 320, 0, 240});
   BlockOutputFolder();
-  form->Repeattomemory1Click();
+  eye->OnRecord();
   ASSERT_FALSE(desktop.messages.empty());
   EXPECT_EQ(desktop.messages.back().text, "AVIファイルを作成できませんでした");
   EXPECT_EQ(desktop.messages.back().caption, "VOSTA");
-  EXPECT_FALSE(form->Repeattomemory1->isChecked());
-  EXPECT_EQ(form->Timer1.interval(), 1000);
+  EXPECT_FALSE(eye->RecordAction()->isChecked());
+  EXPECT_EQ(eye->TickTimer().interval(), 1000);
 }
 
-TEST_F(MainFormTest, RecordingsOfAreasWithoutAFrameAreRefusedBeforeAnyFile) {
+TEST_F(EyeWindowTest, RecordingsOfAreasWithoutAFrameAreRefusedBeforeAnyFile) {
   const std::pair<vosta::CaptureArea, std::string> cases[] = {
       {{100, 100, 0, 240}, "キャプチャ範囲が設定されていません。"},
       {{INT32_MIN, 2147483646, 0, 240}, "キャプチャ範囲が大きすぎるため録画できません (4294967294 x 240)。"},
@@ -431,21 +432,21 @@ TEST_F(MainFormTest, RecordingsOfAreasWithoutAFrameAreRefusedBeforeAnyFile) {
   };
   for (const auto& [area, text] : cases) {
     desktop.messages.clear();
-    form->CaptureArea = area;
-    form->Repeattomemory1Click();
+    eye->SetArea(area);
+    eye->OnRecord();
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{text});
-    EXPECT_FALSE(form->Repeattomemory1->isChecked());
-    EXPECT_EQ(form->Timer1.interval(), 1000);
+    EXPECT_FALSE(eye->RecordAction()->isChecked());
+    EXPECT_EQ(eye->TickTimer().interval(), 1000);
     EXPECT_TRUE(Files("*.avi").empty());
   }
 }
 
 // A failure that every tick repeats is shown once; it comes back only after the player has
 // pressed on the eye (or chosen a command), so the eye can always be reached.
-TEST_F(MainFormTest, ARepeatedTickFailureDoesNotTrapThePlayer) {
-  form->CaptureArea = {0, 100, 0, 100};
+TEST_F(EyeWindowTest, ARepeatedTickFailureDoesNotTrapThePlayer) {
+  eye->SetArea({0, 100, 0, 100});
   BlockOutputFolder();  // every snapshot fails
-  form->Repeat1->setChecked(true);
+  eye->RepeatAction()->setChecked(true);
   const auto ticks = [this](std::size_t count) {
     const std::size_t until = desktop.screenCopies.size() + count;  // one grab a tick
     QElapsedTimer waited;
@@ -454,23 +455,23 @@ TEST_F(MainFormTest, ARepeatedTickFailureDoesNotTrapThePlayer) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
   };
-  form->Timer1.start(1);
+  eye->TickTimer().start(1);
   ticks(20);
   EXPECT_EQ(desktop.messages.size(), 1u);
-  emit form->Image1->MouseDown(Qt::LeftButton, Qt::LeftButton, QPoint(5, 5));
+  emit eye->Eye()->Pressed(Qt::LeftButton, Qt::LeftButton, QPoint(5, 5));
   ticks(20);
   EXPECT_EQ(desktop.messages.size(), 2u);
-  form->Timer1.stop();
+  eye->TickTimer().stop();
 }
 
 // The same failure with each tick's own file name is one failure: after its box is closed it
 // is not shown again until the player acts, though each one still goes to stderr.
-TEST_F(MainFormTest, AFailureRepeatedWithEachTicksFileNameIsShownOnce) {
-  form->CaptureArea = {0, 100, 0, 100};
+TEST_F(EyeWindowTest, AFailureRepeatedWithEachTicksFileNameIsShownOnce) {
+  eye->SetArea({0, 100, 0, 100});
   BlockOutputFolder();
-  form->Repeat1->setChecked(true);
+  eye->RepeatAction()->setChecked(true);
   for (int second = 0; second < 6; ++second) clock.script.push_back({2026, 12, 9, 7, 30, 35 + second});
-  const auto tick = [this] { errors.Run([this] { form->Timer1Timer(); }, ErrorDisplay::Source::Tick); };
+  const auto tick = [this] { errors.Run([this] { eye->OnTick(); }, ErrorDisplay::Source::Tick); };
 
   ::testing::internal::CaptureStderr();
   for (int i = 0; i < 4; ++i) tick();
@@ -488,8 +489,8 @@ TEST_F(MainFormTest, AFailureRepeatedWithEachTicksFileNameIsShownOnce) {
 
 // A ScreenShot folder that the player removed is made again by the next snapshot, clipboard
 // picture or movie, with the rights the start gave it.
-TEST_F(MainFormTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
-  form->CaptureArea = {0, 64, 0, 48};
+TEST_F(EyeWindowTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
+  eye->SetArea({0, 64, 0, 48});
   const auto removed = [this] {
     QDir(QString::fromStdString(Shots())).removeRecursively();
     return !QDir(QString::fromStdString(Shots())).exists();
@@ -498,7 +499,7 @@ TEST_F(MainFormTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
   ASSERT_EQ(::stat(Shots().c_str(), &made), 0);
 
   ASSERT_TRUE(removed());
-  form->Image1DblClick();
+  eye->OnEyeDoubleClicked();
   EXPECT_EQ(Files().size(), 1);
   struct stat again {};
   ASSERT_EQ(::stat(Shots().c_str(), &again), 0);
@@ -506,13 +507,13 @@ TEST_F(MainFormTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
 
   ASSERT_TRUE(removed());
   desktop.clipboard = QImage(8, 8, QImage::Format_RGB32);
-  form->Image1DblClick();
+  eye->OnEyeDoubleClicked();
   EXPECT_EQ(Files().size(), 1);
 
   ASSERT_TRUE(removed());
-  form->Repeattomemory1Click();
-  EXPECT_TRUE(form->Repeattomemory1->isChecked());
-  form->Repeattomemory1Click();
+  eye->OnRecord();
+  EXPECT_TRUE(eye->RecordAction()->isChecked());
+  eye->OnRecord();
   EXPECT_EQ(Files("*.avi").size(), 1);
   EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
 }
@@ -520,30 +521,30 @@ TEST_F(MainFormTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
 // A clipboard that emptying leaves as it was (a clipboard keeper puts the picture back) gets its
 // picture saved once, not once a tick; a new picture, or the same one after the clipboard let
 // go of it, is saved again.
-TEST_F(MainFormTest, AutosaveSavesAPictureThatStaysOnTheClipboardOnce) {
-  form->Clipboardautosave1->setChecked(true);
+TEST_F(EyeWindowTest, AutosaveSavesAPictureThatStaysOnTheClipboardOnce) {
+  eye->ClipboardAutosaveAction()->setChecked(true);
   desktop.emptyingKeepsThePicture = true;
   QImage picture(32, 16, QImage::Format_RGB32);
   picture.fill(Qt::blue);
   desktop.clipboard = picture;
   for (int second = 0; second < 8; ++second) clock.script.push_back({2026, 12, 9, 8, 0, second});
 
-  form->Timer1Timer();
-  form->Timer1Timer();
-  form->Timer1Timer();
+  eye->OnTick();
+  eye->OnTick();
+  eye->OnTick();
   EXPECT_EQ(Files().size(), 1);
   EXPECT_EQ(desktop.clipboardEmptied, 1);
 
   picture.fill(Qt::green);  // another picture of the same size
   desktop.clipboard = picture;
-  form->Timer1Timer();
-  form->Timer1Timer();
+  eye->OnTick();
+  eye->OnTick();
   EXPECT_EQ(Files().size(), 2);
 
   desktop.clipboard.reset();  // the clipboard lets go, then gets the same picture again
-  form->Timer1Timer();
+  eye->OnTick();
   desktop.clipboard = picture;
-  form->Timer1Timer();
+  eye->OnTick();
   EXPECT_EQ(Files().size(), 3);
 }
 
@@ -564,11 +565,11 @@ TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
   EXPECT_EQ(errors.Shown(), 5);
 
   // Failures of one kind with different file names are one failure; another kind is another.
-  const std::string pattern = "ファイル %s を作成できません";
+  const std::string pattern = "ファイル %1 を作成できません";
   errors.Show(Exception::Formatted(pattern, "/s/a.jpg"), ErrorDisplay::Source::Tick);
   errors.Show(Exception::Formatted(pattern, "/s/b.jpg"), ErrorDisplay::Source::Tick);
   EXPECT_EQ(errors.Shown(), 6);
-  errors.Show(Exception::Formatted("ファイル %s は開けません", "/s/b.jpg"), ErrorDisplay::Source::Tick);
+  errors.Show(Exception::Formatted("ファイル %1 は開けません", "/s/b.jpg"), ErrorDisplay::Source::Tick);
   EXPECT_EQ(errors.Shown(), 7);
   EXPECT_EQ(desktop.messages.back().text, "ファイル /s/b.jpg は開けません.");
 }
@@ -576,57 +577,57 @@ TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
 // A termination signal during the game-window wait of "Create AVI file" ends the wait at once
 // and starts nothing; "Exit" during it lets the wait and its notice run, then ends without a
 // recording.
-TEST_F(MainFormTest, SignalOrExitDuringTheGameWaitStartsNoRecording) {
+TEST_F(EyeWindowTest, SignalOrExitDuringTheGameWaitStartsNoRecording) {
   desktop.windows.clear();
-  form->CaptureArea = {0, 320, 0, 240};
+  eye->SetArea({0, 320, 0, 240});
   int pumps = 0;
   desktop.onPump = [&](PumpMode mode) {
     if (mode != PumpMode::WaitForNext) return;
-    if (++pumps == 3) form->RequestShutdown();
-    errors.Run([this] { form->Timer1Timer(); });
+    if (++pumps == 3) eye->RequestShutdown();
+    errors.Run([this] { eye->OnTick(); });
   };
-  form->Repeattomemory1->trigger();
+  eye->RecordAction()->trigger();
   EXPECT_EQ(pumps, 3);
   EXPECT_TRUE(desktop.messages.empty());
-  EXPECT_FALSE(form->Repeattomemory1->isChecked());
+  EXPECT_FALSE(eye->RecordAction()->isChecked());
   EXPECT_EQ(terminated, 1);
 
-  std::unique_ptr<TMainForm> fresh = std::make_unique<TMainForm>(
-      MainFormServices{desktop, choices, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
+  std::unique_ptr<EyeWindow> fresh = std::make_unique<EyeWindow>(
+      EyeServices{desktop, choices, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
       errors);
-  fresh->Timer1.stop();
-  fresh->CaptureArea = {0, 320, 0, 240};
+  fresh->TickTimer().stop();
+  fresh->SetArea({0, 320, 0, 240});
   pumps = 0;
   desktop.onPump = [&](PumpMode mode) {
     if (mode != PumpMode::WaitForNext) return;
-    if (++pumps == 3) fresh->Exit1->trigger();
-    errors.Run([&] { fresh->Timer1Timer(); });
+    if (++pumps == 3) fresh->ExitAction()->trigger();
+    errors.Run([&] { fresh->OnTick(); });
   };
-  fresh->Repeattomemory1->trigger();
+  fresh->RecordAction()->trigger();
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Ultima Online が見つかりません。"});
-  EXPECT_FALSE(fresh->Repeattomemory1->isChecked());
+  EXPECT_FALSE(fresh->RecordAction()->isChecked());
   EXPECT_TRUE(Files("*.avi").empty());
   EXPECT_EQ(terminated, 2);
 }
 
-TEST_F(MainFormTest, ASnapshotDuringTheRecordingCommandsWaitIsSkipped) {
+TEST_F(EyeWindowTest, ASnapshotDuringTheRecordingCommandsWaitIsSkipped) {
   desktop.windows.clear();
-  form->CaptureArea = {0, 320, 0, 240};
+  eye->SetArea({0, 320, 0, 240});
   bool clicked = false;
   desktop.onPump = [&](PumpMode mode) {
     if (mode != PumpMode::WaitForNext) return;
     if (!clicked) {
       clicked = true;
-      errors.Run([this] { form->Image1DblClick(); });
+      errors.Run([this] { eye->OnEyeDoubleClicked(); });
     }
-    errors.Run([this] { form->Timer1Timer(); });
+    errors.Run([this] { eye->OnTick(); });
   };
-  form->Repeattomemory1Click();
+  eye->OnRecord();
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Ultima Online が見つかりません。"});
   EXPECT_EQ(desktop.pumps.size(), 11u);  // one wait of ten ticks
 }
 
-TEST_F(MainFormTest, AnEyeWhollyOffTheScreenComesBackWhereAllOfItShows) {
+TEST_F(EyeWindowTest, AnEyeWhollyOffTheScreenComesBackWhereAllOfItShows) {
   const std::pair<std::string, QPoint> cases[] = {
       {"WINX=-2147483648\r\nWINY=100\r\n", QPoint(-1, 100)},
       {"WINX=5000\r\nWINY=-3000\r\n", QPoint(1920 - 44, -1)},
@@ -635,36 +636,36 @@ TEST_F(MainFormTest, AnEyeWhollyOffTheScreenComesBackWhereAllOfItShows) {
   };
   for (const auto& [text, expected] : cases) {
     std::ofstream(dir.path() + "VOSTA.ini", std::ios::binary) << text;
-    auto eye = std::make_unique<TMainForm>(
-        MainFormServices{desktop, choices, clock, [this] { return dir.path(); }, [] {}}, errors);
-    eye->FormActivate();
-    EXPECT_EQ(QPoint(eye->Left(), eye->Top()), expected) << text;
+    auto moved = std::make_unique<EyeWindow>(
+        EyeServices{desktop, choices, clock, [this] { return dir.path(); }, [] {}}, errors);
+    moved->OnActivated();
+    EXPECT_EQ(moved->Position(), expected) << text;
   }
 }
 
 // While the recorder runs its pass, no recording starts or stops, and "Exit" waits for the end
 // of the pass; a termination request stops the pass and keeps the raw movie.
-TEST_F(MainFormTest, NoSecondUseOfTheRecorderDuringAPass) {
-  form->CaptureArea = {0, 320, 0, 240};
+TEST_F(EyeWindowTest, NoSecondUseOfTheRecorderDuringAPass) {
+  eye->SetArea({0, 320, 0, 240});
   const auto recordAndStopWithAPass = [this] {
-    form->Repeattomemory1Click();
-    for (int i = 0; i < 5; ++i) form->Timer1Timer();
+    eye->OnRecord();
+    for (int i = 0; i < 5; ++i) eye->OnTick();
     choices.ThenChoose(media::MakeFourCC("FFV1"));
-    emit form->Image1->DblClick();  // through the handler guard, as the eye's double-click
+    emit eye->Eye()->DoubleClicked();  // through the handler guard, as the eye's double-click
   };
 
   recordAndStopWithAPass();
   // The pass runs in the background; the eye's ticks and commands go on meanwhile.
-  ASSERT_TRUE(form->OrvAvi1->Finishing());
-  EXPECT_FALSE(form->Repeattomemory1->isEnabled());
-  form->Repeattomemory1Click();  // refused: nothing starts
-  EXPECT_FALSE(form->Repeattomemory1->isChecked());
-  form->Exit1->trigger();  // takes effect when the pass has ended
+  ASSERT_TRUE(eye->Recording().Finishing());
+  EXPECT_FALSE(eye->RecordAction()->isEnabled());
+  eye->OnRecord();  // refused: nothing starts
+  EXPECT_FALSE(eye->RecordAction()->isChecked());
+  eye->ExitAction()->trigger();  // takes effect when the pass has ended
   EXPECT_EQ(terminated, 0);
-  testing::WaitUntilFinished(*form->OrvAvi1);
+  testing::WaitUntilFinished(eye->Recording().Recorder());
   EXPECT_EQ(terminated, 1);
-  EXPECT_TRUE(form->Repeattomemory1->isEnabled());
-  EXPECT_EQ(form->Timer1.interval(), 1000);
+  EXPECT_TRUE(eye->RecordAction()->isEnabled());
+  EXPECT_EQ(eye->TickTimer().interval(), 1000);
   EXPECT_EQ(Files("*.avi"), QStringList{"20261207-101500.avi"});
   EXPECT_EQ(testing::Probe(Shots() + "20261207-101500.avi")["codec_name"], "ffv1");
   EXPECT_TRUE(QFile::exists(QString::fromStdString(dir.path()) + "VOSTA.ini"));
@@ -672,10 +673,10 @@ TEST_F(MainFormTest, NoSecondUseOfTheRecorderDuringAPass) {
   // The close command (as a termination signal) during the next pass: the application is asked
   // to end, and as it ends the pass stops without a warning and the raw movie stays.
   recordAndStopWithAPass();
-  ASSERT_TRUE(form->OrvAvi1->Finishing());
-  form->close();
+  ASSERT_TRUE(eye->Recording().Finishing());
+  eye->close();
   EXPECT_EQ(terminated, 2);
-  form.reset();
+  eye.reset();
   EXPECT_TRUE(desktop.messages.empty());
   EXPECT_EQ(Files("*.avi"), QStringList({"20261207-101500-2.avi", "20261207-101500.avi"}));
   EXPECT_EQ(testing::Probe(Shots() + "20261207-101500-2.avi")["codec_name"], "rawvideo");

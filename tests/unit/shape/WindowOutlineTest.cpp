@@ -1,4 +1,4 @@
-#include "shape/FormRgn.h"
+#include "shape/WindowOutline.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/Resources.h"
+#include "dialogs/PictureResources.h"
 #include "platform/Exception.h"
 #include "support/FakeDesktopServices.h"
 
@@ -29,17 +29,17 @@ QImage Picture(const std::vector<std::string>& rows) {
   return img;
 }
 
-// A frameless top-level window holding the control at its client origin, as the main window
-// holds its outline control.
+// A frameless top-level window holding the outline at its client origin, as the eye holds its
+// own.
 struct ShapedWindow {
   FakeDesktopServices desktop;
   QWidget window{nullptr, Qt::FramelessWindowHint};
-  TFormRgn* rgn = new TFormRgn(&window, &desktop);
+  WindowOutline* outline = new WindowOutline(&window, &desktop);
 
   explicit ShapedWindow(const QImage& picture) {
     window.resize(115, 45);
-    rgn->SetAutoSize(true);
-    rgn->SetPicture(picture);
+    outline->SetAutoSize(true);
+    outline->SetPicture(picture);
   }
 };
 
@@ -49,18 +49,18 @@ SpanList Rows(int x1, int x2, int firstY, int lastY) {
   return spans;
 }
 
-TEST(FormRgnOutline, MainWindowMaskGivesTheEyeRectangle) {
+TEST(WindowOutlineSpans, TheEyesMaskGivesTheEyeRectangle) {
   LoadPictureResources();
   const QImage mask(":/outline-mask.png");
   ASSERT_FALSE(mask.isNull());
   ShapedWindow w(mask);
-  EXPECT_EQ(w.rgn->size(), QSize(104, 45));
+  EXPECT_EQ(w.outline->size(), QSize(104, 45));
 
-  w.rgn->BuildRegion();
-  ASSERT_TRUE(w.rgn->FRegion().has_value());
-  EXPECT_EQ(*w.rgn->FRegion(), Rows(1, 44, 1, 44));
+  w.outline->Build();
+  ASSERT_TRUE(w.outline->Spans().has_value());
+  EXPECT_EQ(*w.outline->Spans(), Rows(1, 44, 1, 44));
 
-  w.rgn->ApplyRegion();
+  w.outline->ApplyToWindow();
   ASSERT_EQ(w.desktop.outlines.count(&w.window), 1u);
   const SpanList& applied = w.desktop.outlines[&w.window];
   EXPECT_EQ(applied, Rows(1, 44, 1, 44));
@@ -75,7 +75,7 @@ struct ScanCase {
   SpanList expected;
 };
 
-TEST(FormRgnOutline, ScanEdgeCases) {
+TEST(WindowOutlineSpans, ScanEdgeCases) {
   const ScanCase cases[] = {
       {"row 0 is never part of the outline", {"####", "....", "...."}, {}},
       {"column 0 alone adds nothing", {"....", "#...", "#..."}, {}},
@@ -94,21 +94,21 @@ TEST(FormRgnOutline, ScanEdgeCases) {
   for (const ScanCase& c : cases) {
     SCOPED_TRACE(c.name);
     ShapedWindow w(Picture(c.rows));
-    w.rgn->BuildRegion();
-    ASSERT_TRUE(w.rgn->FRegion().has_value());
-    EXPECT_EQ(*w.rgn->FRegion(), c.expected);
+    w.outline->Build();
+    ASSERT_TRUE(w.outline->Spans().has_value());
+    EXPECT_EQ(*w.outline->Spans(), c.expected);
   }
 }
 
-TEST(FormRgnOutline, EmptyOutlineIsStillHandedToTheWindow) {
+TEST(WindowOutlineSpans, EmptyOutlineIsStillHandedToTheWindow) {
   ShapedWindow w(Picture({"####"}));
-  w.rgn->BuildRegion();
-  w.rgn->ApplyRegion();
+  w.outline->Build();
+  w.outline->ApplyToWindow();
   ASSERT_EQ(w.desktop.outlines.count(&w.window), 1u);
   EXPECT_TRUE(w.desktop.outlines[&w.window].empty());
 }
 
-TEST(FormRgnOutline, ColoursCompareAsBlueGreenRed) {
+TEST(WindowOutlineSpans, ColoursCompareAsBlueGreenRed) {
   // Red pixels against TransparentColor 0x000000FF (red in 0x00BBGGRR): red is cut away, blue
   // stays. Reading the colour as 0x00RRGGBB would swap the two.
   QImage img(3, 3, QImage::Format_RGB888);
@@ -116,125 +116,125 @@ TEST(FormRgnOutline, ColoursCompareAsBlueGreenRed) {
   img.setPixel(1, 1, qRgb(0, 0, 255));
   img.setPixel(2, 2, qRgb(0, 0, 255));
   ShapedWindow w(img);
-  w.rgn->SetTransparentColor(0x000000FF);
-  w.rgn->BuildRegion();
-  EXPECT_EQ(*w.rgn->FRegion(), (SpanList{{1, 2, 1}, {2, 3, 2}}));
+  w.outline->SetTransparentColor(0x000000FF);
+  w.outline->Build();
+  EXPECT_EQ(*w.outline->Spans(), (SpanList{{1, 2, 1}, {2, 3, 2}}));
 }
 
-TEST(FormRgnOutline, SystemColourCodeMatchesNothing) {
-  // A button-face code; the picture holds every kind of pixel, black and white included.
+TEST(WindowOutlineSpans, NegativeColourMatchesNothing) {
+  // A negative colour; the picture holds every kind of pixel, black and white included.
   ShapedWindow w(Picture({"#.#.", ".#.#", "#.#.", "...."}));
-  w.rgn->SetTransparentColor(static_cast<qint32>(0x8000000Fu));
-  w.rgn->BuildRegion();
-  EXPECT_EQ(*w.rgn->FRegion(), Rows(1, 4, 1, 3));
+  w.outline->SetTransparentColor(static_cast<qint32>(0x8000000Fu));
+  w.outline->Build();
+  EXPECT_EQ(*w.outline->Spans(), Rows(1, 4, 1, 3));
 }
 
-TEST(FormRgnOutline, AlphaPlaysNoPart) {
+TEST(WindowOutlineSpans, AlphaPlaysNoPart) {
   QImage img(3, 2, QImage::Format_ARGB32);
   img.fill(qRgba(0, 0, 0, 0));  // fully transparent black is still black
   img.setPixel(2, 1, qRgba(255, 255, 255, 0));
   ShapedWindow w(img);
-  w.rgn->BuildRegion();
-  EXPECT_EQ(*w.rgn->FRegion(), (SpanList{{2, 3, 1}}));
+  w.outline->Build();
+  EXPECT_EQ(*w.outline->Spans(), (SpanList{{2, 3, 1}}));
 }
 
-TEST(FormRgnOutline, ControlLargerThanItsPicture) {
+TEST(WindowOutlineSpans, WidgetLargerThanItsPicture) {
   // Beyond the picture every position reads as all bits set: opaque unless that is the
   // transparent colour.
   ShapedWindow w(Picture({"...", "...", "..."}));
-  w.rgn->SetAutoSize(false);
-  w.rgn->resize(5, 4);
-  w.rgn->BuildRegion();
-  EXPECT_EQ(*w.rgn->FRegion(), (SpanList{{3, 5, 1}, {3, 5, 2}, {1, 5, 3}}));
+  w.outline->SetAutoSize(false);
+  w.outline->resize(5, 4);
+  w.outline->Build();
+  EXPECT_EQ(*w.outline->Spans(), (SpanList{{3, 5, 1}, {3, 5, 2}, {1, 5, 3}}));
 
   QImage white(3, 3, QImage::Format_RGB32);
   white.fill(Qt::white);
-  w.rgn->SetPicture(white);
-  w.rgn->SetTransparentColor(-1);
-  w.rgn->BuildRegion();
-  EXPECT_EQ(*w.rgn->FRegion(), Rows(1, 3, 1, 2));
+  w.outline->SetPicture(white);
+  w.outline->SetTransparentColor(-1);
+  w.outline->Build();
+  EXPECT_EQ(*w.outline->Spans(), Rows(1, 3, 1, 2));
 }
 
-TEST(FormRgnOutline, NoPictureScansABlankBitmapOfTheControlsSize) {
+TEST(WindowOutlineSpans, NoPictureScansABlankPictureOfTheWidgetsSize) {
   ShapedWindow w{QImage()};
-  w.rgn->resize(6, 4);
-  w.rgn->BuildRegion();
-  EXPECT_EQ(*w.rgn->FRegion(), Rows(1, 6, 1, 3));
-  EXPECT_EQ(w.rgn->Picture().size(), QSize(6, 4));
+  w.outline->resize(6, 4);
+  w.outline->Build();
+  EXPECT_EQ(*w.outline->Spans(), Rows(1, 6, 1, 3));
+  EXPECT_EQ(w.outline->Picture().size(), QSize(6, 4));
 }
 
-TEST(FormRgnOffsets, WindowFrameAndControlPosition) {
+TEST(WindowOutlineOffsets, WindowFrameAndWidgetPosition) {
   struct Case {
     QSize window, client;
-    QPoint control, expected;
+    QPoint widget, expected;
   };
   const Case cases[] = {
       {{123, 71}, {115, 45}, {0, 0}, {4, 22}},  // framed window: side 4, caption + top 22
       {{115, 45}, {115, 45}, {0, 0}, {0, 0}},   // frameless
-      {{115, 45}, {115, 45}, {7, 3}, {7, 3}},   // frameless: the control's own position
+      {{115, 45}, {115, 45}, {7, 3}, {7, 3}},   // frameless: the widget's own position
       {{122, 50}, {115, 45}, {2, 1}, {5, 3}},   // odd width difference rounds toward zero
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(TFormRgn::SpanOffset(c.window, c.client, c.control), c.expected);
+    EXPECT_EQ(WindowOutline::SpanOffset(c.window, c.client, c.widget), c.expected);
   }
 }
 
-TEST(FormRgnOffsets, ControlAwayFromTheOriginShiftsEverySpan) {
+TEST(WindowOutlineOffsets, WidgetAwayFromTheOriginShiftsEverySpan) {
   ShapedWindow w(Picture({"...", ".##", ".#."}));
-  w.rgn->move(10, 5);
-  w.rgn->BuildRegion();
-  EXPECT_EQ(*w.rgn->FRegion(), (SpanList{{11, 13, 6}, {11, 12, 7}}));
+  w.outline->move(10, 5);
+  w.outline->Build();
+  EXPECT_EQ(*w.outline->Spans(), (SpanList{{11, 13, 6}, {11, 12, 7}}));
 }
 
-TEST(FormRgnLifecycle, NothingBeforeTheFirstBuild) {
+TEST(WindowOutlineLifecycle, NothingBeforeTheFirstBuild) {
   ShapedWindow w(Picture({"...", ".##"}));
-  EXPECT_FALSE(w.rgn->FRegion().has_value());
-  EXPECT_FALSE(w.rgn->isVisibleTo(&w.window));
-  w.rgn->ApplyRegion();
+  EXPECT_FALSE(w.outline->Spans().has_value());
+  EXPECT_FALSE(w.outline->isVisibleTo(&w.window));
+  w.outline->ApplyToWindow();
   EXPECT_TRUE(w.desktop.outlines.empty());
 }
 
-TEST(FormRgnLifecycle, SecondBuildReplacesTheFirstAndLaterChangesWaitForIt) {
+TEST(WindowOutlineLifecycle, SecondBuildReplacesTheFirstAndLaterChangesWaitForIt) {
   ShapedWindow w(Picture({"...", ".##", "..."}));
-  w.rgn->BuildRegion();
-  EXPECT_EQ(*w.rgn->FRegion(), (SpanList{{1, 3, 1}}));
+  w.outline->Build();
+  EXPECT_EQ(*w.outline->Spans(), (SpanList{{1, 3, 1}}));
 
-  w.rgn->SetPicture(Picture({"...", "...", "..#"}));
-  w.rgn->setProperty("TransparentColor", 0x00FFFFFF);  // as a form description sets it
-  EXPECT_EQ(w.rgn->TransparentColor(), 0x00FFFFFF);
-  EXPECT_EQ(*w.rgn->FRegion(), (SpanList{{1, 3, 1}}));  // storing the colour rebuilds nothing
+  w.outline->SetPicture(Picture({"...", "...", "..#"}));
+  w.outline->setProperty("TransparentColor", 0x00FFFFFF);  // as a .ui file sets it
+  EXPECT_EQ(w.outline->TransparentColor(), 0x00FFFFFF);
+  EXPECT_EQ(*w.outline->Spans(), (SpanList{{1, 3, 1}}));  // storing the colour rebuilds nothing
 
-  w.rgn->BuildRegion();
-  EXPECT_EQ(*w.rgn->FRegion(), (SpanList{{1, 3, 1}, {1, 2, 2}}));
+  w.outline->Build();
+  EXPECT_EQ(*w.outline->Spans(), (SpanList{{1, 3, 1}, {1, 2, 2}}));
 
-  w.rgn->ApplyRegion();
-  w.rgn->ApplyRegion();  // can be applied again, unchanged
-  EXPECT_EQ(w.desktop.outlines[&w.window], *w.rgn->FRegion());
+  w.outline->ApplyToWindow();
+  w.outline->ApplyToWindow();  // can be applied again, unchanged
+  EXPECT_EQ(w.desktop.outlines[&w.window], *w.outline->Spans());
 }
 
-TEST(FormRgnLifecycle, FailureHalfwayRestoresThePreviousOutline) {
+TEST(WindowOutlineLifecycle, FailureHalfwayRestoresThePreviousOutline) {
   ShapedWindow w(Picture({"...", ".#.", "..."}));
-  w.rgn->SetSpanLimit(3);
+  w.outline->SetSpanLimit(3);
 
   // First attempt fails: still no outline.
-  w.rgn->SetPicture(Picture({"....", ".#.#", ".#.#", "...."}));
+  w.outline->SetPicture(Picture({"....", ".#.#", ".#.#", "...."}));
   try {
-    w.rgn->BuildRegion();
+    w.outline->Build();
     FAIL() << "expected a failure";
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "CreateRectRgnに失敗しました");
   }
-  EXPECT_FALSE(w.rgn->FRegion().has_value());
+  EXPECT_FALSE(w.outline->Spans().has_value());
 
-  w.rgn->SetPicture(Picture({"...", ".#.", "..."}));
-  w.rgn->BuildRegion();
-  const SpanList good = *w.rgn->FRegion();
+  w.outline->SetPicture(Picture({"...", ".#.", "..."}));
+  w.outline->Build();
+  const SpanList good = *w.outline->Spans();
   EXPECT_EQ(good, (SpanList{{1, 2, 1}}));
 
   // A later failure puts the previous outline back, not a partial one.
-  w.rgn->SetPicture(Picture({"....", ".#.#", ".#.#", "...."}));
-  EXPECT_THROW(w.rgn->BuildRegion(), Exception);
-  EXPECT_EQ(*w.rgn->FRegion(), good);
+  w.outline->SetPicture(Picture({"....", ".#.#", ".#.#", "...."}));
+  EXPECT_THROW(w.outline->Build(), Exception);
+  EXPECT_EQ(*w.outline->Spans(), good);
 }
 
 class RefusingDesktop : public FakeDesktopServices {
@@ -244,20 +244,20 @@ class RefusingDesktop : public FakeDesktopServices {
   }
 };
 
-TEST(FormRgnLifecycle, RefusedOutlinePassesTheErrorOnAndKeepsTheRegion) {
+TEST(WindowOutlineLifecycle, RefusedOutlinePassesTheErrorOnAndKeepsTheRegion) {
   RefusingDesktop desktop;
   QWidget window(nullptr, Qt::FramelessWindowHint);
-  auto* rgn = new TFormRgn(&window, &desktop);
-  rgn->SetAutoSize(true);
-  rgn->SetPicture(Picture({"...", ".##"}));
-  rgn->BuildRegion();
-  EXPECT_THROW(rgn->ApplyRegion(), Exception);
-  EXPECT_EQ(*rgn->FRegion(), (SpanList{{1, 3, 1}}));
+  auto* outline = new WindowOutline(&window, &desktop);
+  outline->SetAutoSize(true);
+  outline->SetPicture(Picture({"...", ".##"}));
+  outline->Build();
+  EXPECT_THROW(outline->ApplyToWindow(), Exception);
+  EXPECT_EQ(*outline->Spans(), (SpanList{{1, 3, 1}}));
 
   // Without desktop services the window cannot take the outline either.
-  rgn->SetDesktopServices(nullptr);
+  outline->SetDesktopServices(nullptr);
   try {
-    rgn->ApplyRegion();
+    outline->ApplyToWindow();
     FAIL() << "expected a failure";
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "SetWindowRGNに失敗しました");

@@ -1,35 +1,37 @@
-#include "shape/FormRgn.h"
+#include "shape/WindowOutline.h"
 
 #include <new>
 
+#include "Messages.h"
 #include "platform/DesktopServices.h"
 #include "platform/Exception.h"
 
 namespace vosta {
 
-TFormRgn::TFormRgn(QWidget* parent, DesktopServices* desktop) : TImage(parent), desktop_(desktop) {
-  // The control only carries the mask; it is never drawn.
+WindowOutline::WindowOutline(QWidget* parent, DesktopServices* desktop)
+    : PictureWidget(parent), desktop_(desktop) {
+  // The widget only carries the outline's picture; it is never drawn.
   setVisible(false);
 }
 
-TFormRgn::~TFormRgn() = default;
+WindowOutline::~WindowOutline() = default;
 
-QPoint TFormRgn::SpanOffset(QSize windowSize, QSize clientSize, QPoint controlPosition) {
+QPoint WindowOutline::SpanOffset(QSize windowSize, QSize clientSize, QPoint widgetPosition) {
   const int d = (windowSize.width() - clientSize.width()) / 2;
-  return QPoint(controlPosition.x() + d,
-                controlPosition.y() + (windowSize.height() - clientSize.height()) - d);
+  return QPoint(widgetPosition.x() + d,
+                widgetPosition.y() + (windowSize.height() - clientSize.height()) - d);
 }
 
-qint32 TFormRgn::ColourValue(QRgb pixel) {
+qint32 WindowOutline::ColourValue(QRgb pixel) {
   return static_cast<qint32>((static_cast<quint32>(qBlue(pixel)) << 16) |
                              (static_cast<quint32>(qGreen(pixel)) << 8) |
                              static_cast<quint32>(qRed(pixel)));
 }
 
-// The outline belongs to the top-level window that holds the control. Its origin is that
+// The outline belongs to the top-level window that holds the widget. Its origin is that
 // window's outer top-left corner, so the span offset adds the window frame (nothing for a
-// frameless window) to the control's position inside the window's client area.
-QPoint TFormRgn::CurrentOffset() const {
+// frameless window) to the widget's position inside the window's client area.
+QPoint WindowOutline::CurrentOffset() const {
   const QWidget* parent = parentWidget();
   if (parent == nullptr) return QPoint(0, 0);
   const QWidget* window = parent->window();
@@ -37,17 +39,17 @@ QPoint TFormRgn::CurrentOffset() const {
   return SpanOffset(window->frameGeometry().size(), window->geometry().size(), position);
 }
 
-void TFormRgn::BuildRegion() {
-  std::optional<SpanList> old = std::move(region_);
+void WindowOutline::Build() {
+  std::optional<SpanList> old = std::move(spans_);
   try {
     try {
-      region_.emplace();
+      spans_.emplace();
     } catch (const std::bad_alloc&) {
-      throw Exception(kCreateFailed);
+      throw Exception(messages::kOutlineCreateFailed);
     }
     offset_ = CurrentOffset();
 
-    // Without a picture the control provides a blank (white) bitmap of its own size.
+    // Without a picture the widget provides a blank (white) picture of its own size.
     if (Picture().isNull() && !size().isEmpty()) {
       QImage blank(size(), QImage::Format_RGB32);
       blank.fill(Qt::white);
@@ -59,7 +61,7 @@ void TFormRgn::BuildRegion() {
     const int w = width();
     const int h = height();
     const qint32 transparent = transparentColor_;
-    // Positions beyond the picture (a control larger than its picture) read as all bits set.
+    // Positions beyond the picture (a widget larger than its picture) read as all bits set.
     auto colourAt = [&](const QRgb* row, int x) -> qint32 {
       return (row == nullptr || x >= pixels.width()) ? -1 : ColourValue(row[x]);
     };
@@ -82,25 +84,25 @@ void TFormRgn::BuildRegion() {
       if (start >= 0) AddSpan(start, w, y);
     }
   } catch (...) {
-    region_ = std::move(old);
+    spans_ = std::move(old);
     throw;
   }
 }
 
-void TFormRgn::AddSpan(int x1, int x2, int y) {
-  if (region_->size() >= spanLimit_) throw Exception(kCreateFailed);
+void WindowOutline::AddSpan(int x1, int x2, int y) {
+  if (spans_->size() >= spanLimit_) throw Exception(messages::kOutlineCreateFailed);
   try {
-    region_->push_back(Span{offset_.x() + x1, offset_.x() + x2, offset_.y() + y});
+    spans_->push_back(Span{offset_.x() + x1, offset_.x() + x2, offset_.y() + y});
   } catch (const std::bad_alloc&) {
-    throw Exception(kCombineFailed);
+    throw Exception(messages::kOutlineCombineFailed);
   }
 }
 
-void TFormRgn::ApplyRegion() {
-  if (!region_) return;
+void WindowOutline::ApplyToWindow() {
+  if (!spans_) return;
   QWidget* target = parentWidget() != nullptr ? parentWidget()->window() : window();
-  if (desktop_ == nullptr) throw Exception(kApplyFailed);
-  desktop_->SetWindowOutline(*target, *region_);
+  if (desktop_ == nullptr) throw Exception(messages::kOutlineApplyFailed);
+  desktop_->SetWindowOutline(*target, *spans_);
 }
 
 }  // namespace vosta

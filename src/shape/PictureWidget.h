@@ -5,14 +5,14 @@
 
 namespace vosta {
 
-// The picture control: shows a bitmap at its top-left corner and reports the mouse. With
-// AutoSize it takes its picture's size. The bitmap can be drawn on and repainted at once.
-class TImage : public QWidget {
+// A widget that shows one picture at its top-left corner and reports the mouse. With AutoSize it
+// takes its picture's size. The picture can be drawn on and repainted at once.
+class PictureWidget : public QWidget {
   Q_OBJECT
   Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
 
  public:
-  explicit TImage(QWidget* parent = nullptr);
+  explicit PictureWidget(QWidget* parent = nullptr);
 
   const QImage& Picture() const { return picture_; }
   QImage& Picture() { return picture_; }  // draw on it, then call RepaintNow()
@@ -25,12 +25,12 @@ class TImage : public QWidget {
   void RepaintNow();
 
  signals:
-  // Positions are in the control's own coordinates.
-  void MouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, QPoint position);
-  void MouseMove(Qt::MouseButtons buttons, QPoint position);
-  void MouseUp(Qt::MouseButton button, QPoint position);
-  void DblClick();
-  void ContextMenu(QPoint globalPosition);
+  // Positions are in the widget's own coordinates. A double-click is also a press.
+  void Pressed(Qt::MouseButton button, Qt::MouseButtons buttons, QPoint position);
+  void MouseMoved(Qt::MouseButtons buttons, QPoint position);
+  void Released(Qt::MouseButton button, QPoint position);
+  void DoubleClicked();  // with the left button
+  void MenuRequested(QPoint globalPosition);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -1,19 +1,22 @@
-#include "dialogs/Unit1.h"
+#include "dialogs/AboutBox.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "dialogs/Resources.h"
-#include "platform/TImage.h"
-#include "ui_Unit1.h"
+#include "Messages.h"
+#include "dialogs/PictureResources.h"
+#include "shape/PictureWidget.h"
+#include "ui_AboutBox.h"
 
 namespace vosta {
 
-TForm1::TForm1(QWidget* parent)
+AboutBox::AboutBox(QWidget* parent)
     : QDialog(parent,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      ui_(std::make_unique<Ui::TForm1>()) {
+      ui_(std::make_unique<Ui::AboutBox>()) {
   ui_->setupUi(this);
+  setWindowTitle(QString::fromUtf8(messages::kAboutTitle));
+  ui_->okButton->setText(QString::fromUtf8(messages::kAboutOk));
   setFixedSize(306, 141);
 
   QPalette black = palette();
@@ -26,20 +29,20 @@ TForm1::TForm1(QWidget* parent)
   setFont(font);
 
   LoadPictureResources();
-  ui_->Image1->SetPicture(QImage(":/about-title.png"));
+  ui_->title->SetPicture(QImage(":/about-title.png"));
 
-  connect(ui_->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-  ui_->Button1->setFocus();
+  connect(ui_->okButton, &QPushButton::clicked, this, &AboutBox::OnOk);
+  ui_->okButton->setFocus();
 }
 
-TForm1::~TForm1() = default;
+AboutBox::~AboutBox() = default;
 
-TImage* TForm1::Image1() const { return ui_->Image1; }
-QPushButton* TForm1::Button1() const { return ui_->Button1; }
+PictureWidget* AboutBox::Title() const { return ui_->title; }
+QPushButton* AboutBox::OkButton() const { return ui_->okButton; }
 
-void TForm1::Button1Click() { done(1); }
+void AboutBox::OnOk() { done(1); }
 
-void TForm1::setVisible(bool visible) {
+void AboutBox::setVisible(bool visible) {
   // Centred on the screen the first time only; later showings keep the position the box was
   // left at (moving it here marks the position as chosen, so the dialog does not re-centre).
   if (visible && !placed_) {
@@ -51,7 +54,7 @@ void TForm1::setVisible(bool visible) {
     }
   }
   QDialog::setVisible(visible);
-  if (visible) ui_->Button1->setFocus();
+  if (visible) ui_->okButton->setFocus();
 }
 
 }  // namespace vosta

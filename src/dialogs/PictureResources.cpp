@@ -1,4 +1,4 @@
-#include "dialogs/Resources.h"
+#include "dialogs/PictureResources.h"
 
 #include <QtGlobal>
 

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <sys/resource.h>
+
+// The CPU time the process has used so far, user and system, in seconds.
+inline double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}

@@ -1,0 +1,325 @@
+#include "app/EyeWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QMenu>
+#include <QSignalBlocker>
+
+#include "Messages.h"
+#include "app/EyeSettings.h"
+#include "app/GameWindowWait.h"
+#include "app/RecordingControl.h"
+#include "app/ScopedCount.h"
+#include "app/SnapshotTaker.h"
+#include "app/StatusPicture.h"
+#include "capture/OutputNames.h"
+#include "dialogs/AboutBox.h"
+#include "dialogs/AreaPicker.h"
+#include "dialogs/PictureResources.h"
+#include "platform/DesktopServices.h"
+#include "shape/PictureWidget.h"
+#include "shape/WindowOutline.h"
+#include "ui_EyeWindow.h"
+
+namespace vosta {
+
+EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)), errors_(errors),
+      ui_(std::make_unique<Ui::EyeWindow>()) {
+  ui_->setupUi(this);
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  setFixedSize(115, 45);
+
+  eye_ = ui_->eye;
+  outline_ = ui_->outline;
+  exitAction_ = ui_->exitAction;
+  openAction_ = ui_->openAction;
+  setAreaAction_ = ui_->setAreaAction;
+  fullAreaAction_ = ui_->fullAreaAction;
+  clipboardAutosaveAction_ = ui_->clipboardAutosaveAction;
+  repeatAction_ = ui_->repeatAction;
+  recordAction_ = ui_->recordAction;
+  aboutAction_ = ui_->aboutAction;
+  const auto caption = [](QAction* action, const char* text) {
+    action->setText(QString::fromUtf8(text));
+  };
+  caption(exitAction_, messages::kMenuExit);
+  caption(openAction_, messages::kMenuOpen);
+  caption(setAreaAction_, messages::kMenuSetArea);
+  caption(fullAreaAction_, messages::kMenuFullArea);
+  caption(clipboardAutosaveAction_, messages::kMenuClipboardAutosave);
+  caption(repeatAction_, messages::kMenuRepeat);
+  caption(recordAction_, messages::kMenuRecord);
+  caption(aboutAction_, messages::kMenuAbout);
+
+  LoadPictureResources();
+  const QImage openEye(":/eye-open.png");
+  eye_->SetAutoSize(true);
+  eye_->SetPicture(openEye.copy());
+  outline_->SetDesktopServices(&services_.desktop);
+  outline_->SetAutoSize(true);
+  outline_->SetPicture(QImage(":/outline-mask.png"));
+
+  status_ = std::make_unique<StatusPicture>(*eye_, QImage(":/eye-closed.png"), openEye);
+  gameWait_ = std::make_unique<GameWindowWait>(services_.desktop, *this,
+                                               [this] { return shutdownRequested_; });
+  snapshots_ = std::make_unique<SnapshotTaker>(services_, area_, *gameWait_, *status_, *this);
+  // When a movie's pass ends, an "Exit" that waited for it takes effect.
+  recording_ = std::make_unique<RecordingControl>(services_, area_, *status_, *this,
+                                                  *recordAction_, tickTimer_,
+                                                  [this] { Guarded([] {}); });
+  settings_ =
+      std::make_unique<EyeSettings>(services_, *this, area_, *clipboardAutosaveAction_);
+
+  services_.desktop.MoveWindow(*this, QPoint(403, 143));
+  BuildMenu();
+  ConnectHandlers();
+  tickTimer_.setInterval(RecordingControl::kIdleInterval);
+  tickTimer_.start();
+
+  Guarded([this] { OnCreated(); });
+}
+
+EyeWindow::~EyeWindow() = default;
+
+void EyeWindow::SetDialogs(AboutBox* about, AreaPicker* areaPicker) {
+  aboutBox_ = about;
+  areaPicker_ = areaPicker;
+  if (areaPicker_ != nullptr) areaPicker_->SetDesktopServices(&services_.desktop);
+}
+
+void EyeWindow::BuildMenu() {
+  menu_ = new QMenu(this);
+  menu_->addAction(exitAction_);
+  menu_->addAction(openAction_);
+  menu_->addAction(setAreaAction_);
+  menu_->addAction(fullAreaAction_);
+  menu_->addSeparator();
+  menu_->addAction(clipboardAutosaveAction_);
+  menu_->addSeparator();
+  menu_->addAction(repeatAction_);
+  menu_->addAction(recordAction_);
+  menu_->addSeparator();
+  menu_->addAction(aboutAction_);
+}
+
+template <typename Handler>
+void EyeWindow::Guarded(Handler handler, ErrorDisplay::Source source) {
+  ++handlerDepth_;
+  errors_.Run(handler, source);
+  --handlerDepth_;
+  if (handlerDepth_ == 0) RunPendingExit();
+}
+
+void EyeWindow::RunPendingExit() {
+  // An "Exit" that came while a wait or a pass ran takes effect once nothing runs any more.
+  if (!exitPending_ || exitsRunning_ > 0) return;
+  exitPending_ = false;
+  ++handlerDepth_;
+  errors_.Run([this] { OnExit(); });
+  --handlerDepth_;
+}
+
+void EyeWindow::ConnectHandlers() {
+  // Only the handlers change check marks: the mark that the menu has just flipped by itself is
+  // put back before the handler runs.
+  const auto item = [this](QAction* action, void (EyeWindow::*handler)()) {
+    connect(action, &QAction::triggered, this, [this, action, handler] {
+      if (action->isCheckable()) {
+        const QSignalBlocker blocker(action);
+        action->setChecked(!action->isChecked());
+      }
+      errors_.PlayerActed();
+      Guarded([this, handler] { (this->*handler)(); });
+    });
+  };
+  item(exitAction_, &EyeWindow::OnExit);
+  item(openAction_, &EyeWindow::OnOpen);
+  item(setAreaAction_, &EyeWindow::OnSetArea);
+  item(fullAreaAction_, &EyeWindow::OnFullArea);
+  item(clipboardAutosaveAction_, &EyeWindow::OnClipboardAutosave);
+  item(repeatAction_, &EyeWindow::OnRepeat);
+  item(recordAction_, &EyeWindow::OnRecord);
+  item(aboutAction_, &EyeWindow::OnAbout);
+
+  connect(eye_, &PictureWidget::MenuRequested, this, [this](QPoint at) { menu_->exec(at); });
+  connect(eye_, &PictureWidget::DoubleClicked, this,
+          [this] { Guarded([this] { OnEyeDoubleClicked(); }); });
+  connect(eye_, &PictureWidget::Pressed, this,
+          [this](Qt::MouseButton button, Qt::MouseButtons, QPoint position) {
+            OnEyePressed(button, position);
+          });
+  connect(eye_, &PictureWidget::MouseMoved, this,
+          [this](Qt::MouseButtons buttons, QPoint position) {
+            Guarded([&] { OnEyeDragged(buttons, position); });
+          });
+  connect(eye_, &PictureWidget::Released, this, [this](Qt::MouseButton, QPoint) {
+    systemMoveRunning_ = false;
+    manualMove_ = false;
+  });
+
+  // A tick is handled as a message of its own, so that it is also dispatched inside the nested
+  // message loops of a running handler (message boxes, dialogs, the game-window wait), the
+  // running tick's included.
+  connect(&tickTimer_, &QTimer::timeout, this, [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { Guarded([this] { OnTick(); }, ErrorDisplay::Source::Tick); },
+        Qt::QueuedConnection);
+  });
+}
+
+bool EyeWindow::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) Guarded([this] { OnActivated(); });
+  return QWidget::event(event);
+}
+
+QPoint EyeWindow::Position() const { return services_.desktop.WindowPosition(*this); }
+
+// --- start-up -------------------------------------------------------------------------------
+
+void EyeWindow::OnCreated() {
+  area_ = {};
+  outline_->Build();
+  outline_->ApplyToWindow();
+  CreateOutputFolder(services_.appDir());
+}
+
+void EyeWindow::OnActivated() { settings_->LoadOnce(); }
+
+// --- mouse ----------------------------------------------------------------------------------
+
+void EyeWindow::OnEyePressed(Qt::MouseButton button, QPoint position) {
+  systemMoveRunning_ = false;
+  manualMove_ = false;
+  settings_->AllowRetry();
+  errors_.PlayerActed();
+  if (button == Qt::LeftButton) dragOffset_ = eye_->mapTo(this, position);
+}
+
+void EyeWindow::OnEyeDragged(Qt::MouseButtons buttons, QPoint position) {
+  if (!(buttons & Qt::LeftButton)) return;
+  if (manualMove_) {
+    // No window manager to move us: follow the mouse by hand.
+    move(eye_->mapTo(this, position) + pos() - dragOffset_);
+    return;
+  }
+  if (systemMoveRunning_) return;
+  if (services_.desktop.StartDragMove(*this)) {
+    systemMoveRunning_ = true;
+  } else {
+    manualMove_ = true;
+  }
+}
+
+void EyeWindow::OnEyeDoubleClicked() {
+  if (repeatAction_->isChecked() || recordAction_->isChecked()) {
+    repeatAction_->setChecked(false);
+    if (recordAction_->isChecked()) recording_->Stop();
+    return;
+  }
+  if (services_.desktop.ClipboardHasBitmap()) {
+    snapshots_->SaveClipboardPicture();
+  } else {
+    snapshots_->TakeSnapshot();
+  }
+}
+
+// --- the heartbeat --------------------------------------------------------------------------
+
+void EyeWindow::OnTick() {
+  gameWait_->CountTick();
+  const bool clipboardPicture = services_.desktop.ClipboardHasBitmap();
+  if (!clipboardPicture) snapshots_->ClipboardLetGo();
+  if (clipboardPicture && clipboardAutosaveAction_->isChecked()) {
+    snapshots_->SaveClipboardPicture(true);
+  }
+  if (repeatAction_->isChecked()) {
+    snapshots_->TakeSnapshot();
+  } else if (recordAction_->isChecked()) {
+    recording_->CaptureFrame();
+  }
+}
+
+// --- menu commands --------------------------------------------------------------------------
+
+void EyeWindow::OnExit() {
+  // While the game-window wait or the finishing of a movie runs, "Exit" takes effect when it
+  // is done (the wait's notices are still shown), and the command that waited starts nothing.
+  if (recording_->Finishing() || gameWait_->InProgress()) {
+    exitPending_ = true;
+    return;
+  }
+  const ScopedCount running(exitsRunning_);
+  // A running recording is finished before the program goes, so the movie is complete; while
+  // its pass runs, the program waits for it.
+  if (recordAction_->isChecked()) recording_->Stop();
+  if (recording_->Finishing()) {
+    exitPending_ = true;
+    return;
+  }
+  exitPending_ = false;
+  settings_->Save();
+  if (services_.terminate) services_.terminate();
+}
+
+void EyeWindow::OnOpen() {
+  services_.desktop.OpenFolder(OutputFolder(services_.appDir()) + "/");
+}
+
+void EyeWindow::OnSetArea() {
+  if (areaPicker_ == nullptr) return;
+  const StatusPicture::Busy busy(*status_);
+  DesktopServices& desktop = services_.desktop;
+  const QRect usable = QRect(QPoint(0, 0), desktop.FullScreenClientSize())
+                           .intersected(QRect(QPoint(0, 0), desktop.ScreenSize()));
+  areaPicker_->Prepare(desktop.CopyScreen(usable), devicePixelRatioF());
+  areaPicker_->exec();
+  area_.X1 = RoundDownToEven(areaPicker_->Start().x());
+  area_.X2 = RoundDownToEven(areaPicker_->End().x());
+  area_.Y1 = RoundDownToEven(areaPicker_->Start().y());
+  area_.Y2 = RoundDownToEven(areaPicker_->End().y());
+}
+
+void EyeWindow::OnFullArea() {
+  const QSize usable = services_.desktop.FullScreenClientSize();
+  area_ = {0, usable.width(), 0, usable.height()};
+}
+
+void EyeWindow::OnClipboardAutosave() {
+  clipboardAutosaveAction_->setChecked(!clipboardAutosaveAction_->isChecked());
+}
+
+void EyeWindow::OnRepeat() { repeatAction_->setChecked(!repeatAction_->isChecked()); }
+
+void EyeWindow::OnRecord() {
+  // The writer is still finishing the last movie: nothing starts or stops until it is done.
+  if (recording_->Finishing()) return;
+  // Inside a running check (a snapshot's wait or its notices) the command goes on without a
+  // check of its own.
+  if (!gameWait_->InProgress()) gameWait_->Check();
+  // The program is ending, or "Exit" came during the wait: nothing starts or stops here.
+  if (shutdownRequested_ || exitPending_) return;
+  recording_->StartOrStop();
+}
+
+void EyeWindow::OnAbout() {
+  if (aboutBox_ != nullptr) aboutBox_->exec();
+}
+
+// --- ending ---------------------------------------------------------------------------------
+
+void EyeWindow::FinishRecordingOnShutdown() { recording_->FinishOnShutdown(); }
+
+void EyeWindow::RequestShutdown() {
+  shutdownRequested_ = true;
+  recording_->AbortForShutdown();
+  if (services_.terminate) services_.terminate();
+}
+
+void EyeWindow::closeEvent(QCloseEvent* event) {
+  RequestShutdown();
+  event->accept();
+}
+
+}  // namespace vosta

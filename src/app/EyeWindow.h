@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "app/ErrorDisplay.h"
+#include "app/EyeServices.h"
+#include "capture/CaptureArea.h"
+
+class QAction;
+class QMenu;
+
+namespace Ui {
+class EyeWindow;
+}
+
+namespace vosta {
+
+class AboutBox;
+class AreaPicker;
+class EyeSettings;
+class GameWindowWait;
+class PictureWidget;
+class RecordingControl;
+class SnapshotTaker;
+class StatusPicture;
+class WindowOutline;
+
+// The eye: a tiny borderless, always-on-top window. It holds the run-time state (the capture
+// area, the three mode switches as check marks of its menu), lets the player drag it, and
+// dispatches every double-click, menu command and timer tick to the jobs: the game-window wait,
+// the snapshots, the recording and the settings. It also sees to "Exit" and to every other way
+// of ending.
+class EyeWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent = nullptr);
+  ~EyeWindow() override;
+
+  // The dialogs are created after the eye and reused for every showing.
+  void SetDialogs(AboutBox* about, AreaPicker* areaPicker);
+
+  // --- what happens: the handlers (the menu items call them through the error display) ----
+  // The window became active: the settings are read the first time.
+  void OnActivated();
+  void OnEyeDoubleClicked();
+  void OnEyeDragged(Qt::MouseButtons buttons, QPoint position);
+  void OnTick();
+  void OnExit();
+  void OnOpen();
+  void OnSetArea();
+  void OnFullArea();
+  void OnClipboardAutosave();
+  void OnRepeat();
+  void OnRecord();
+  void OnAbout();
+
+  // A termination signal or the close command: the game-window wait ends, a running
+  // compression pass stops and leaves the raw movie, and the application is asked to end.
+  void RequestShutdown();
+  // Ends a running recording without its compression pass; for every way of ending the program
+  // other than "Exit", so the raw movie is complete.
+  void FinishRecordingOnShutdown();
+
+  // --- state ----------------------------------------------------------------------------
+  const CaptureArea& Area() const { return area_; }
+  void SetArea(const CaptureArea& area) { area_ = area; }
+  // The window's top-left corner on the screen, physical pixels.
+  QPoint Position() const;
+
+  PictureWidget* Eye() const { return eye_; }
+  QMenu* Menu() const { return menu_; }
+  QTimer& TickTimer() { return tickTimer_; }
+  QAction* ExitAction() const { return exitAction_; }
+  QAction* ClipboardAutosaveAction() const { return clipboardAutosaveAction_; }
+  QAction* RepeatAction() const { return repeatAction_; }
+  QAction* RecordAction() const { return recordAction_; }
+
+  GameWindowWait& GameWait() { return *gameWait_; }
+  RecordingControl& Recording() { return *recording_; }
+  EyeSettings& Settings() { return *settings_; }
+
+ protected:
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void OnCreated();
+  void OnEyePressed(Qt::MouseButton button, QPoint position);
+  void BuildMenu();
+  void ConnectHandlers();
+  // Runs a handler through the error display; the outermost one also carries out an "Exit"
+  // that had to wait.
+  template <typename Handler>
+  void Guarded(Handler handler, ErrorDisplay::Source source = ErrorDisplay::Source::Player);
+  void RunPendingExit();
+
+  EyeServices services_;
+  ErrorDisplay& errors_;
+  std::unique_ptr<Ui::EyeWindow> ui_;
+  PictureWidget* eye_ = nullptr;      // the visible eye
+  WindowOutline* outline_ = nullptr;  // its picture defines the window's outline
+  QMenu* menu_ = nullptr;
+  QAction* exitAction_ = nullptr;
+  QAction* openAction_ = nullptr;
+  QAction* setAreaAction_ = nullptr;
+  QAction* fullAreaAction_ = nullptr;
+  QAction* clipboardAutosaveAction_ = nullptr;
+  QAction* repeatAction_ = nullptr;
+  QAction* recordAction_ = nullptr;
+  QAction* aboutAction_ = nullptr;
+  QTimer tickTimer_;
+  AboutBox* aboutBox_ = nullptr;
+  AreaPicker* areaPicker_ = nullptr;
+
+  CaptureArea area_;
+  std::unique_ptr<StatusPicture> status_;
+  std::unique_ptr<GameWindowWait> gameWait_;
+  std::unique_ptr<SnapshotTaker> snapshots_;
+  std::unique_ptr<RecordingControl> recording_;
+  std::unique_ptr<EyeSettings> settings_;
+
+  int exitsRunning_ = 0;            // "Exit" is at work
+  bool exitPending_ = false;        // "Exit" came during a game-window wait or a pass
+  bool shutdownRequested_ = false;  // a termination signal or the close command came
+  int handlerDepth_ = 0;            // handlers running inside one another
+  bool systemMoveRunning_ = false;
+  bool manualMove_ = false;
+  QPoint dragOffset_;
+};
+
+}  // namespace vosta

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QMimeData;
+class QObject;
+
+namespace vosta {
+
+// The clipboard's pictures, over Qt's clipboard. The clipboard's formats are asked once per
+// change of the clipboard, not at every call: an owner that never answers then costs one wait of
+// Qt's clipboard time-out, not one per timer tick. A picture that cannot be read is not asked
+// for again until the clipboard changes; Picture throws the same failure meanwhile. Pictures
+// over 65500 pixels in either direction (the most a JPEG file can hold) are refused before they
+// are decoded, and so are pictures that the memory cannot hold.
+class ClipboardPictures {
+ public:
+  // Create it after the QGuiApplication, if there is one: it listens to the clipboard's changes.
+  ClipboardPictures();
+  ~ClipboardPictures();
+  ClipboardPictures(const ClipboardPictures&) = delete;
+  ClipboardPictures& operator=(const ClipboardPictures&) = delete;
+
+  // False where the window system does not report changes of the clipboard (an X server
+  // without XFIXES): then every call asks the clipboard again.
+  void SetChangesReported(bool reported) { changesReported_ = reported; }
+
+  // Whether the clipboard holds a picture.
+  bool HasPicture();
+  // A copy of the clipboard's picture, in whatever format it came. Throws Exception
+  // ("未対応のクリップボード データです") when the clipboard holds no picture it can read, and
+  // the refusals above.
+  QImage Picture();
+  // Removes everything from the clipboard.
+  void Empty();
+
+ private:
+  void Changed();
+  QImage Read(const QMimeData& data);
+
+  // What is known of the clipboard since it last changed.
+  enum class State { Unknown, Absent, Present };
+  State state_ = State::Unknown;
+  std::string readFailure_;  // why its picture could not be read; empty: not tried
+  std::uint64_t changes_ = 0;
+  bool changesReported_ = true;
+  std::unique_ptr<QObject> watch_;  // receives the clipboard's change signal
+};
+
+}  // namespace vosta
