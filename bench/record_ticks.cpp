@@ -37,7 +37,9 @@ int main(int argc, char** argv) {
   vosta::SystemClock clock;
   vosta::ErrorDisplay errors(desktop, "Vosta");
   vosta::CompressionDialogs dialogs;  // not asked: the recording ends without its save options
-  vosta::EyeWindow eye({desktop, dialogs, clock, [folder] { return folder; }, [] {}}, errors);
+  vosta::EyeWindow eye(
+      {desktop, dialogs, clock, [folder] { return vosta::FilePlaces::BesideProgram(folder); }, [] {}},
+      errors);
   eye.show();
   QSize size = desktop.ScreenSize();
   if (argc > 3) std::sscanf(argv[3], "%dx%d", &size.rwidth(), &size.rheight());

@@ -21,6 +21,7 @@
 #include <jpeglib.h>
 
 #include "capture/JpegWriter.h"
+#include "capture/FilePlaces.h"
 #include "capture/OutputNames.h"
 #include "capture/ScreenGrab.h"
 #include "platform/Clock.h"
@@ -38,8 +39,9 @@ void FullSnapshot(benchmark::State& state) {
     return;
   }
   QTemporaryDir dir;
-  const std::string appDir = vosta::WithTrailingSlash(dir.path().toStdString());
-  vosta::CreateOutputFolder(appDir);
+  const vosta::FilePlaces places =
+      vosta::FilePlaces::BesideProgram(vosta::WithTrailingSlash(dir.path().toStdString()));
+  places.CreateOutputFolder();
   vosta::SystemClock clock;
   const QSize screen = desktop.ScreenSize();
   const vosta::CaptureArea area{0, screen.width(), 0, screen.height()};
@@ -47,7 +49,7 @@ void FullSnapshot(benchmark::State& state) {
   for (auto _ : state) {
     const QImage picture = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits32);
     const std::string written =
-        vosta::SaveBitmapAsJpeg(picture, vosta::JpegPath(appDir, vosta::TimestampName(clock)));
+        vosta::SaveBitmapAsJpeg(picture, places.JpegPath(vosta::TimestampName(clock)));
     state.PauseTiming();
     bytes = QFileInfo(QString::fromStdString(written)).size();
     std::remove(written.c_str());

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <functional>
-#include <string>
+
+#include "capture/FilePlaces.h"
 
 namespace vosta {
 
@@ -14,7 +15,7 @@ struct EyeServices {
   DesktopServices& desktop;
   CompressionChoices& choices;  // the player's answers about a movie's compression
   Clock& clock;
-  std::function<std::string()> appDir;  // the executable's folder, ending in "/"
+  std::function<FilePlaces()> places;  // where the settings, snapshots and movies go
   std::function<void()> terminate;      // asks the application to end its message loop
 };
 

@@ -58,7 +58,7 @@ void EyeSettings::LoadOnce() {
 }
 
 void EyeSettings::Load() {
-  const std::optional<std::string> text = ReadSettingsFile(SettingsPath(services_.appDir()));
+  const std::optional<std::string> text = ReadSettingsFile(services_.places().SettingsPath());
   if (!text) return;
   DesktopServices& desktop = services_.desktop;
   SettingsApplier applier(desktop, eye_, area_, clipboardAutosave_);
@@ -83,7 +83,9 @@ void EyeSettings::Save() {
   values.y1 = area_.Y1;
   values.y2 = area_.Y2;
   values.clipAutoSave = clipboardAutosave_.isChecked();
-  WriteSettingsFile(SettingsPath(services_.appDir()), values);
+  const FilePlaces places = services_.places();
+  places.CreateSettingsFolder();
+  WriteSettingsFile(places.SettingsPath(), values);
 }
 
 }  // namespace vosta

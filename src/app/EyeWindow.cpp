@@ -182,7 +182,7 @@ void EyeWindow::OnCreated() {
   area_ = {};
   outline_->Build();
   outline_->ApplyToWindow();
-  CreateOutputFolder(services_.appDir());
+  services_.places().CreateOutputFolder();
 }
 
 void EyeWindow::OnActivated() { settings_->LoadOnce(); }
@@ -264,7 +264,7 @@ void EyeWindow::OnExit() {
 }
 
 void EyeWindow::OnOpen() {
-  services_.desktop.OpenFolder(OutputFolder(services_.appDir()) + "/");
+  services_.desktop.OpenFolder(services_.places().OutputFolder() + "/");
 }
 
 void EyeWindow::OnSetArea() {

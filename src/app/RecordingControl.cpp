@@ -73,9 +73,10 @@ void RecordingControl::StartOrStop() {
     return;
   }
   ticks_.setInterval(kRecordingInterval);
-  CreateOutputFolder(services_.appDir());
+  const FilePlaces places = services_.places();
+  places.CreateOutputFolder();
   // The recorder takes the name exclusively, numbered when a movie of that second exists.
-  recorder_->SetFileName(MoviePath(services_.appDir(), TimestampName(services_.clock)));
+  recorder_->SetFileName(places.MoviePath(TimestampName(services_.clock)));
   recorder_->SetWidth(static_cast<std::uint16_t>(area.width()));
   recorder_->SetHeight(static_cast<std::uint16_t>(area.height()));
   if (recorder_->Start()) {

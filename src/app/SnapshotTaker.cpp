@@ -54,8 +54,9 @@ void SnapshotTaker::SaveClipboardPicture(bool unlessSavedLast) {
 
 void SnapshotTaker::Save(const QImage& picture) {
   const std::string name = TimestampName(services_.clock);
-  CreateOutputFolder(services_.appDir());
-  SaveBitmapAsJpeg(picture, JpegPath(services_.appDir(), name));
+  const FilePlaces places = services_.places();
+  places.CreateOutputFolder();
+  SaveBitmapAsJpeg(picture, places.JpegPath(name));
 }
 
 }  // namespace vosta

@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
   // window that refuses (the progress window of a pass) would cancel the ending.
   vosta::CompressionDialogs compressionDialogs;
   vosta::EyeWindow eye(
-      {desktop, compressionDialogs, clock, &vosta::AppDir, [] { QCoreApplication::exit(0); }},
+      {desktop, compressionDialogs, clock, &vosta::FilePlaces::ForThisProgram,
+       [] { QCoreApplication::exit(0); }},
       errors);
   vosta::AboutBox about;
   vosta::AreaPicker areaPicker;

@@ -1,6 +1,5 @@
 #include "capture/OutputNames.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QString>
@@ -47,22 +46,6 @@ std::string TimestampName(Clock& clock) {
       .arg(QString::number(now.year), PaddedToTwo(now.month), PaddedToTwo(now.day),
            PaddedToTwo(now.hour), PaddedToTwo(now.minute), PaddedToTwo(now.second))
       .toStdString();
-}
-
-std::string OutputFolder(const std::string& appDir) { return appDir + "ScreenShot"; }
-
-std::string JpegPath(const std::string& appDir, const std::string& name) {
-  return appDir + "/ScreenShot/" + name + ".jpg";
-}
-
-std::string MoviePath(const std::string& appDir, const std::string& name) {
-  return appDir + "ScreenShot/" + name + ".avi";
-}
-
-std::string SettingsPath(const std::string& appDir) { return appDir + "VOSTA.ini"; }
-
-void CreateOutputFolder(const std::string& appDir) {
-  static_cast<void>(::mkdir(OutputFolder(appDir).c_str(), 0777));
 }
 
 }  // namespace vosta

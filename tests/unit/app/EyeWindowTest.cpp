@@ -33,7 +33,7 @@ class EyeWindowTest : public ::testing::Test {
   void SetUp() override {
     desktop.windows = {{11, "Terminal"}, {7, "Ultima Online"}};
     eye = std::make_unique<EyeWindow>(
-        EyeServices{desktop, choices, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
+        EyeServices{desktop, choices, clock, [this] { return FilePlaces::BesideProgram(dir.path()); }, [this] { ++terminated; }},
         errors);
     eye->TickTimer().stop();  // ticks are delivered by hand
   }
@@ -593,7 +593,7 @@ TEST_F(EyeWindowTest, SignalOrExitDuringTheGameWaitStartsNoRecording) {
   EXPECT_EQ(terminated, 1);
 
   std::unique_ptr<EyeWindow> fresh = std::make_unique<EyeWindow>(
-      EyeServices{desktop, choices, clock, [this] { return dir.path(); }, [this] { ++terminated; }},
+      EyeServices{desktop, choices, clock, [this] { return FilePlaces::BesideProgram(dir.path()); }, [this] { ++terminated; }},
       errors);
   fresh->TickTimer().stop();
   fresh->SetArea({0, 320, 0, 240});
@@ -637,7 +637,7 @@ TEST_F(EyeWindowTest, AnEyeWhollyOffTheScreenComesBackWhereAllOfItShows) {
   for (const auto& [text, expected] : cases) {
     std::ofstream(dir.path() + "VOSTA.ini", std::ios::binary) << text;
     auto moved = std::make_unique<EyeWindow>(
-        EyeServices{desktop, choices, clock, [this] { return dir.path(); }, [] {}}, errors);
+        EyeServices{desktop, choices, clock, [this] { return FilePlaces::BesideProgram(dir.path()); }, [] {}}, errors);
     moved->OnActivated();
     EXPECT_EQ(moved->Position(), expected) << text;
   }

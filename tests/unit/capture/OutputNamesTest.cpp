@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <sys/stat.h>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <fstream>
+
+#include "capture/FilePlaces.h"
 #include "capture/OutputNames.h"
 #include "support/FakeDesktopServices.h"
 
@@ -61,11 +66,52 @@ TEST(Paths, AppDirIsTheExecutablesFolderWithSeparator) {
   EXPECT_EQ(dir, QCoreApplication::applicationDirPath().toStdString() + "/");
 }
 
-TEST(Paths, OutputPathsAsCallersQuoteThem) {
-  const std::string appDir = "/opt/tools/";
-  EXPECT_EQ(OutputFolder(appDir), "/opt/tools/ScreenShot");
-  EXPECT_EQ(JpegPath(appDir, "20261206-090503"), "/opt/tools//ScreenShot/20261206-090503.jpg");
-  EXPECT_EQ(SettingsPath(appDir), "/opt/tools/VOSTA.ini");
+// Beside the program: the paths as the callers quote them in their messages.
+TEST(FilePlaces, BesideTheProgramEverythingStaysInItsFolder) {
+  const FilePlaces places = FilePlaces::BesideProgram("/opt/tools/");
+  EXPECT_EQ(places.OutputFolder(), "/opt/tools/ScreenShot");
+  EXPECT_EQ(places.JpegPath("20261206-090503"), "/opt/tools//ScreenShot/20261206-090503.jpg");
+  EXPECT_EQ(places.MoviePath("20261206-090503"), "/opt/tools/ScreenShot/20261206-090503.avi");
+  EXPECT_EQ(places.SettingsPath(), "/opt/tools/VOSTA.ini");
+}
+
+// An installed program: the settings in the configuration folder, the outputs in VOSTA/ of the
+// pictures folder that the desktop names; both made when they are first needed.
+TEST(FilePlaces, AnInstalledProgramUsesTheUsersFolders) {
+  testing::TempDir dir;
+  const std::string home = dir.path() + "home/";
+  FilePlaces places = FilePlaces::InUserFolders(home, "");
+  EXPECT_EQ(places.SettingsPath(), home + ".config/vosta/VOSTA.ini");
+  EXPECT_EQ(places.OutputFolder(), home + "Pictures/VOSTA");
+  EXPECT_EQ(places.JpegPath("20261206-090503"), home + "Pictures/VOSTA/20261206-090503.jpg");
+  places.CreateOutputFolder();
+  places.CreateSettingsFolder();
+  EXPECT_TRUE(QDir(QString::fromStdString(home + "Pictures/VOSTA")).exists());
+  struct stat settings {};
+  ASSERT_EQ(::stat((home + ".config/vosta").c_str(), &settings), 0);
+  EXPECT_EQ(settings.st_mode & 0777, 0700u);
+
+  QDir().mkpath(QString::fromStdString(dir.path() + "config"));
+  std::ofstream(dir.path() + "config/user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+  places = FilePlaces::InUserFolders(home, dir.path() + "config");
+  EXPECT_EQ(places.SettingsPath(), dir.path() + "config/vosta/VOSTA.ini");
+  EXPECT_EQ(places.OutputFolder(), home + "Bilder/VOSTA");
+}
+
+TEST(FilePlaces, ThePicturesFolderAsTheDesktopNamesIt) {
+  const std::string home = "/home/p/";
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "/home/p/Pictures"},
+      {"XDG_PICTURES_DIR=\"$HOME/Bilder\"\n", "/home/p/Bilder"},
+      {"# comment\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"/data/shots\"\n",
+       "/data/shots"},
+      {"XDG_PICTURES_DIR=\"$HOME\"\n", "/home/p/Pictures"},  // the home itself: none
+      {"XDG_PICTURES_DIR=\"$HOME/\"\n", "/home/p/Pictures"},
+      {"XDG_PICTURES_DIR=\"relative\"\n", "/home/p/Pictures"},  // not a folder to trust
+      {"XDG_PICTURES_DIR=$HOME/Bilder\n", "/home/p/Pictures"},  // no quotes: not the format
+      {"XDG_PICTURES_DIR=\"$HOME/A\"\nXDG_PICTURES_DIR=\"$HOME/B\"\n", "/home/p/B"},
+  };
+  for (const auto& [text, folder] : cases) EXPECT_EQ(PicturesFolder(text, home), folder) << text;
 }
 
 }  // namespace
