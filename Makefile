@@ -1,56 +1,76 @@
 # The two set-up commands: `make run` builds and starts VOSTA, `make test` builds and runs every
-# test. Both install what they need first.
+# test. Each command first installs the packages it needs (tools/install-deps --list shows them).
 BUILD ?= build
 SANITIZED ?= build-sanitized
 RELEASE ?= build-release
-JOBS ?= 2
-# The project's own builds treat warnings as errors; a plain CMake build does not.
-CONFIGURE = -DVOSTA_WERROR=ON
-
 FUZZ ?= build-fuzz
+JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps build run test unit e2e sanitized release fuzz soak memcheck bench clean
+# The project's own builds treat warnings as errors; a plain CMake build does not.
+CONFIGURE = -DVOSTA_WERROR=ON
+# A new main tree starts without the tests and the benchmarks, whose packages only the commands
+# that switch them on install.
+MAIN = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CONFIGURE)
+NEW_MAIN = [ -f $(BUILD)/CMakeCache.txt ] || $(MAIN) -DBUILD_TESTING=OFF -DVOSTA_BENCH=OFF
+# The unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer (Debug): any report
+# ends the test program with a failure.
+SANITIZED_TREE = cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON \
+  -DVOSTA_BENCH=OFF $(CONFIGURE)
 
-deps:
-	tools/install-deps
+.PHONY: build run test test-tree unit e2e sanitized release fuzz soak memcheck bench package clean
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CONFIGURE)
-
-build: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j$(JOBS)
+build:
+	tools/install-deps build
+	$(NEW_MAIN)
+	cmake --build $(BUILD) -j$(JOBS) --target vosta
 
 run: build
 	$(BUILD)/vosta
 
+# The main tree with its tests, built.
+test-tree:
+	tools/install-deps build test
+	$(MAIN) -DBUILD_TESTING=ON
+	cmake --build $(BUILD) -j$(JOBS)
+
 # Every test: the unit tests, the same unit tests built with AddressSanitizer and
-# UndefinedBehaviorSanitizer (Debug), the end-to-end tests, and a Release build of the program.
-test: build sanitized release
+# UndefinedBehaviorSanitizer (Debug), the end-to-end and package tests, and a Release build of
+# the program.
+test: test-tree sanitized release
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit
 	cd $(SANITIZED) && ctest --output-on-failure -j$(JOBS) -L unit
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L 'e2e|x11'
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L 'e2e|x11|package'
 
-unit: build
+unit: test-tree
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit
 
-e2e: build
+e2e: test-tree
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L e2e
 
-# The unit tests with the sanitizers: any report ends the test program with a failure.
-sanitized: deps
-	cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON -DVOSTA_BENCH=OFF $(CONFIGURE)
+sanitized:
+	tools/install-deps build test
+	$(SANITIZED_TREE)
 	cmake --build $(SANITIZED) -j$(JOBS) --target $$(cd $(SANITIZED) && ctest -N -L unit | \
 	  sed -n 's/.*Test *#[0-9]*: //p' | sed 's/^fuzz_corpus_/replay_/')
 
-release: deps
+release:
+	tools/install-deps build
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVOSTA_BENCH=OFF $(CONFIGURE)
 	cmake --build $(RELEASE) -j$(JOBS) --target vosta
 
+# The Debian package of the main tree's program, stripped: $(BUILD)/vosta_<version>_<arch>.deb.
+package:
+	tools/install-deps build package
+	$(NEW_MAIN)
+	cd $(BUILD) && cpack
+
 # Every fuzz target for FUZZ_SECONDS seconds under libFuzzer (clang), starting from the saved
 # corpus; what it finds new stays in $(FUZZ)/corpus, a crash in $(FUZZ)/crashes.
-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTA_FUZZ=ON -DVOSTA_BENCH=OFF
+fuzz:
+	tools/install-deps build fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTA_FUZZ=ON \
+	  -DBUILD_TESTING=OFF -DVOSTA_BENCH=OFF
 	cmake --build $(FUZZ) -j$(JOBS) --target $$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/\.cpp$$//')
 	mkdir -p $(FUZZ)/crashes
 	for source in tests/fuzz/fuzz_*.cpp; do \
@@ -64,12 +84,16 @@ fuzz: deps
 # The long soak of the real program (about 25 minutes; SOAK_MINUTES scales it), then every unit
 # test under valgrind's memcheck, which fails on a definite leak or an invalid access. Its checks
 # of uninitialised values are off: they stop in unsymbolised machine code of the libraries below
-# the program, where nothing can be told or mended.
-soak: build
+# the program, where nothing can be told or mended. The soak times bench/compress_once.
+soak:
+	tools/install-deps build test memcheck
+	$(MAIN) -DBUILD_TESTING=ON -DVOSTA_BENCH=ON
+	cmake --build $(BUILD) -j$(JOBS)
 	tests/soak/run $(BUILD)
 	$(MAKE) memcheck
 
-memcheck: build
+memcheck: test-tree
+	tools/install-deps memcheck
 	cd $(BUILD)/tests && for test in unit_*; do \
 	  [ -f "$$test" ] || continue; \
 	  echo "memcheck: $$test"; \
@@ -78,7 +102,11 @@ memcheck: build
 	    --error-exitcode=1 ./$$test --gtest_filter=-*OneGibibyte* >/dev/null || exit 1; \
 	done
 
-bench: build
+bench:
+	tools/install-deps build bench
+	$(NEW_MAIN)
+	$(MAIN) -DVOSTA_BENCH=ON
+	cmake --build $(BUILD) -j$(JOBS)
 	bench/run $(BUILD)
 
 clean:
