@@ -2,23 +2,28 @@
 # test. Each command first installs the packages it needs (tools/install-deps --list shows them).
 BUILD ?= build
 SANITIZED ?= build-sanitized
-RELEASE ?= build-release
 FUZZ ?= build-fuzz
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-# The project's own builds treat warnings as errors; a plain CMake build does not.
-CONFIGURE = -DVOSTA_WERROR=ON
-# A new main tree starts without the tests and the benchmarks, whose packages only the commands
-# that switch them on install.
-MAIN = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CONFIGURE)
+# The project's own builds treat warnings as errors and compile through ccache where it is
+# installed (the test packages bring it); a plain CMake build does neither.
+CONFIGURE = -DVOSTA_WERROR=ON $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# The main tree is a Release build: the tests run the optimised program that the package ships
+# (CPack strips it). Line tables only (-g1), so that a failing end-to-end test still gets stacks
+# with file and line, at a fraction of the compile time of full debug information. A new tree
+# starts without the tests and the benchmarks, whose packages only the commands that switch them
+# on install.
+MAIN = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS=-g1 -DCMAKE_CXX_FLAGS=-g1 \
+  $(CONFIGURE)
 NEW_MAIN = [ -f $(BUILD)/CMakeCache.txt ] || $(MAIN) -DBUILD_TESTING=OFF -DVOSTA_BENCH=OFF
 # The unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer (Debug): any report
-# ends the test program with a failure.
+# ends the test program with a failure. Line tables (-g1) are all that the reports' stacks use.
 SANITIZED_TREE = cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON \
-  -DVOSTA_BENCH=OFF $(CONFIGURE)
+  -DVOSTA_BENCH=OFF -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 $(CONFIGURE)
 
-.PHONY: build run test test-tree unit e2e sanitized release fuzz soak memcheck bench package clean
+.PHONY: build run test test-tree unit e2e sanitized fuzz soak memcheck bench package clean
 
 build:
 	tools/install-deps build
@@ -34,13 +39,12 @@ test-tree:
 	$(MAIN) -DBUILD_TESTING=ON
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Every test: the unit tests, the same unit tests built with AddressSanitizer and
-# UndefinedBehaviorSanitizer (Debug), the end-to-end and package tests, and a Release build of
-# the program.
-test: test-tree sanitized release
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit
-	cd $(SANITIZED) && ctest --output-on-failure -j$(JOBS) -L unit
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L 'e2e|x11|package'
+# Every test: the main tree's unit, end-to-end, x11 and package tests, while the sanitized unit
+# tests build in the background; then the sanitized unit tests (tests/run-all). The main tree is
+# a Release build, so this also proves that Release compiles without a warning.
+test: test-tree
+	$(SANITIZED_TREE)
+	tests/run-all $(BUILD) $(SANITIZED) $(JOBS)
 
 unit: test-tree
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit
@@ -51,13 +55,8 @@ e2e: test-tree
 sanitized:
 	tools/install-deps build test
 	$(SANITIZED_TREE)
-	cmake --build $(SANITIZED) -j$(JOBS) --target $$(cd $(SANITIZED) && ctest -N -L unit | \
-	  sed -n 's/.*Test *#[0-9]*: //p' | sed 's/^fuzz_corpus_/replay_/')
-
-release:
-	tools/install-deps build
-	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVOSTA_BENCH=OFF $(CONFIGURE)
-	cmake --build $(RELEASE) -j$(JOBS) --target vosta
+	cmake --build $(SANITIZED) -j$(JOBS) --target unit_tests
+	cd $(SANITIZED) && ctest --output-on-failure -j$(JOBS) -L unit
 
 # The Debian package of the main tree's program, stripped: $(BUILD)/vosta_<version>_<arch>.deb.
 package:
@@ -110,4 +109,4 @@ bench:
 	bench/run $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZED) $(RELEASE) $(FUZZ)
+	rm -rf $(BUILD) $(SANITIZED) $(FUZZ) build-release
