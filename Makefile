@@ -5,6 +5,7 @@ SANITIZED ?= build-sanitized
 FUZZ ?= build-fuzz
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
+CLANG_FORMAT ?= clang-format
 
 # The project's own builds treat warnings as errors and compile through ccache where it is
 # installed (the test packages bring it); a plain CMake build does neither.
@@ -22,8 +23,11 @@ NEW_MAIN = [ -f $(BUILD)/CMakeCache.txt ] || $(MAIN) -DBUILD_TESTING=OFF -DVOSTA
 # ends the test program with a failure. Line tables (-g1) are all that the reports' stacks use.
 SANITIZED_TREE = cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON \
   -DVOSTA_BENCH=OFF -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 $(CONFIGURE)
+# The C and C++ files that .clang-format governs.
+FORMATTED = git ls-files -z '*.c' '*.cpp' '*.h'
 
-.PHONY: build run test test-tree unit e2e sanitized fuzz soak memcheck bench package clean
+.PHONY: build run test test-tree unit e2e sanitized fuzz soak memcheck bench package format \
+  format-check clean
 
 build:
 	tools/install-deps build
@@ -107,6 +111,22 @@ bench:
 	$(MAIN) -DVOSTA_BENCH=ON
 	cmake --build $(BUILD) -j$(JOBS)
 	bench/run $(BUILD)
+
+# Formats every tracked C and C++ file in place, after .clang-format.
+format:
+	tools/install-deps format
+	$(FORMATTED) | xargs -0 $(CLANG_FORMAT) -i
+
+# Fails, naming them, when tracked C and C++ files differ from what make format would make.
+format-check:
+	tools/install-deps format
+	@differ=$$($(FORMATTED) | xargs -0 -n1 sh -c '$(CLANG_FORMAT) "$$0" | cmp -s - "$$0" || echo "$$0"'); \
+	if [ -n "$$differ" ]; then \
+	  echo "$$(echo "$$differ" | wc -l) files differ from .clang-format (make format formats them):"; \
+	  echo "$$differ" | sed 's/^/  /'; \
+	  exit 1; \
+	fi; \
+	echo "Every tracked C and C++ file matches .clang-format."
 
 clean:
 	rm -rf $(BUILD) $(SANITIZED) $(FUZZ) build-release
