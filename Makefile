@@ -1,66 +1,91 @@
 # The two set-up commands: `make run` builds and starts VOSTA, `make test` builds and runs every
-# test. Both install what they need first.
+# test. Each command first installs the packages it needs (tools/install-deps --list shows them).
 BUILD ?= build
 SANITIZED ?= build-sanitized
-RELEASE ?= build-release
-JOBS ?= 2
-# The project's own builds treat warnings as errors; a plain CMake build does not.
-CONFIGURE = -DVOSTA_WERROR=ON
-
 FUZZ ?= build-fuzz
+JOBS ?= 2
 FUZZ_SECONDS ?= 60
+CLANG_FORMAT ?= clang-format
 
-.PHONY: deps build run test unit e2e sanitized tsan release fuzz soak memcheck bench clean
+# The project's own builds treat warnings as errors and compile through ccache where it is
+# installed (the test packages bring it); a plain CMake build does neither.
+CONFIGURE = -DVOSTA_WERROR=ON $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# The main tree is a Release build: the tests run the optimised program that the package ships
+# (CPack strips it). Line tables only (-g1), so that a failing end-to-end test still gets stacks
+# with file and line, at a fraction of the compile time of full debug information. A new tree
+# starts without the tests and the benchmarks, whose packages only the commands that switch them
+# on install.
+MAIN = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS=-g1 -DCMAKE_CXX_FLAGS=-g1 \
+  $(CONFIGURE)
+NEW_MAIN = [ -f $(BUILD)/CMakeCache.txt ] || $(MAIN) -DBUILD_TESTING=OFF -DVOSTA_BENCH=OFF
+# The unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer (Debug): any report
+# ends the test program with a failure. Line tables (-g1) are all that the reports' stacks use.
+SANITIZED_TREE = cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON \
+  -DVOSTA_BENCH=OFF -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 $(CONFIGURE)
+# The C and C++ files that .clang-format governs.
+FORMATTED = git ls-files -z '*.c' '*.cpp' '*.h'
 
-deps:
-	tools/install-deps
+.PHONY: build run test test-tree unit e2e sanitized tsan fuzz soak memcheck bench package format \
+  format-check clean
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CONFIGURE)
-
-build: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j$(JOBS)
+build:
+	tools/install-deps build
+	$(NEW_MAIN)
+	cmake --build $(BUILD) -j$(JOBS) --target vosta
 
 run: build
 	$(BUILD)/vosta
 
-# Every test: the unit tests, the same unit tests built with AddressSanitizer and
-# UndefinedBehaviorSanitizer (Debug), the end-to-end tests, and a Release build of the program.
-test: build sanitized release
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit
-	cd $(SANITIZED) && ctest --output-on-failure -j$(JOBS) -L unit
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L 'e2e|x11'
+# The main tree with its tests, built.
+test-tree:
+	tools/install-deps build test
+	$(MAIN) -DBUILD_TESTING=ON
+	cmake --build $(BUILD) -j$(JOBS)
 
-unit: build
+# Every test: the main tree's unit, end-to-end, x11 and package tests, while the sanitized unit
+# tests build in the background; then the sanitized unit tests (tests/run-all). The main tree is
+# a Release build, so this also proves that Release compiles without a warning.
+test: test-tree
+	$(SANITIZED_TREE)
+	tests/run-all $(BUILD) $(SANITIZED) $(JOBS)
+
+unit: test-tree
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit
 
-e2e: build
+e2e: test-tree
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L e2e
 
-# The unit tests with the sanitizers: any report ends the test program with a failure.
-sanitized: deps
-	cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON -DVOSTA_BENCH=OFF $(CONFIGURE)
-	cmake --build $(SANITIZED) -j$(JOBS) --target $$(cd $(SANITIZED) && ctest -N -L unit | \
-	  sed -n 's/.*Test *#[0-9]*: //p' | sed 's/^fuzz_corpus_/replay_/')
+sanitized:
+	tools/install-deps build test
+	$(SANITIZED_TREE)
+	cmake --build $(SANITIZED) -j$(JOBS) --target unit_tests
+	cd $(SANITIZED) && ctest --output-on-failure -j$(JOBS) -L unit
 
 # The movie unit tests with ThreadSanitizer: the compression pass runs on threads of its own.
 TSAN ?= build-tsan
-tsan: deps
+tsan:
+	tools/install-deps build test
 	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_TSAN=ON -DVOSTA_BENCH=OFF $(CONFIGURE)
 	cmake --build $(TSAN) -j$(JOBS) --target unit_avi unit_media
 	cd $(TSAN)/tests && for test in unit_media unit_avi; do \
-	  QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1:die_after_fork=0:suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
+	  QT_QPA_PLATFORM=offscreen \
+	  TSAN_OPTIONS="halt_on_error=1:die_after_fork=0:suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
 	    ./$$test --gtest_filter=-*OneGibibyte* || exit 1; \
 	done
 
-release: deps
-	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVOSTA_BENCH=OFF $(CONFIGURE)
-	cmake --build $(RELEASE) -j$(JOBS) --target vosta
+# The Debian package of the main tree's program, stripped: $(BUILD)/vosta_<version>_<arch>.deb.
+package:
+	tools/install-deps build package
+	$(NEW_MAIN)
+	cd $(BUILD) && cpack
 
 # Every fuzz target for FUZZ_SECONDS seconds under libFuzzer (clang), starting from the saved
 # corpus; what it finds new stays in $(FUZZ)/corpus, a crash in $(FUZZ)/crashes.
-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTA_FUZZ=ON -DVOSTA_BENCH=OFF
+fuzz:
+	tools/install-deps build fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTA_FUZZ=ON \
+	  -DBUILD_TESTING=OFF -DVOSTA_BENCH=OFF
 	cmake --build $(FUZZ) -j$(JOBS) --target $$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/\.cpp$$//')
 	mkdir -p $(FUZZ)/crashes
 	for source in tests/fuzz/fuzz_*.cpp; do \
@@ -74,12 +99,16 @@ fuzz: deps
 # The long soak of the real program (about 25 minutes; SOAK_MINUTES scales it), then every unit
 # test under valgrind's memcheck, which fails on a definite leak or an invalid access. Its checks
 # of uninitialised values are off: they stop in unsymbolised machine code of the libraries below
-# the program, where nothing can be told or mended.
-soak: build
+# the program, where nothing can be told or mended. The soak times bench/compress_once.
+soak:
+	tools/install-deps build test memcheck
+	$(MAIN) -DBUILD_TESTING=ON -DVOSTA_BENCH=ON
+	cmake --build $(BUILD) -j$(JOBS)
 	tests/soak/run $(BUILD)
 	$(MAKE) memcheck
 
-memcheck: build
+memcheck: test-tree
+	tools/install-deps memcheck
 	cd $(BUILD)/tests && for test in unit_*; do \
 	  [ -f "$$test" ] || continue; \
 	  echo "memcheck: $$test"; \
@@ -88,8 +117,28 @@ memcheck: build
 	    --error-exitcode=1 ./$$test --gtest_filter=-*OneGibibyte* >/dev/null || exit 1; \
 	done
 
-bench: build
+bench:
+	tools/install-deps build bench
+	$(NEW_MAIN)
+	$(MAIN) -DVOSTA_BENCH=ON
+	cmake --build $(BUILD) -j$(JOBS)
 	bench/run $(BUILD)
 
+# Formats every tracked C and C++ file in place, after .clang-format.
+format:
+	tools/install-deps format
+	$(FORMATTED) | xargs -0 $(CLANG_FORMAT) -i
+
+# Fails, naming them, when tracked C and C++ files differ from what make format would make.
+format-check:
+	tools/install-deps format
+	@differ=$$($(FORMATTED) | xargs -0 -n1 sh -c '$(CLANG_FORMAT) "$$0" | cmp -s - "$$0" || echo "$$0"'); \
+	if [ -n "$$differ" ]; then \
+	  echo "$$(echo "$$differ" | wc -l) files differ from .clang-format (make format formats them):"; \
+	  echo "$$differ" | sed 's/^/  /'; \
+	  exit 1; \
+	fi; \
+	echo "Every tracked C and C++ file matches .clang-format."
+
 clean:
-	rm -rf $(BUILD) $(SANITIZED) $(RELEASE) $(FUZZ) $(TSAN)
+	rm -rf $(BUILD) $(SANITIZED) $(FUZZ) $(TSAN) build-release

@@ -3,6 +3,7 @@
 //   eye-closed.png    45 x 45, 24-bit: the busy picture, the same tile with the eye closed
 //   outline-mask.png  104 x 45, 24-bit: white columns 0..43, black columns 44..103 (window outline)
 //   about-title.png   300 x 89, 8-bit indexed: red lines of text on black for the About box
+//   eye-icon-64.png   64 x 64, 24-bit: the desktop icon, the open eye's visible square scaled up
 // Usage: draw-pictures <resources dir>
 // The output is deterministic, so re-running it leaves the committed files unchanged.
 
@@ -219,6 +220,13 @@ QImage DrawOutlineMask() {
   return mask;
 }
 
+// The square that the window outline shows of the open eye, scaled to the icon size that the
+// desktop menus and the software centres want.
+QImage DrawIcon() {
+  const QImage visible = DrawOpenEye().copy(1, 1, kTile - 2, kTile - 2);
+  return visible.scaled(64, 64, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 // Red text on black, reduced to a 256-entry palette running from black to the text red so that
 // the anti-aliased edges keep their shades.
 QImage DrawAboutTitle() {
@@ -311,6 +319,7 @@ int main(int argc, char** argv) {
   const bool ok =
       Save(DrawOpenEye().convertToFormat(QImage::Format_RGB888), dir, "eye-open.png") &&
       Save(DrawClosedEye().convertToFormat(QImage::Format_RGB888), dir, "eye-closed.png") &&
-      Save(DrawOutlineMask(), dir, "outline-mask.png") && Save(about, dir, "about-title.png");
+      Save(DrawOutlineMask(), dir, "outline-mask.png") && Save(about, dir, "about-title.png") &&
+      Save(DrawIcon().convertToFormat(QImage::Format_RGB888), dir, "eye-icon-64.png");
   return ok ? 0 : 1;
 }

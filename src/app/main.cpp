@@ -1,5 +1,6 @@
 #include <QTimer>
 
+#include "app/CommandLine.h"
 #include "app/ErrorDisplay.h"
 #include "app/EyeWindow.h"
 #include "app/MovieExitGuard.h"
@@ -13,6 +14,8 @@
 #include "platform/QtDesktopServices.h"
 
 int main(int argc, char** argv) {
+  // --help and --version answer before QApplication exists: they need no display.
+  if (const auto status = vosta::CommandLine::Handle(argc, argv)) return *status;
   vosta::VostaApplication app(argc, argv);
   vosta::QtDesktopServices desktop;
   vosta::SystemClock clock;

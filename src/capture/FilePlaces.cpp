@@ -62,7 +62,12 @@ FilePlaces FilePlaces::InUserFolders(const std::string& home, const std::string&
 
 FilePlaces FilePlaces::ForThisProgram() {
   const std::string appDir = AppDir();
-  if (::faccessat(AT_FDCWD, appDir.c_str(), W_OK, AT_EACCESS) == 0) return BesideProgram(appDir);
+  const FilePlaces beside = BesideProgram(appDir);
+  struct stat settings {};
+  if (::faccessat(AT_FDCWD, appDir.c_str(), W_OK, AT_EACCESS) == 0 ||
+      ::stat(beside.SettingsPath().c_str(), &settings) == 0) {
+    return beside;
+  }
   return InUserFolders(Home(), Environment("XDG_CONFIG_HOME"));
 }
 

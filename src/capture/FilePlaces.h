@@ -5,11 +5,11 @@
 namespace vosta {
 
 // Where the program's files go, found anew at each use. A program whose folder can be written (a
-// copied or unpacked program, a build folder) keeps them beside itself: VOSTA.ini there, the
-// snapshots and movies in ScreenShot/. An installed program, whose folder its user cannot write,
-// keeps VOSTA.ini in $XDG_CONFIG_HOME/vosta/ (~/.config/vosta/) and the snapshots and movies in
-// VOSTA/ of the pictures folder that ~/.config/user-dirs.dirs names (~/Pictures/VOSTA/ when it
-// names none).
+// copied or unpacked program, a build folder), or that has its VOSTA.ini beside it already,
+// keeps them beside itself: VOSTA.ini there, the snapshots and movies in ScreenShot/. An
+// installed program, whose folder its user cannot write, keeps VOSTA.ini in
+// $XDG_CONFIG_HOME/vosta/ (~/.config/vosta/) and the snapshots and movies in VOSTA/ of the
+// pictures folder that ~/.config/user-dirs.dirs names (~/Pictures/VOSTA/ when it names none).
 class FilePlaces {
  public:
   // Beside the program in `appDir` (ending in "/").

@@ -50,9 +50,12 @@ negate() { ! "$@"; }
 
 AS_USER=()     # the command that runs the program as an ordinary user (run_as_ordinary_user)
 VOSTA_ENV=()   # variables the program starts with
+VOSTA_ARGS=()  # its arguments
+VOSTA_PROGRAM="$APP/vosta"  # the program that start_vosta starts
 
 start_vosta() {
-  ( cd "$WORK" && exec env "${VOSTA_ENV[@]}" "${AS_USER[@]}" "$APP/vosta" ) >"$WORK/vosta.log" 2>&1 &
+  ( cd "$WORK" && exec env "${VOSTA_ENV[@]}" "${AS_USER[@]}" "$VOSTA_PROGRAM" "${VOSTA_ARGS[@]}" ) \
+    >"$WORK/vosta.log" 2>&1 &
   VOSTA_PID=$!
   wait_for 20 eye_window || fail "the eye window did not appear"
   EYE=$(eye_window)
@@ -298,3 +301,16 @@ with_fault_injector() {
 # inject_fault <ops> <ENOSPC|EIO> <bytes before the failure> <part of the path>
 inject_fault() { echo "$*" >"$FAULT_RULES"; }
 no_faults() { rm -f "$FAULT_RULES"; }
+
+# The version that project() in CMakeLists.txt gives the program.
+project_version() { sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD_DIR/CMakeCache.txt"; }
+
+# Runs the program ($1) with the other arguments and no display at all; sets STATUS, and OUT and
+# ERR to what it wrote on standard output and standard error.
+run_without_display() {
+  local program=$1; shift
+  STATUS=0
+  env -u DISPLAY -u WAYLAND_DISPLAY -u XAUTHORITY -u QT_QPA_PLATFORM "${AS_USER[@]}" \
+    "$program" "$@" >"$WORK/out" 2>"$WORK/err" || STATUS=$?
+  OUT=$(cat "$WORK/out") ERR=$(cat "$WORK/err")
+}

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The command line: --version and --help answer without any display and exit 0; any other
+# argument is told on standard error with status 2; the toolkit's own options still reach Qt.
+source "$(dirname "$0")/lib.sh"
+
+run_without_display "$APP/vosta" --version
+[ "$STATUS" = 0 ] || fail "--version without a display ended with $STATUS: $ERR"
+[ "$OUT" = "vosta $(project_version)" ] || fail "--version printed '$OUT', not 'vosta $(project_version)'"
+[ -z "$ERR" ] || fail "--version wrote on standard error: $ERR"
+pass "--version prints 'vosta $(project_version)' without a display"
+
+run_without_display "$APP/vosta" --help
+[ "$STATUS" = 0 ] || fail "--help without a display ended with $STATUS: $ERR"
+[ "$(head -1 <<<"$OUT")" = "Usage: vosta [--help] [--version]" ] || fail "--help printed: $OUT"
+pass "--help prints the usage without a display"
+
+run_without_display "$APP/vosta" --bogus
+[ "$STATUS" = 2 ] || fail "an unknown option ended with $STATUS"
+[ -z "$OUT" ] || fail "an unknown option printed on standard output: $OUT"
+grep -qF "vosta: unknown option '--bogus'" "$WORK/err" || fail "an unknown option told: $ERR"
+pass "an unknown option is told on standard error, status 2"
+
+# -name sets the instance name of the window class, so the eye's class shows that Qt took it.
+VOSTA_ARGS=(-name vosta-e2e -session e2e_1)
+start_vosta
+xprop -id "$EYE" WM_CLASS | grep -qF '"vosta-e2e"' || fail "-name did not reach Qt: $(xprop -id "$EYE" WM_CLASS)"
+pass "the eye starts with the toolkit's -name and -session options, and Qt takes them"
