@@ -97,8 +97,9 @@ void CompressionJob::Run() {
       throw MediaError(MediaErrorKind::EncoderUnavailable, "no such compressor");
     total_ = raw_->Frames();
     const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const bool inRuns =
-        codec->parallelism == media::Parallelism::KeyFrameRuns && processors > 1 && total_ > 0;
+    // Runs are found through the index: a movie without one is read in one go.
+    const bool inRuns = codec->parallelism != media::Parallelism::OwnThreads && processors > 1 &&
+                        raw_->IndexedFrames() > 0;
     media::VideoEncoder encoder(*codec, raw_->Format(), choice_.settings, media::EncoderUse::Pass,
                                 inRuns ? 1 : 0);
     media::ParametersHandle parameters(avcodec_parameters_alloc());
@@ -189,24 +190,38 @@ void CompressionJob::CompressInRuns(media::VideoEncoder& first, media::MovieWrit
       media::FrameConverter converter = first.MakeConverter(1);
       media::FramePool pool(coded.pix_fmt, coded.width, coded.height);
       const media::VideoEncoder::PacketSink sink = Into(pieces);
+      // A run depends on no frame before it: it starts with a key frame, that of an encoder of
+      // its own or, where the encoder counts its key frames itself, of the lane's one encoder,
+      // whose every run is exactly a run long. That encoder gives each packet as its frame goes
+      // in, so one run's end is known when the next run begins.
+      const bool counted = codec.parallelism == media::Parallelism::RunsCounted;
+      std::unique_ptr<media::VideoEncoder> owned;
+      media::VideoEncoder* encoder = index == 0 ? &first : nullptr;
+      bool ending = false;  // the last run's end is still to be sent
       for (std::int64_t run = index; !Stopping(); run += lanes) {
         const AVPacket* stored = reader.At(run * runLength);
         if (stored == nullptr) break;
-        // A run depends on no frame before it: an encoder of its own starts it with a key frame.
-        std::unique_ptr<media::VideoEncoder> fresh;
-        media::VideoEncoder& encoder =
-            run == 0 ? first
-                     : *(fresh = std::make_unique<media::VideoEncoder>(
-                             codec, format, choice_.settings, media::EncoderUse::Pass, 1));
+        if (ending && !pieces.Push(Piece{nullptr, true})) break;
+        ending = false;
+        if (encoder == nullptr || (!counted && run != index)) {
+          owned = std::make_unique<media::VideoEncoder>(codec, format, choice_.settings,
+                                                        media::EncoderUse::Pass, 1);
+          encoder = owned.get();
+        }
         for (int i = 0; stored != nullptr && !Stopping();
              stored = ++i < runLength ? reader.Next() : nullptr) {
           media::FrameHandle frame = pool.Get();
           converter.Convert(stored->data, *frame);
-          encoder.Send(*frame, sink);
+          encoder->Send(*frame, sink);
         }
-        if (Stopping()) break;
-        encoder.Flush(sink);
-        if (!pieces.Push(Piece{nullptr, true})) break;
+        if (!counted && !Stopping()) encoder->Flush(sink);
+        ending = true;
+        if (!counted && !pieces.Push(Piece{nullptr, true})) break;
+        ending = counted;
+      }
+      if (ending && !Stopping()) {
+        encoder->Flush(sink);
+        pieces.Push(Piece{nullptr, true});
       }
     } catch (const MediaError& error) {
       Fail(error);

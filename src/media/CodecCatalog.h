@@ -63,9 +63,11 @@ enum class EncoderUse {
 // How a compression pass keeps more than one processor busy with a compressor.
 enum class Parallelism {
   OwnThreads,  // the encoder's own frame or slice threads
-  // The encoder has none: runs of frames that begin with a key frame depend on nothing before
-  // them, so encoders of their own compress them side by side.
-  KeyFrameRuns,
+  // The encoder has none, but runs of frames that begin with a key frame depend on nothing
+  // before them, so that an encoder for each processor compresses every other run:
+  RunsCounted,  // the encoder makes a key frame every run's length of frames by its own count,
+                // and nothing else: one encoder goes on from a run to its next
+  RunsFresh,    // it may make more key frames: every run gets an encoder of its own
 };
 
 struct Codec {
@@ -82,7 +84,7 @@ struct Codec {
   int defaultQuality;
   int defaultKeyFrameEvery;
   Parallelism parallelism;
-  // With KeyFrameRuns: the frames of a run; 0 for the key-frame distance.
+  // Of the runs: the frames of one; 0 for the key-frame distance.
   int framesPerRun;
   // Puts the settings into the encoder before it is opened: context fields and private options.
   void (*configure)(AVCodecContext& context, AVDictionary** options,

@@ -150,7 +150,7 @@ TEST(CompressionPass, RunsSideBySideGiveTheFramesOfOneEncoder) {
   for (const auto& [code, keyFrameEvery] : {std::pair{"ZMBV", 8}, {"FFV1", 0}, {"HFYU", 0}}) {
     SCOPED_TRACE(code);
     const CompressorChoice choice{MakeFourCC(code), {media::kDefaultQuality, keyFrameEvery, 0}};
-    ASSERT_EQ(media::FindCodec(choice.codec)->parallelism, media::Parallelism::KeyFrameRuns);
+    ASSERT_EQ(media::FindCodec(choice.codec)->parallelism, media::Parallelism::RunsCounted);
     const std::string passed = dir.path() + code + ".avi";
     ASSERT_EQ(Pass(raw, passed, choice).outcome, Outcome::Done);
 
