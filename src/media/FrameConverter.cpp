@@ -1,5 +1,6 @@
 #include "media/FrameConverter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "media/MediaError.h"
@@ -15,7 +16,9 @@ namespace {
 constexpr int kMargin = 16;  // pixels and rows beyond the coded size that the scaler may read
 
 // One 5-bit colour widened to 8 bits.
-inline std::uint32_t Widen(std::uint32_t five) { return (five << 3) | (five >> 2); }
+inline std::uint8_t Widen(unsigned five) {
+  return static_cast<std::uint8_t>((five << 3) | (five >> 2));
+}
 
 // The colours of pixel `x` of a stored row as 0x00RRGGBB.
 template <int Bits>
@@ -31,45 +34,85 @@ inline std::uint32_t PixelAt(const std::uint8_t* row, int x) {
   }
 }
 
-// Writes `width` stored pixels, then the last of them up to `coded`, through `put(x, rgb)`.
-template <int Bits, typename Put>
-inline void ForEachPixel(const std::uint8_t* row, int width, int coded, Put put) {
-  for (int x = 0; x < width; ++x) put(x, PixelAt<Bits>(row, x));
-  const std::uint32_t last = PixelAt<Bits>(row, width - 1);
-  for (int x = width; x < coded; ++x) put(x, last);
+// The colours of a run of pixels, one array a colour: the loops over them vectorise.
+constexpr int kBlock = 64;
+struct Colours {
+  std::uint8_t red[kBlock], green[kBlock], blue[kBlock];
+};
+
+// Reads `count` stored pixels from column `x0` on into `colours`, from position `at` on.
+template <int Bits>
+inline void Read(const std::uint8_t* row, int x0, int count, Colours& colours, int at = 0) {
+  for (int i = 0; i < count; ++i) {
+    if constexpr (Bits == 16) {
+      std::uint16_t word;
+      std::memcpy(&word, row + 2 * (x0 + i), 2);
+      colours.blue[at + i] = Widen(word & 0x1Fu);
+      colours.green[at + i] = Widen((word >> 5) & 0x1Fu);
+      colours.red[at + i] = Widen((word >> 10) & 0x1Fu);
+    } else {
+      const std::uint8_t* p = row + 3 * (x0 + i);
+      colours.blue[at + i] = p[0];
+      colours.green[at + i] = p[1];
+      colours.red[at + i] = p[2];
+    }
+  }
 }
 
+// Writes `count` pixels in `format` from column `x0` on.
+void Write(const Colours& c, int x0, int count, AVPixelFormat format, std::uint8_t* const out[3]) {
+  switch (format) {
+    case AV_PIX_FMT_RGB24: {
+      std::uint8_t* const o = out[0] + 3 * x0;
+      for (int i = 0; i < count; ++i)
+        o[3 * i] = c.red[i], o[3 * i + 1] = c.green[i], o[3 * i + 2] = c.blue[i];
+      break;
+    }
+    case AV_PIX_FMT_GBRP:
+      std::memcpy(out[0] + x0, c.green, static_cast<std::size_t>(count));
+      std::memcpy(out[1] + x0, c.blue, static_cast<std::size_t>(count));
+      std::memcpy(out[2] + x0, c.red, static_cast<std::size_t>(count));
+      break;
+    default: {  // RGB555LE from 24-bit colours: their top 5 bits
+      std::uint8_t* const o = out[0] + 2 * x0;
+      for (int i = 0; i < count; ++i) {
+        const auto word = static_cast<std::uint16_t>((c.red[i] >> 3) << 10 |
+                                                     (c.green[i] >> 3) << 5 | c.blue[i] >> 3);
+        std::memcpy(o + 2 * i, &word, 2);
+      }
+      break;
+    }
+  }
+}
+
+// One row of `width` stored pixels in `format`, padded up to `coded` with its last pixel.
 template <int Bits>
 void WriteRowAs(const std::uint8_t* row, int width, int coded, AVPixelFormat format,
                 std::uint8_t* const out[3]) {
-  switch (format) {
-    case AV_PIX_FMT_BGR0:
-      ForEachPixel<Bits>(row, width, coded, [o = out[0]](int x, std::uint32_t c) {
-        std::memcpy(o + 4 * x, &c, 4);  // B, G, R, 0 in memory order
-      });
-      break;
-    case AV_PIX_FMT_RGB24:
-      ForEachPixel<Bits>(row, width, coded, [o = out[0]](int x, std::uint32_t c) {
-        o[3 * x] = static_cast<std::uint8_t>(c >> 16);
-        o[3 * x + 1] = static_cast<std::uint8_t>(c >> 8);
-        o[3 * x + 2] = static_cast<std::uint8_t>(c);
-      });
-      break;
-    case AV_PIX_FMT_GBRP:
-      ForEachPixel<Bits>(row, width, coded,
-                         [g = out[0], b = out[1], r = out[2]](int x, std::uint32_t c) {
-                           g[x] = static_cast<std::uint8_t>(c >> 8);
-                           b[x] = static_cast<std::uint8_t>(c);
-                           r[x] = static_cast<std::uint8_t>(c >> 16);
-                         });
-      break;
-    default:  // RGB555LE: the stored words themselves, or 24-bit colours cut to 5 bits
-      ForEachPixel<Bits>(row, width, coded, [o = out[0]](int x, std::uint32_t c) {
-        const auto word =
-            static_cast<std::uint16_t>((c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x1F));
-        std::memcpy(o + 2 * x, &word, 2);
-      });
-      break;
+  if (Bits == 16 && format == AV_PIX_FMT_RGB555LE) {  // the stored words themselves
+    std::memcpy(out[0], row, 2 * static_cast<std::size_t>(width));
+    for (int x = width; x < coded; ++x) std::memcpy(out[0] + 2 * x, row + 2 * (width - 1), 2);
+    return;
+  }
+  // The output pointers are taken into locals first: a byte store could otherwise alias them,
+  // and the compiler would reload them each pixel instead of vectorising the loop.
+  if (format == AV_PIX_FMT_BGR0) {  // one word a pixel: B, G, R, 0 on a little-endian machine
+    std::uint8_t* const o = out[0];
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t pixel = PixelAt<Bits>(row, x);
+      std::memcpy(o + 4 * x, &pixel, 4);
+    }
+    const std::uint32_t last = PixelAt<Bits>(row, width - 1);
+    for (int x = width; x < coded; ++x) std::memcpy(o + 4 * x, &last, 4);
+    return;
+  }
+  Colours colours;
+  for (int x0 = 0; x0 < coded; x0 += kBlock) {
+    const int count = std::min(kBlock, coded - x0);
+    const int stored = std::clamp(width - x0, 0, count);
+    Read<Bits>(row, x0, stored, colours);
+    for (int i = stored; i < count; ++i) Read<Bits>(row, width - 1, 1, colours, i);
+    Write(colours, x0, count, format, out);
   }
 }
 
