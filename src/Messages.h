@@ -122,6 +122,7 @@ inline constexpr char kAbortCaption[] = "中断";
 inline constexpr char kCodecChooserTitle[] = "ＡＶＩ圧縮方式選択";
 inline constexpr char kSaveOptionsTitle[] = "圧縮オプション";
 inline constexpr char kCompressorLabel[] = "圧縮プログラム(&C):";
+inline constexpr char kUncompressedEntry[] = "Full Frames (Uncompressed)";
 inline constexpr char kQualityLabel[] = "圧縮の品質(&Q):";
 inline constexpr char kKeyFramesLabel[] = "キーフレーム(&K)";
 inline constexpr char kKeyFramesSuffix[] = " フレームごと";

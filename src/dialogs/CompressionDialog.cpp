@@ -43,7 +43,7 @@ CompressionDialog::CompressionDialog(QWidget* parent, const QString& title,
   list_ = new QListWidget(this);
   list_->setObjectName("Compressors");
   listLabel->setBuddy(list_);
-  new QListWidgetItem(media::kUncompressedName, list_);
+  new QListWidgetItem(Text(messages::kUncompressedEntry), list_);
   list_->item(0)->setData(kCodeRole, QVariant::fromValue<quint32>(media::kNoCompression));
   for (const media::Codec* codec : media::InstalledCodecs()) {
     (new QListWidgetItem(codec->name, list_))->setData(kCodeRole, QVariant::fromValue(codec->code));

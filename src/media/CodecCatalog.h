@@ -28,7 +28,6 @@ constexpr FourCC MakeFourCC(std::string_view code) {
 
 // The choice of no compression: the frames as recorded.
 inline constexpr FourCC kNoCompression = MakeFourCC("DIB ");
-inline constexpr const char* kUncompressedName = "Full Frames (Uncompressed)";
 
 inline constexpr int kDefaultQuality = -1;  // the compressor's own default
 inline constexpr int kLowestQuality = 0;
