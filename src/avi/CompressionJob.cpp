@@ -184,43 +184,35 @@ void CompressionJob::CompressInRuns(media::VideoEncoder& first, media::MovieWrit
     LowerPriority();
     BoundedQueue<Piece>& pieces = *out[static_cast<std::size_t>(index)];
     try {
-      std::unique_ptr<media::MovieReader> own;
+      std::unique_ptr<media::MovieReader> ownReader;
       media::MovieReader& reader =
-          index == 0 ? *raw_ : *(own = std::make_unique<media::MovieReader>(rawPath_));
+          index == 0 ? *raw_ : *(ownReader = std::make_unique<media::MovieReader>(rawPath_));
       media::FrameConverter converter = first.MakeConverter(1);
       media::FramePool pool(coded.pix_fmt, coded.width, coded.height);
       const media::VideoEncoder::PacketSink sink = Into(pieces);
-      // A run depends on no frame before it: it starts with a key frame, that of an encoder of
-      // its own or, where the encoder counts its key frames itself, of the lane's one encoder,
-      // whose every run is exactly a run long. That encoder gives each packet as its frame goes
-      // in, so one run's end is known when the next run begins.
-      const bool counted = codec.parallelism == media::Parallelism::RunsCounted;
-      std::unique_ptr<media::VideoEncoder> owned;
-      media::VideoEncoder* encoder = index == 0 ? &first : nullptr;
-      bool ending = false;  // the last run's end is still to be sent
+      // The lane's one encoder starts every run with a key frame by its own count, and gives each
+      // packet as its frame goes in: a run's end is sent once the next run begins, or after the
+      // last run with what the encoder still holds.
+      std::unique_ptr<media::VideoEncoder> ownEncoder;
+      media::VideoEncoder& encoder =
+          index == 0 ? first
+                     : *(ownEncoder = std::make_unique<media::VideoEncoder>(
+                             codec, format, choice_.settings, media::EncoderUse::Pass, 1));
+      bool began = false;
       for (std::int64_t run = index; !Stopping(); run += lanes) {
         const AVPacket* stored = reader.At(run * runLength);
         if (stored == nullptr) break;
-        if (ending && !pieces.Push(Piece{nullptr, true})) break;
-        ending = false;
-        if (encoder == nullptr || (!counted && run != index)) {
-          owned = std::make_unique<media::VideoEncoder>(codec, format, choice_.settings,
-                                                        media::EncoderUse::Pass, 1);
-          encoder = owned.get();
-        }
+        if (began && !pieces.Push(Piece{nullptr, true})) break;
+        began = true;
         for (int i = 0; stored != nullptr && !Stopping();
              stored = ++i < runLength ? reader.Next() : nullptr) {
           media::FrameHandle frame = pool.Get();
           converter.Convert(stored->data, *frame);
-          encoder->Send(*frame, sink);
+          encoder.Send(*frame, sink);
         }
-        if (!counted && !Stopping()) encoder->Flush(sink);
-        ending = true;
-        if (!counted && !pieces.Push(Piece{nullptr, true})) break;
-        ending = counted;
       }
-      if (ending && !Stopping()) {
-        encoder->Flush(sink);
+      if (began && !Stopping()) {
+        encoder.Flush(sink);
         pieces.Push(Piece{nullptr, true});
       }
     } catch (const MediaError& error) {

@@ -118,7 +118,7 @@ void ConfigureNothing(AVCodecContext&, AVDictionary**, const EncoderSettings&, E
 constexpr int kIntraRun = 16;
 
 constexpr Parallelism kOwn = Parallelism::OwnThreads;
-constexpr Parallelism kRuns = Parallelism::RunsCounted;
+constexpr Parallelism kRuns = Parallelism::Runs;
 
 const Codec kCodecs[] = {
     {MakeFourCC("MJPG"), "Motion JPEG", "mjpeg", AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ420P, true,

@@ -62,11 +62,10 @@ enum class EncoderUse {
 // How a compression pass keeps more than one processor busy with a compressor.
 enum class Parallelism {
   OwnThreads,  // the encoder's own frame or slice threads
-  // The encoder has none, but runs of frames that begin with a key frame depend on nothing
-  // before them, so that an encoder for each processor compresses every other run:
-  RunsCounted,  // the encoder makes a key frame every run's length of frames by its own count,
-                // and nothing else: one encoder goes on from a run to its next
-  RunsFresh,    // it may make more key frames: every run gets an encoder of its own
+  // The encoder has none, but makes a key frame every run's length of frames by its own count,
+  // and no other: a run depends on no frame before it, so an encoder for each processor
+  // compresses every other run, and goes on from one of its runs to the next.
+  Runs,
 };
 
 struct Codec {

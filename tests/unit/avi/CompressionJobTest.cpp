@@ -147,10 +147,10 @@ TEST(CompressionPass, RunsSideBySideGiveTheFramesOfOneEncoder) {
   const QSize size(160, 120);
   constexpr int kFrames = 40;
   const std::string raw = RecordRaw(dir.path() + "raw.avi", size, kFrames);
-  for (const auto& [code, keyFrameEvery] : {std::pair{"ZMBV", 8}, {"FFV1", 0}, {"HFYU", 0}}) {
+  for (const auto& [code, keyFrameEvery] : {std::pair{"ZMBV", 8}, {"FFV1", 0}, {"HFYU", 0}, {"MSVC", 8}}) {
     SCOPED_TRACE(code);
     const CompressorChoice choice{MakeFourCC(code), {media::kDefaultQuality, keyFrameEvery, 0}};
-    ASSERT_EQ(media::FindCodec(choice.codec)->parallelism, media::Parallelism::RunsCounted);
+    ASSERT_EQ(media::FindCodec(choice.codec)->parallelism, media::Parallelism::Runs);
     const std::string passed = dir.path() + code + ".avi";
     ASSERT_EQ(Pass(raw, passed, choice).outcome, Outcome::Done);
 
