@@ -3,13 +3,14 @@
 #include <bit>
 #include <cstring>
 
+#include "media/VectorClones.h"
+
 namespace vosta {
 
 namespace {
 
-// Writes one frame row from one source row; `column` maps a frame column to a source column.
 // Stores a 16-bit word as a frame holds it, low byte first.
-inline void StoreWord(std::uint8_t* out, std::uint16_t word) {
+[[gnu::always_inline]] inline void StoreWord(std::uint8_t* out, std::uint16_t word) {
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(out, &word, 2);  // one store, which the compiler can do many at a time
   } else {
@@ -18,8 +19,10 @@ inline void StoreWord(std::uint8_t* out, std::uint16_t word) {
   }
 }
 
+// Writes one frame row from one source row; `column` maps a frame column to a source column.
 template <typename Column>
-void ConvertRow(const QRgb* in, std::uint8_t* out, int width, int bitDepth, Column column) {
+[[gnu::always_inline]] inline void ConvertRow(const QRgb* in, std::uint8_t* out, int width,
+                                              int bitDepth, Column column) {
   if (bitDepth == 16) {
     for (int x = 0; x < width; ++x) {
       // 0xAARRGGBB: the top 5 bits of each colour, red highest.
@@ -36,6 +39,12 @@ void ConvertRow(const QRgb* in, std::uint8_t* out, int width, int bitDepth, Colu
       out[3 * x + 2] = static_cast<std::uint8_t>(qRed(pixel));
     }
   }
+}
+
+// A row of a picture as wide as the frame: the recording's every row.
+VOSTA_VECTOR_CLONES void ConvertWholeRow(const QRgb* in, std::uint8_t* out, int width,
+                                         int bitDepth) {
+  ConvertRow(in, out, width, bitDepth, [](int x) { return x; });
 }
 
 // 5-6-5 words to 5-5-5 words: green drops its lowest bit, as the 8-bit route would.
@@ -99,7 +108,7 @@ void PictureToFrame(const QImage& picture, const media::RawFrameFormat& format,
       sameWidth ? ConvertRow565(row, out, width, same) : ConvertRow565(row, out, width, mapped);
     } else {
       const auto* row = reinterpret_cast<const QRgb*>(in);
-      sameWidth ? ConvertRow(row, out, width, bitDepth, same)
+      sameWidth ? ConvertWholeRow(row, out, width, bitDepth)
                 : ConvertRow(row, out, width, bitDepth, mapped);
     }
     std::memset(out + pixelBytes, 0, stride - pixelBytes);

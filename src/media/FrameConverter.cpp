@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "media/MediaError.h"
+#include "media/VectorClones.h"
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -16,13 +17,13 @@ namespace {
 constexpr int kMargin = 16;  // pixels and rows beyond the coded size that the scaler may read
 
 // One 5-bit colour widened to 8 bits.
-inline std::uint8_t Widen(unsigned five) {
+[[gnu::always_inline]] inline std::uint8_t Widen(unsigned five) {
   return static_cast<std::uint8_t>((five << 3) | (five >> 2));
 }
 
 // The colours of pixel `x` of a stored row as 0x00RRGGBB.
 template <int Bits>
-inline std::uint32_t PixelAt(const std::uint8_t* row, int x) {
+[[gnu::always_inline]] inline std::uint32_t PixelAt(const std::uint8_t* row, int x) {
   if constexpr (Bits == 16) {
     std::uint16_t word;
     std::memcpy(&word, row + 2 * x, 2);
@@ -42,7 +43,8 @@ struct Colours {
 
 // Reads `count` stored pixels from column `x0` on into `colours`, from position `at` on.
 template <int Bits>
-inline void Read(const std::uint8_t* row, int x0, int count, Colours& colours, int at = 0) {
+[[gnu::always_inline]] inline void Read(const std::uint8_t* row, int x0, int count,
+                                        Colours& colours, int at = 0) {
   for (int i = 0; i < count; ++i) {
     if constexpr (Bits == 16) {
       std::uint16_t word;
@@ -60,7 +62,8 @@ inline void Read(const std::uint8_t* row, int x0, int count, Colours& colours, i
 }
 
 // Writes `count` pixels in `format` from column `x0` on.
-void Write(const Colours& c, int x0, int count, AVPixelFormat format, std::uint8_t* const out[3]) {
+[[gnu::always_inline]] inline void Write(const Colours& c, int x0, int count, AVPixelFormat format,
+                                         std::uint8_t* const out[3]) {
   switch (format) {
     case AV_PIX_FMT_RGB24: {
       std::uint8_t* const o = out[0] + 3 * x0;
@@ -87,8 +90,8 @@ void Write(const Colours& c, int x0, int count, AVPixelFormat format, std::uint8
 
 // One row of `width` stored pixels in `format`, padded up to `coded` with its last pixel.
 template <int Bits>
-void WriteRowAs(const std::uint8_t* row, int width, int coded, AVPixelFormat format,
-                std::uint8_t* const out[3]) {
+[[gnu::always_inline]] inline void WriteRowAs(const std::uint8_t* row, int width, int coded,
+                                              AVPixelFormat format, std::uint8_t* const out[3]) {
   if (Bits == 16 && format == AV_PIX_FMT_RGB555LE) {  // the stored words themselves
     std::memcpy(out[0], row, 2 * static_cast<std::size_t>(width));
     for (int x = width; x < coded; ++x) std::memcpy(out[0] + 2 * x, row + 2 * (width - 1), 2);
@@ -113,6 +116,16 @@ void WriteRowAs(const std::uint8_t* row, int width, int coded, AVPixelFormat for
     Read<Bits>(row, x0, stored, colours);
     for (int i = stored; i < count; ++i) Read<Bits>(row, width - 1, 1, colours, i);
     Write(colours, x0, count, format, out);
+  }
+}
+
+VOSTA_VECTOR_CLONES void WriteStoredRow(const std::uint8_t* row, int bitsPerPixel, int width,
+                                        int coded, AVPixelFormat format,
+                                        std::uint8_t* const out[3]) {
+  if (bitsPerPixel == 16) {
+    WriteRowAs<16>(row, width, coded, format, out);
+  } else {
+    WriteRowAs<24>(row, width, coded, format, out);
   }
 }
 
@@ -162,12 +175,8 @@ FrameConverter::FrameConverter(const RawFrameFormat& input, int codedWidth, int 
 
 void FrameConverter::WriteRow(const std::uint8_t* frame, int y, int width, AVPixelFormat format,
                               std::uint8_t* const out[3]) const {
-  const std::uint8_t* row = input_.Row(frame, std::min(y, input_.height - 1));
-  if (input_.bitsPerPixel == 16) {
-    WriteRowAs<16>(row, input_.width, width, format, out);
-  } else {
-    WriteRowAs<24>(row, input_.width, width, format, out);
-  }
+  WriteStoredRow(input_.Row(frame, std::min(y, input_.height - 1)), input_.bitsPerPixel,
+                 input_.width, width, format, out);
 }
 
 void FrameConverter::Convert(const std::uint8_t* frame, AVFrame& target) {
