@@ -131,7 +131,7 @@ void CompressionJob::Compress(media::VideoEncoder& encoder, media::MovieWriter& 
   std::jthread reading([&] {
     LowerPriority();
     try {
-      media::FrameConverter converter = encoder.MakeConverter(1);
+      media::FrameConverter converter = encoder.MakeConverter();
       for (const AVPacket* stored = raw_->At(0); stored != nullptr && !Stopping();
            stored = raw_->Next()) {
         media::FrameHandle frame = encoder.NewFrame();
@@ -187,7 +187,7 @@ void CompressionJob::CompressInRuns(media::VideoEncoder& first, media::MovieWrit
       std::unique_ptr<media::MovieReader> ownReader;
       media::MovieReader& reader =
           index == 0 ? *raw_ : *(ownReader = std::make_unique<media::MovieReader>(rawPath_));
-      media::FrameConverter converter = first.MakeConverter(1);
+      media::FrameConverter converter = first.MakeConverter();
       media::FramePool pool(coded.pix_fmt, coded.width, coded.height);
       const media::VideoEncoder::PacketSink sink = Into(pieces);
       // The lane's one encoder starts every run with a key frame by its own count, and gives each

@@ -3,7 +3,7 @@
 #include <bit>
 #include <cstring>
 
-#include "media/VectorClones.h"
+#include "platform/VectorClones.h"
 
 namespace vosta {
 

@@ -30,8 +30,8 @@ int Quantiser(int quality) {
   return static_cast<int>(std::lround(1 + 30 * loss * loss));
 }
 
-void SetKeyFrames(AVCodecContext& context, const EncoderSettings& settings, int fallback) {
-  context.gop_size = settings.keyFrameEvery > 0 ? settings.keyFrameEvery : fallback;
+void SetKeyFrames(AVCodecContext& context, const EncoderSettings& settings) {
+  context.gop_size = settings.keyFrameEvery > 0 ? settings.keyFrameEvery : kKeyFramesDefault;
 }
 
 // A data rate kept over every second: the average alone lets the encoders drift far from it on
@@ -69,7 +69,7 @@ void ConfigureMotionJpeg(AVCodecContext& context, AVDictionary**, const EncoderS
 void ConfigureMpeg4(AVCodecContext& context, AVDictionary**, const EncoderSettings& settings,
                     EncoderUse) {
   SetQuantiserOrRate(context, settings, kQualityDefault);
-  SetKeyFrames(context, settings, kKeyFramesDefault);
+  SetKeyFrames(context, settings);
   context.max_b_frames = 0;
   context.codec_tag = MakeFourCC("XVID");
   TagStudioColours(context);
@@ -78,7 +78,7 @@ void ConfigureMpeg4(AVCodecContext& context, AVDictionary**, const EncoderSettin
 // x264's constant rate factor, 51 (worst) to 0, straight from the quality: 6000 gives 20.4.
 void ConfigureH264(AVCodecContext& context, AVDictionary** options, const EncoderSettings& settings,
                    EncoderUse use) {
-  SetKeyFrames(context, settings, kKeyFramesDefault);
+  SetKeyFrames(context, settings);
   context.max_b_frames = 0;
   av_dict_set(options, "preset", "veryfast", 0);
   if (use == EncoderUse::Recording) av_dict_set(options, "tune", "zerolatency", 0);
@@ -95,14 +95,14 @@ void ConfigureH264(AVCodecContext& context, AVDictionary** options, const Encode
 // Zip Motion Blocks counts the frames of a run itself: a key frame every keyint_min frames.
 void ConfigureZmbv(AVCodecContext& context, AVDictionary**, const EncoderSettings& settings,
                    EncoderUse) {
-  SetKeyFrames(context, settings, kKeyFramesDefault);
+  SetKeyFrames(context, settings);
   context.keyint_min = context.gop_size;
 }
 
 // Video 1 puts a key frame after keyint_min frames that are not.
 void ConfigureVideo1(AVCodecContext& context, AVDictionary**, const EncoderSettings& settings,
                      EncoderUse) {
-  SetKeyFrames(context, settings, kKeyFramesDefault);
+  SetKeyFrames(context, settings);
   context.keyint_min = context.gop_size - 1;
 }
 

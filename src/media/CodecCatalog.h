@@ -20,10 +20,9 @@ namespace vosta::media {
 // A four-character code, its first character in the lowest byte.
 using FourCC = std::uint32_t;
 constexpr FourCC MakeFourCC(std::string_view code) {
-  return static_cast<FourCC>(static_cast<std::uint8_t>(code[0])) |
-         static_cast<FourCC>(static_cast<std::uint8_t>(code[1])) << 8 |
-         static_cast<FourCC>(static_cast<std::uint8_t>(code[2])) << 16 |
-         static_cast<FourCC>(static_cast<std::uint8_t>(code[3])) << 24;
+  FourCC value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(code[i]);
+  return value;
 }
 
 // The choice of no compression: the frames as recorded.
@@ -52,12 +51,9 @@ struct CompressorChoice {
   friend bool operator==(const CompressorChoice&, const CompressorChoice&) = default;
 };
 
-// What an encoder is opened for.
-enum class EncoderUse {
-  Recording,  // compressing while recording: packets come out as the frames go in
-  Pass,       // the compression pass over a finished movie
-  Preview,    // one frame for the save options
-};
+// What an encoder is opened for: compressing while recording (a packet out for each frame in),
+// the compression pass over a finished movie, or one frame for the save options.
+enum class EncoderUse { Recording, Pass, Preview };
 
 // How a compression pass keeps more than one processor busy with a compressor.
 enum class Parallelism {
@@ -82,8 +78,7 @@ struct Codec {
   int defaultQuality;
   int defaultKeyFrameEvery;
   Parallelism parallelism;
-  // Of the runs: the frames of one; 0 for the key-frame distance.
-  int framesPerRun;
+  int framesPerRun;  // of a run; 0 for the key-frame distance
   // Puts the settings into the encoder before it is opened: context fields and private options.
   void (*configure)(AVCodecContext& context, AVDictionary** options,
                     const EncoderSettings& settings, EncoderUse use);

@@ -4,11 +4,7 @@
 #include <cstring>
 
 #include "media/MediaError.h"
-#include "media/VectorClones.h"
-
-extern "C" {
-#include <libavutil/opt.h>
-}
+#include "platform/VectorClones.h"
 
 namespace vosta::media {
 
@@ -35,56 +31,33 @@ template <int Bits>
   }
 }
 
-// The colours of a run of pixels, one array a colour: the loops over them vectorise.
-constexpr int kBlock = 64;
+// The colours of up to 64 pixels, an array a colour, so that the loops over them vectorise.
 struct Colours {
-  std::uint8_t red[kBlock], green[kBlock], blue[kBlock];
+  std::uint8_t red[64], green[64], blue[64];
 };
 
-// Reads `count` stored pixels from column `x0` on into `colours`, from position `at` on.
-template <int Bits>
-[[gnu::always_inline]] inline void Read(const std::uint8_t* row, int x0, int count,
-                                        Colours& colours, int at = 0) {
-  for (int i = 0; i < count; ++i) {
-    if constexpr (Bits == 16) {
-      std::uint16_t word;
-      std::memcpy(&word, row + 2 * (x0 + i), 2);
-      colours.blue[at + i] = Widen(word & 0x1Fu);
-      colours.green[at + i] = Widen((word >> 5) & 0x1Fu);
-      colours.red[at + i] = Widen((word >> 10) & 0x1Fu);
-    } else {
-      const std::uint8_t* p = row + 3 * (x0 + i);
-      colours.blue[at + i] = p[0];
-      colours.green[at + i] = p[1];
-      colours.red[at + i] = p[2];
-    }
-  }
-}
-
-// Writes `count` pixels in `format` from column `x0` on.
+// Writes the `count` pixels of `c` in `format` from column `x0` on. The output pointers are taken
+// into locals: a byte store could alias them, and the compiler would reload them every pixel.
 [[gnu::always_inline]] inline void Write(const Colours& c, int x0, int count, AVPixelFormat format,
                                          std::uint8_t* const out[3]) {
+  std::uint8_t* const o = out[0];
   switch (format) {
-    case AV_PIX_FMT_RGB24: {
-      std::uint8_t* const o = out[0] + 3 * x0;
-      for (int i = 0; i < count; ++i)
-        o[3 * i] = c.red[i], o[3 * i + 1] = c.green[i], o[3 * i + 2] = c.blue[i];
+    case AV_PIX_FMT_RGB24:
+      for (int i = 0, x = 3 * x0; i < count; ++i, x += 3)
+        o[x] = c.red[i], o[x + 1] = c.green[i], o[x + 2] = c.blue[i];
       break;
-    }
     case AV_PIX_FMT_GBRP:
       std::memcpy(out[0] + x0, c.green, static_cast<std::size_t>(count));
       std::memcpy(out[1] + x0, c.blue, static_cast<std::size_t>(count));
       std::memcpy(out[2] + x0, c.red, static_cast<std::size_t>(count));
       break;
-    default: {  // RGB555LE from 24-bit colours: their top 5 bits
-      std::uint8_t* const o = out[0] + 2 * x0;
+    default:  // RGB555LE from 24-bit colours: their top 5 bits
       for (int i = 0; i < count; ++i) {
         const auto word = static_cast<std::uint16_t>((c.red[i] >> 3) << 10 |
                                                      (c.green[i] >> 3) << 5 | c.blue[i] >> 3);
-        std::memcpy(o + 2 * i, &word, 2);
+        std::memcpy(o + 2 * (x0 + i), &word, 2);
       }
       break;
-    }
   }
 }
 
@@ -92,30 +65,41 @@ template <int Bits>
 template <int Bits>
 [[gnu::always_inline]] inline void WriteRowAs(const std::uint8_t* row, int width, int coded,
                                               AVPixelFormat format, std::uint8_t* const out[3]) {
+  std::uint8_t* const o = out[0];
   if (Bits == 16 && format == AV_PIX_FMT_RGB555LE) {  // the stored words themselves
-    std::memcpy(out[0], row, 2 * static_cast<std::size_t>(width));
-    for (int x = width; x < coded; ++x) std::memcpy(out[0] + 2 * x, row + 2 * (width - 1), 2);
-    return;
-  }
-  // The output pointers are taken into locals first: a byte store could otherwise alias them,
-  // and the compiler would reload them each pixel instead of vectorising the loop.
-  if (format == AV_PIX_FMT_BGR0) {  // one word a pixel: B, G, R, 0 on a little-endian machine
-    std::uint8_t* const o = out[0];
+    std::memcpy(o, row, 2 * static_cast<std::size_t>(width));
+  } else if (format == AV_PIX_FMT_BGR0) {  // a word a pixel: B, G, R, 0 on a little-endian machine
     for (int x = 0; x < width; ++x) {
       const std::uint32_t pixel = PixelAt<Bits>(row, x);
       std::memcpy(o + 4 * x, &pixel, 4);
     }
-    const std::uint32_t last = PixelAt<Bits>(row, width - 1);
-    for (int x = width; x < coded; ++x) std::memcpy(o + 4 * x, &last, 4);
-    return;
+  } else {
+    Colours c;
+    for (int x0 = 0; x0 < width; x0 += 64) {
+      const int count = std::min(64, width - x0);
+      for (int i = 0; i < count; ++i) {
+        if constexpr (Bits == 16) {
+          std::uint16_t word;
+          std::memcpy(&word, row + 2 * (x0 + i), 2);
+          c.blue[i] = Widen(word & 0x1Fu);
+          c.green[i] = Widen((word >> 5) & 0x1Fu);
+          c.red[i] = Widen((word >> 10) & 0x1Fu);
+        } else {
+          c.blue[i] = row[3 * (x0 + i)];
+          c.green[i] = row[3 * (x0 + i) + 1];
+          c.red[i] = row[3 * (x0 + i) + 2];
+        }
+      }
+      Write(c, x0, count, format, out);
+    }
   }
-  Colours colours;
-  for (int x0 = 0; x0 < coded; x0 += kBlock) {
-    const int count = std::min(kBlock, coded - x0);
-    const int stored = std::clamp(width - x0, 0, count);
-    Read<Bits>(row, x0, stored, colours);
-    for (int i = stored; i < count; ++i) Read<Bits>(row, width - 1, 1, colours, i);
-    Write(colours, x0, count, format, out);
+  const int bytes = format == AV_PIX_FMT_BGR0    ? 4
+                    : format == AV_PIX_FMT_RGB24 ? 3
+                    : format == AV_PIX_FMT_GBRP  ? 1
+                                                 : 2;
+  for (int plane = 0; plane < (format == AV_PIX_FMT_GBRP ? 3 : 1); ++plane) {
+    for (int x = width; x < coded; ++x)
+      std::memcpy(out[plane] + bytes * x, out[plane] + bytes * (width - 1), bytes);
   }
 }
 
@@ -137,7 +121,7 @@ bool WrittenDirectly(AVPixelFormat format) {
 }  // namespace
 
 FrameConverter::FrameConverter(const RawFrameFormat& input, int codedWidth, int codedHeight,
-                               AVPixelFormat target, int scalerThreads)
+                               AVPixelFormat target)
     : input_(input), codedWidth_(codedWidth), codedHeight_(codedHeight), target_(target) {
   if (!input.Usable() || codedWidth < input.width || codedHeight < input.height) {
     throw MediaError(MediaErrorKind::EncoderRefused, "frames of this size cannot be converted");
@@ -152,25 +136,14 @@ FrameConverter::FrameConverter(const RawFrameFormat& input, int codedWidth, int 
   staged_ = stagePool_->Get();
   staged_->width = codedWidth;  // what the scaler scales; the margin lies beyond
   staged_->height = codedHeight;
-  scaler_.reset(sws_alloc_context());
-  if (!scaler_) throw MediaError(MediaErrorKind::EncoderRefused, "no memory");
-  int result = 0;
-  SwsContext* scaler = scaler_.get();
-  av_opt_set_int(scaler, "srcw", codedWidth, 0);
-  av_opt_set_int(scaler, "srch", codedHeight, 0);
-  av_opt_set_int(scaler, "src_format", AV_PIX_FMT_BGR0, 0);
-  av_opt_set_int(scaler, "dstw", codedWidth, 0);
-  av_opt_set_int(scaler, "dsth", codedHeight, 0);
-  av_opt_set_int(scaler, "dst_format", fullRange ? AV_PIX_FMT_YUV420P : target, 0);
-  av_opt_set_int(scaler, "sws_flags", SWS_BICUBIC, 0);
-  av_opt_set_int(scaler, "threads", scalerThreads, 0);
-  if (result >= 0) result = sws_init_context(scaler, nullptr, nullptr);
-  if (result < 0) {
-    throw MediaError(MediaErrorKind::EncoderRefused, "cannot convert the frames for the encoder",
-                     result);
+  scaler_.reset(sws_getContext(codedWidth, codedHeight, AV_PIX_FMT_BGR0, codedWidth, codedHeight,
+                               fullRange ? AV_PIX_FMT_YUV420P : target, SWS_BICUBIC, nullptr,
+                               nullptr, nullptr));
+  if (!scaler_) {
+    throw MediaError(MediaErrorKind::EncoderRefused, "cannot convert the frames for the encoder");
   }
   const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
-  sws_setColorspaceDetails(scaler, bt601, 1, bt601, fullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
+  sws_setColorspaceDetails(scaler_.get(), bt601, 1, bt601, fullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
 }
 
 void FrameConverter::WriteRow(const std::uint8_t* frame, int y, int width, AVPixelFormat format,

@@ -9,18 +9,16 @@
 
 namespace vosta::media {
 
-// Turns stored frames of a recording into an encoder's frames of the coded size, padding with
-// copies of the last column and row. 5-5-5 colours are widened to 8 bits by repeating their top
-// bits, so that 31 becomes 255 and white stays white. The RGB formats are written row by row in
-// one pass; YUV goes through the scaler from rows widened to B,G,R,0. The scaler's filters read a
-// few pixels beyond the edges of what they scale (for the colour of the last column and row, of
-// every size that is odd): those rows are given a margin of copies of their last pixel and row,
-// so that the edges come out as the picture's own colours, the same in every frame.
+// Turns a recording's stored frames into an encoder's frames of the coded size, padded with copies
+// of the last column and row. 5-5-5 colours are widened by repeating their top bits (31 becomes
+// 255). RGB layouts are written in one pass; YUV goes through the scaler from B,G,R,0 rows. The
+// scaler reads a few pixels beyond the edges of odd sizes, so those rows get a margin of copies of
+// their last pixel and row: the edges keep the picture's own colours, the same in every frame.
 class FrameConverter {
  public:
   // Throws MediaError (EncoderRefused) when these frames cannot become `target` frames.
-  FrameConverter(const RawFrameFormat& input, int codedWidth, int codedHeight, AVPixelFormat target,
-                 int scalerThreads);
+  FrameConverter(const RawFrameFormat& input, int codedWidth, int codedHeight,
+                 AVPixelFormat target);
 
   // Converts one stored frame into `target`, a writable frame of the coded size and format.
   void Convert(const std::uint8_t* frame, AVFrame& target);

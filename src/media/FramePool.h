@@ -10,9 +10,8 @@ extern "C" {
 
 namespace vosta::media {
 
-// Frames of one size and pixel format whose memory is used again once nothing refers to them any
-// more: a frame of a full screen is several megabytes, and fresh memory for each one costs its
-// page faults every time. Safe to use from several threads.
+// Frames of one size and pixel format whose memory is used again once nothing refers to them: a
+// full screen's frame is megabytes, whose fresh pages cost faults each time. Thread-safe.
 class FramePool {
  public:
   // Throws MediaError when frames of this size cannot be laid out.

@@ -69,7 +69,7 @@ PreviewPicture PreviewFrame(MovieReader& movie, const CompressorChoice& choice) 
   if (codec == nullptr) {
     FramePool pool(AV_PIX_FMT_BGR0, format.width, format.height);
     FrameHandle frame = pool.Get();
-    FrameConverter(format, format.width, format.height, AV_PIX_FMT_BGR0, 1)
+    FrameConverter(format, format.width, format.height, AV_PIX_FMT_BGR0)
         .Convert(stored->data, *frame);
     preview.picture = ToPicture(*frame, size);
     preview.bytes = stored->size;

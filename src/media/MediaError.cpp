@@ -9,11 +9,16 @@ extern "C" {
 
 namespace vosta::media {
 
+namespace {
+
+// FFmpeg's text for an error code ("No space left on device").
 std::string FfmpegText(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, text, sizeof text);
   return text;
 }
+
+}  // namespace
 
 void KeepFfmpegQuiet() {
   static std::once_flag once;
@@ -21,12 +26,8 @@ void KeepFfmpegQuiet() {
 }
 
 MediaError::MediaError(MediaErrorKind kind, const std::string& what, int ffmpegCode)
-    : std::runtime_error(ffmpegCode < 0 ? what + ": " + media::FfmpegText(ffmpegCode) : what),
+    : std::runtime_error(ffmpegCode < 0 ? what + ": " + FfmpegText(ffmpegCode) : what),
       kind_(kind),
       ffmpegCode_(ffmpegCode) {}
-
-std::string MediaError::FfmpegText() const {
-  return ffmpegCode_ < 0 ? media::FfmpegText(ffmpegCode_) : std::string();
-}
 
 }  // namespace vosta::media

@@ -5,8 +5,7 @@
 
 namespace vosta::media {
 
-// What went wrong with a movie or an encoder. The program tells the player by the kind; FFmpeg's
-// code and text say more, for the log.
+// What went wrong with a movie or an encoder: the player is told by the kind, the log gets more.
 enum class MediaErrorKind {
   NameTaken,           // a file of that name exists: nothing was created
   CannotCreate,        // the file cannot be created or its headers written
@@ -28,16 +27,12 @@ class MediaError : public std::runtime_error {
   MediaError(MediaErrorKind kind, const std::string& what, int ffmpegCode = 0);
 
   MediaErrorKind Kind() const { return kind_; }
-  int FfmpegCode() const { return ffmpegCode_; }
-  std::string FfmpegText() const;
+  int FfmpegCode() const { return ffmpegCode_; }  // its text ends what()
 
  private:
   MediaErrorKind kind_;
   int ffmpegCode_;
 };
-
-// FFmpeg's text for an error code ("No space left on device").
-std::string FfmpegText(int code);
 
 // Keeps FFmpeg's own chatter (encoder statistics, thread counts, notes) out of the program's
 // output: what fails reaches the caller as a MediaError. Every entry to the layer calls it.

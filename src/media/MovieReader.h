@@ -8,9 +8,8 @@
 
 namespace vosta::media {
 
-// A recording read back: the uncompressed frames of its first video stream, whole frames only. A
-// frame that was cut short (its recorder was killed while writing it) is left out, and a movie
-// without an index (the same) is read from its start all the same.
+// A recording read back: the whole uncompressed frames of its first video stream. A frame cut
+// short (its recorder was killed while writing it) is left out; a movie without an index is read.
 class MovieReader {
  public:
   // Throws MediaError: CannotOpen, NotARawMovie (no video stream of uncompressed frames).
@@ -22,11 +21,9 @@ class MovieReader {
   // The frames it holds, as the index says or, without one, as its size says.
   std::int64_t Frames() const;
 
-  // The next whole frame in order, valid until the next call; null after the last. Throws
-  // MediaError (ReadFailed).
+  // The next frame, valid until the next call; null after the last. Throws MediaError (ReadFailed).
   const AVPacket* Next();
-  // The frame at `position` (0 is the first), or null when there is none. Reading goes on in
-  // order from there.
+  // The frame at `position` (0 is the first), or null; Next goes on from there.
   const AVPacket* At(std::int64_t position);
 
  private:

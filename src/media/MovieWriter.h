@@ -10,10 +10,9 @@
 
 namespace vosta::media {
 
-// An AVI movie being written, with one video stream named "VIDEO": uncompressed frames of a
-// recording, or the packets of an encoder. Files over 1 GiB get the OpenDML structure. Every frame
-// reaches the file before Write returns, so a writer that is killed loses no written frame; room
-// is kept on the disk for the index, so a full disk still leaves a movie that closes whole.
+// An AVI movie being written, with one video stream named "VIDEO": a recording's uncompressed
+// frames, or an encoder's packets; OpenDML beyond 1 GiB. Every frame reaches the file before
+// Write returns, and room is kept for the index, so neither a kill nor a full disk loses a frame.
 class MovieWriter {
  public:
   enum class Creation {
@@ -22,14 +21,12 @@ class MovieWriter {
   };
   struct Options {
     bool syncOnClose = false;  // Finish returns once the movie is on the disk, not only in memory
-    // The frames go on to the disk as they come, and only the last of them stay in memory (see
-    // OutputFile::WriteBehind): the final sync is short, and a long movie fills no memory.
-    bool writeBehind = false;
+    bool writeBehind = false;  // frames go on to the disk as they come (OutputFile::WriteBehind)
   };
 
-  // Creates the movie and writes its headers for a stream of `parameters` (uncompressed rows, as
-  // RawFrameFormat describes them, are stored bottom-up) at `frameTime` seconds a frame. Throws
-  // MediaError: NameTaken, CannotCreate (no file), WriteFailed (no headers: the file is removed).
+  // Creates the movie with its headers for a stream of `parameters` (RawFrameFormat's rows are
+  // stored bottom-up) at `frameTime` seconds a frame. Throws MediaError: NameTaken, CannotCreate
+  // (no file), WriteFailed (no headers: the file is removed).
   MovieWriter(const std::string& path, Creation creation, const AVCodecParameters& parameters,
               AVRational frameTime, Options options);
   // A movie not finished is closed as Finish does (failures are not reported then).
@@ -37,10 +34,10 @@ class MovieWriter {
   MovieWriter(const MovieWriter&) = delete;
   MovieWriter& operator=(const MovieWriter&) = delete;
 
-  // Appends the next frame. Throws MediaError: DiskFull (no room for the frame and the index after
-  // it; nothing of it was written, and the movie still closes whole), FileRemoved (the file has
-  // no name any more), WriteFailed (what reached the disk of it is cut away; the movie ends with
-  // the frame before, keeps no index, and takes no further frame).
+  // Appends the next frame. Throws MediaError: DiskFull (no room for it and the index: nothing
+  // was written, the movie still closes whole), FileRemoved (the file has no name any more),
+  // WriteFailed (the part written is cut away; the movie ends with the frame before, unindexed,
+  // and takes no further frame).
   void Write(std::span<const std::uint8_t> frame, bool keyFrame);
   void Write(const AVPacket& packet) {
     Write({packet.data, static_cast<std::size_t>(packet.size)},
@@ -48,8 +45,7 @@ class MovieWriter {
   }
   std::int64_t Frames() const { return frames_; }
 
-  // Writes the index and the final headers and closes the file; then the movie is complete.
-  // Throws MediaError (WriteFailed). Nothing more is written after it.
+  // Writes the index and final headers and closes the file. Throws MediaError (WriteFailed).
   void Finish();
 
  private:

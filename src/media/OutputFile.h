@@ -7,13 +7,12 @@
 
 namespace vosta::media {
 
-// The file a movie is written into: a descriptor of ours under libavformat's I/O, so that the
-// name can be taken exclusively, room can be kept on the disk for what must follow the frames
-// (the index and the final headers), and the file can be synced before it is reported complete.
-// Large writes (whole frames) go to the file without passing through a buffer.
+// The file a movie is written into: our own descriptor under libavformat's I/O, so that the name
+// is taken exclusively, room stays on the disk for the index and final headers, and the file is
+// synced before it is reported complete. Whole frames bypass the I/O buffer.
 class OutputFile {
  public:
-  // `exclusive`: never a file of that name (it is emptied otherwise). Throws MediaError:
+  // `exclusive`: fails when the name is taken (else empties the file). Throws MediaError:
   // NameTaken, CannotCreate.
   OutputFile(const std::string& path, bool exclusive);
   ~OutputFile();
@@ -22,24 +21,20 @@ class OutputFile {
 
   AVIOContext* Io() const { return io_; }
 
-  // Makes sure the disk holds `bytes` more at the write position and `reserve` after them,
-  // taking the blocks now where the file system can. False when it has not that much room (full
-  // disk, quota): then nothing should be written but what the reserve was kept for.
+  // Whether the disk holds `bytes` more at the write position and `reserve` after them, taking
+  // the blocks now where the file system can. False (full disk, quota): write nothing more but
+  // what the reserve is for.
   bool MakeRoom(std::int64_t bytes, std::int64_t reserve);
-  // Whether the file has lost its last name (removed, or its folder was): what is written then
-  // goes when it is closed.
+  // Whether the file has lost its last name (it or its folder was removed).
   bool Removed() const;
-  // Keeps what is written flowing to the disk: every 32 MB, starts writing out what came since,
-  // without waiting for it; and what was written more than `kept` bytes before is waited for and
-  // dropped from memory. A long movie then holds only its last part in memory, and its frames go
-  // into pages that were used before: filling ever more fresh memory costs the copy of every
-  // frame several times over.
+  // Every 32 MB, starts writing out what came since; what lies more than `kept` bytes back is
+  // waited for and dropped from memory. A long movie then reuses the same pages instead of
+  // filling ever more fresh memory, which costs more than the copy of each frame.
   void WriteBehind(std::int64_t kept);
-  // Cuts the file back to `length` bytes after a write that failed half-way, so that it ends
-  // with the last whole piece; nothing still buffered is written after this.
+  // Cuts the file back to `length` after a write failed half-way; what is buffered is dropped.
   void CutTo(std::int64_t length);
-  // After the last byte: flushes, gives back the room kept and not used, and with `sync` waits
-  // until the file is on the disk. Throws MediaError (WriteFailed).
+  // After the last byte: flushes, gives back unused room, and with `sync` waits until the file
+  // is on the disk. Throws MediaError (WriteFailed).
   void Finish(bool sync);
 
  private:

@@ -12,21 +12,15 @@ namespace {
 
 int RoundUp(int value, int multiple) { return (value + multiple - 1) / multiple * multiple; }
 
-const AVCodec& EncoderOf(const Codec& codec) {
-  const AVCodec* encoder = avcodec_find_encoder_by_name(codec.encoder);
-  if (encoder == nullptr) {
-    throw MediaError(MediaErrorKind::EncoderUnavailable, std::string(codec.name) + " is not there");
-  }
-  return *encoder;
-}
-
 // An encoder context for the padded size, configured and opened.
 CodecContextHandle OpenContext(const Codec& codec, const RawFrameFormat& input,
                                const EncoderSettings& settings, EncoderUse use, int threads) {
   KeepFfmpegQuiet();
   if (!input.Usable()) throw MediaError(MediaErrorKind::EncoderRefused, "frames of no usable size");
-  const AVCodec& encoder = EncoderOf(codec);
-  CodecContextHandle context(avcodec_alloc_context3(&encoder));
+  const AVCodec* encoder = avcodec_find_encoder_by_name(codec.encoder);
+  if (encoder == nullptr)
+    throw MediaError(MediaErrorKind::EncoderUnavailable, std::string(codec.name) + " is not there");
+  CodecContextHandle context(avcodec_alloc_context3(encoder));
   if (!context) throw MediaError(MediaErrorKind::EncoderRefused, "no memory for the encoder");
   context->width = RoundUp(input.width, codec.sizeMultiple);
   context->height = RoundUp(input.height, codec.sizeMultiple);
@@ -40,7 +34,7 @@ CodecContextHandle OpenContext(const Codec& codec, const RawFrameFormat& input,
       use == EncoderUse::Pass ? FF_THREAD_FRAME | FF_THREAD_SLICE : FF_THREAD_SLICE;
   AVDictionary* rawOptions = nullptr;
   codec.configure(*context, &rawOptions, settings, use);
-  const int result = avcodec_open2(context.get(), &encoder, &rawOptions);
+  const int result = avcodec_open2(context.get(), encoder, &rawOptions);
   DictionaryHandle options(rawOptions);
   if (result < 0) {
     throw MediaError(MediaErrorKind::EncoderRefused,
@@ -70,13 +64,12 @@ void VideoEncoder::Describe(AVCodecParameters& parameters) const {
   }
 }
 
-FrameConverter VideoEncoder::MakeConverter(int scalerThreads) const {
-  return FrameConverter(input_, context_->width, context_->height, context_->pix_fmt,
-                        scalerThreads);
+FrameConverter VideoEncoder::MakeConverter() const {
+  return FrameConverter(input_, context_->width, context_->height, context_->pix_fmt);
 }
 
 void VideoEncoder::Encode(const std::uint8_t* stored, const PacketSink& sink) {
-  if (!converter_) converter_ = std::make_unique<FrameConverter>(MakeConverter(0));
+  if (!converter_) converter_ = std::make_unique<FrameConverter>(MakeConverter());
   FrameHandle frame = NewFrame();
   converter_->Convert(stored, *frame);
   Send(*frame, sink);

@@ -12,10 +12,9 @@
 
 namespace vosta::media {
 
-// One compressor at work on the stored frames of a recording: frames go in (converted here, or
-// by a caller that converts ahead on a thread of its own), and every compressed packet that comes
-// out is handed to a sink, as soon as the encoder gives it; an encoder with frame threads gives
-// its packets some frames later. A size the encoder cannot take is padded to the next one it does.
+// One compressor at work on a recording's stored frames: frames go in (converted here, or ahead
+// on the caller's thread), and each packet goes to a sink as soon as the encoder gives it, which
+// with frame threads is some frames later. A size it cannot take is padded to one it can.
 class VideoEncoder {
  public:
   // Receives each packet; it may take the packet's data (av_packet_move_ref).
@@ -31,9 +30,9 @@ class VideoEncoder {
   // The compressed stream, for a muxer or a decoder.
   void Describe(AVCodecParameters& parameters) const;
 
-  // Frames the encoder takes, and a converter into them, for converting on another thread.
+  // Frames the encoder takes, and a converter into them, for converting on another thread:
   FrameHandle NewFrame() { return pool_.Get(); }
-  FrameConverter MakeConverter(int scalerThreads) const;
+  FrameConverter MakeConverter() const;
 
   // Converts one stored frame and compresses it.
   void Encode(const std::uint8_t* stored, const PacketSink& sink);

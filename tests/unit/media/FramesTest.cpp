@@ -29,10 +29,24 @@ std::vector<std::uint8_t> SixColours() {
   return frame;
 }
 
-std::uint32_t Bgr0At(const AVFrame& frame, int x, int y) {
-  std::uint32_t value;
-  std::memcpy(&value, frame.data[0] + std::ptrdiff_t{frame.linesize[0]} * y + 4 * x, 4);
-  return value & 0xFFFFFF;  // 0x00RRGGBB
+// Pixel (x, y) of an encoder frame as 0x00RRGGBB, whatever its layout; of a 5-5-5 frame, the top
+// 5 bits of each colour.
+std::uint32_t ColourAt(const AVFrame& frame, int x, int y) {
+  const auto row = [&](int i) { return frame.data[i] + std::ptrdiff_t{frame.linesize[i]} * y; };
+  const std::uint8_t* p = row(0);
+  switch (frame.format) {
+    case AV_PIX_FMT_BGR0:
+      return p[4 * x + 2] << 16 | p[4 * x + 1] << 8 | p[4 * x];
+    case AV_PIX_FMT_RGB24:
+      return p[3 * x] << 16 | p[3 * x + 1] << 8 | p[3 * x + 2];
+    case AV_PIX_FMT_GBRP:
+      return row(2)[x] << 16 | row(0)[x] << 8 | row(1)[x];
+    default: {
+      std::uint16_t word;
+      std::memcpy(&word, p + 2 * x, 2);
+      return (word >> 10 & 31u) << 19 | (word >> 5 & 31u) << 11 | (word & 31u) << 3;
+    }
+  }
 }
 
 // 31 is widened to 255 and 1 to 8, so that white stays white; the coded size is padded with
@@ -43,41 +57,45 @@ TEST(FrameConverter, WidensFiveBitColoursAndPadsWithTheLastColumnAndRow) {
     SCOPED_TRACE(target);
     FramePool pool(target, 4, 4);
     FrameHandle frame = pool.Get();
-    FrameConverter(format, 4, 4, target, 1).Convert(SixColours().data(), *frame);
-    // Everything as 0x00RRGGBB, whatever the layout.
-    const auto at = [&](int x, int y) -> std::uint32_t {
-      const std::uint8_t* p = frame->data[0] + std::ptrdiff_t{frame->linesize[0]} * y;
-      if (target == AV_PIX_FMT_BGR0) return Bgr0At(*frame, x, y);
-      if (target == AV_PIX_FMT_RGB24) return p[3 * x] << 16 | p[3 * x + 1] << 8 | p[3 * x + 2];
-      const auto plane = [&](int i) { return frame->data[i][std::ptrdiff_t{frame->linesize[i]} * y + x]; };
-      return plane(2) << 16 | plane(0) << 8 | plane(1);  // G, B, R planes
-    };
-    EXPECT_EQ(at(0, 0), 0xFF0000u);
-    EXPECT_EQ(at(1, 0), 0x00FF00u);
-    EXPECT_EQ(at(2, 0), 0x0000FFu);
-    EXPECT_EQ(at(3, 0), 0x0000FFu);  // padding: the last column again
-    EXPECT_EQ(at(0, 1), 0xFFFFFFu);
-    EXPECT_EQ(at(1, 1), 0x000000u);
-    EXPECT_EQ(at(2, 1), 0x080808u);
-    EXPECT_EQ(at(0, 3), 0xFFFFFFu);  // padding: the last row again
+    FrameConverter(format, 4, 4, target).Convert(SixColours().data(), *frame);
+    EXPECT_EQ(ColourAt(*frame, 0, 0), 0xFF0000u);
+    EXPECT_EQ(ColourAt(*frame, 1, 0), 0x00FF00u);
+    EXPECT_EQ(ColourAt(*frame, 2, 0), 0x0000FFu);
+    EXPECT_EQ(ColourAt(*frame, 3, 0), 0x0000FFu);  // padding: the last column again
+    EXPECT_EQ(ColourAt(*frame, 0, 1), 0xFFFFFFu);
+    EXPECT_EQ(ColourAt(*frame, 1, 1), 0x000000u);
+    EXPECT_EQ(ColourAt(*frame, 2, 1), 0x080808u);
+    EXPECT_EQ(ColourAt(*frame, 0, 3), 0xFFFFFFu);  // padding: the last row again
   }
   // 5-5-5 to 5-5-5 keeps the words.
   FramePool pool(AV_PIX_FMT_RGB555LE, 4, 4);
   FrameHandle words = pool.Get();
-  FrameConverter(format, 4, 4, AV_PIX_FMT_RGB555LE, 1).Convert(SixColours().data(), *words);
+  FrameConverter(format, 4, 4, AV_PIX_FMT_RGB555LE).Convert(SixColours().data(), *words);
   std::uint16_t top[4];
   std::memcpy(top, words->data[0], sizeof top);
   EXPECT_EQ(top[0], 0x7C00);
+  EXPECT_EQ(top[2], 0x001F);
   EXPECT_EQ(top[3], 0x001F);
 }
 
-TEST(FrameConverter, TwentyFourBitFramesAreReadAsBlueGreenRed) {
-  const RawFrameFormat format{1, 1, 24, AVRational{1, 16}, true};
-  const std::uint8_t stored[4] = {0x10, 0x20, 0x30, 0};
-  FramePool pool(AV_PIX_FMT_BGR0, 1, 1);
-  FrameHandle frame = pool.Get();
-  FrameConverter(format, 1, 1, AV_PIX_FMT_BGR0, 1).Convert(stored, *frame);
-  EXPECT_EQ(Bgr0At(*frame, 0, 0), 0x302010u);
+// 24-bit rows hold blue, green, red; every layout takes them, padded as 16-bit rows are, and
+// 5-5-5 keeps the top 5 bits of each colour.
+TEST(FrameConverter, TwentyFourBitFramesAreReadAsBlueGreenRedAndPadded) {
+  const RawFrameFormat format{3, 1, 24, AVRational{1, 16}, true};
+  const std::uint8_t stored[12] = {0x10, 0x20, 0x30, 0x48, 0x50, 0x60, 0xF8, 0x80, 0x08};
+  for (const AVPixelFormat target :
+       {AV_PIX_FMT_BGR0, AV_PIX_FMT_RGB24, AV_PIX_FMT_GBRP, AV_PIX_FMT_RGB555LE}) {
+    SCOPED_TRACE(target);
+    FramePool pool(target, 4, 2);
+    FrameHandle frame = pool.Get();
+    FrameConverter(format, 4, 2, target).Convert(stored, *frame);
+    const std::uint32_t kept = target == AV_PIX_FMT_RGB555LE ? 0xF8F8F8 : 0xFFFFFF;
+    EXPECT_EQ(ColourAt(*frame, 0, 0), 0x302010u & kept);
+    EXPECT_EQ(ColourAt(*frame, 1, 0), 0x605048u & kept);
+    EXPECT_EQ(ColourAt(*frame, 2, 0), 0x0880F8u & kept);
+    EXPECT_EQ(ColourAt(*frame, 3, 0), 0x0880F8u & kept);  // the last column again
+    EXPECT_EQ(ColourAt(*frame, 3, 1), 0x0880F8u & kept);  // the last row again
+  }
 }
 
 // A raw movie of `frames` frames of `size`, each frame's pixels a shade that says which it is.
