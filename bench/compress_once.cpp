@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   job.Start();
   app.exec();
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (job.outcome() != CompressionJob::Outcome::Done) {
     std::fprintf(stderr, "%s: the pass failed: %s\n", argv[0], job.detail().c_str());
     return 1;

@@ -7,12 +7,12 @@
 #include <QTemporaryDir>
 #include <vector>
 
+#include "CpuTime.h"
 #include "avi/CompressionChoices.h"
 #include "avi/MovieRecorder.h"
 #include "avi/PictureFrames.h"
 #include "capture/ScreenGrab.h"
 #include "platform/QtDesktopServices.h"
-#include "CpuTime.h"
 
 namespace {
 
@@ -74,12 +74,24 @@ void Grab(benchmark::State& state) { Frames(state, Work::Grab); }
 void Convert(benchmark::State& state) { Frames(state, Work::Convert); }
 void Record(benchmark::State& state) { Frames(state, Work::Record); }
 
-BENCHMARK(Grab)->Args({640, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond)
-    ->MinTime(3)->UseRealTime();
-BENCHMARK(Convert)->Args({640, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond)
-    ->MinTime(3)->UseRealTime();
-BENCHMARK(Record)->Args({640, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond)
-    ->MinTime(3)->UseRealTime();
+BENCHMARK(Grab)
+    ->Args({640, 480})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3)
+    ->UseRealTime();
+BENCHMARK(Convert)
+    ->Args({640, 480})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3)
+    ->UseRealTime();
+BENCHMARK(Record)
+    ->Args({640, 480})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3)
+    ->UseRealTime();
 
 }  // namespace
 

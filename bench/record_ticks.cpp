@@ -14,6 +14,8 @@
 #include <fstream>
 #include <string>
 
+#include "CpuTime.h"
+#include "ResidentMemory.h"
 #include "app/ErrorDisplay.h"
 #include "app/EyeWindow.h"
 #include "app/GameWindowWait.h"
@@ -22,8 +24,6 @@
 #include "dialogs/CompressionDialogs.h"
 #include "platform/Clock.h"
 #include "platform/QtDesktopServices.h"
-#include "CpuTime.h"
-#include "ResidentMemory.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -37,9 +37,9 @@ int main(int argc, char** argv) {
   vosta::SystemClock clock;
   vosta::ErrorDisplay errors(desktop, "Vosta");
   vosta::CompressionDialogs dialogs;  // not asked: the recording ends without its save options
-  vosta::EyeWindow eye(
-      {desktop, dialogs, clock, [folder] { return vosta::FilePlaces::BesideProgram(folder); }, [] {}},
-      errors);
+  vosta::EyeWindow eye({desktop, dialogs, clock,
+                        [folder] { return vosta::FilePlaces::BesideProgram(folder); }, [] {}},
+                       errors);
   eye.show();
   QSize size = desktop.ScreenSize();
   if (argc > 3) std::sscanf(argv[3], "%dx%d", &size.rwidth(), &size.rheight());

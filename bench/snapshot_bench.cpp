@@ -20,8 +20,8 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
-#include "capture/JpegWriter.h"
 #include "capture/FilePlaces.h"
+#include "capture/JpegWriter.h"
 #include "capture/OutputNames.h"
 #include "capture/ScreenGrab.h"
 #include "platform/Clock.h"

@@ -22,7 +22,8 @@ std::int64_t SteadyMilliseconds() {
 }  // namespace
 
 ErrorDisplay::ErrorDisplay(DesktopServices& desktop, std::string title, Clock clock)
-    : desktop_(desktop), title_(std::move(title)),
+    : desktop_(desktop),
+      title_(std::move(title)),
       clock_(clock ? std::move(clock) : Clock(&SteadyMilliseconds)) {}
 
 std::string ErrorDisplay::ApplicationTitle(const std::string& executablePath) {

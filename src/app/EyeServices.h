@@ -16,7 +16,7 @@ struct EyeServices {
   CompressionChoices& choices;  // the player's answers about a movie's compression
   Clock& clock;
   std::function<FilePlaces()> places;  // where the settings, snapshots and movies go
-  std::function<void()> terminate;      // asks the application to end its message loop
+  std::function<void()> terminate;     // asks the application to end its message loop
 };
 
 }  // namespace vosta

@@ -25,7 +25,9 @@
 namespace vosta {
 
 EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)), errors_(errors),
+    : QWidget(parent),
+      services_(std::move(services)),
+      errors_(errors),
       ui_(std::make_unique<Ui::EyeWindow>()) {
   ui_->setupUi(this);
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -66,11 +68,9 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent
                                                [this] { return shutdownRequested_; });
   snapshots_ = std::make_unique<SnapshotTaker>(services_, area_, *gameWait_, *status_, *this);
   // When a movie's pass ends, an "Exit" that waited for it takes effect.
-  recording_ = std::make_unique<RecordingControl>(services_, area_, *status_, *this,
-                                                  *recordAction_, tickTimer_,
-                                                  [this] { Guarded([] {}); });
-  settings_ =
-      std::make_unique<EyeSettings>(services_, *this, area_, *clipboardAutosaveAction_);
+  recording_ = std::make_unique<RecordingControl>(services_, area_, *status_, *this, *recordAction_,
+                                                  tickTimer_, [this] { Guarded([] {}); });
+  settings_ = std::make_unique<EyeSettings>(services_, *this, area_, *clipboardAutosaveAction_);
 
   services_.desktop.MoveWindow(*this, QPoint(403, 143));
   BuildMenu();
@@ -263,9 +263,7 @@ void EyeWindow::OnExit() {
   if (services_.terminate) services_.terminate();
 }
 
-void EyeWindow::OnOpen() {
-  services_.desktop.OpenFolder(services_.places().OutputFolder() + "/");
-}
+void EyeWindow::OnOpen() { services_.desktop.OpenFolder(services_.places().OutputFolder() + "/"); }
 
 void EyeWindow::OnSetArea() {
   if (areaPicker_ == nullptr) return;

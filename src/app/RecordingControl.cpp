@@ -21,7 +21,11 @@ namespace vosta {
 RecordingControl::RecordingControl(EyeServices& services, const CaptureArea& area,
                                    StatusPicture& status, QWidget& owner, QAction& item,
                                    QTimer& ticks, std::function<void()> finished)
-    : services_(services), area_(area), status_(status), owner_(owner), item_(item),
+    : services_(services),
+      area_(area),
+      status_(status),
+      owner_(owner),
+      item_(item),
       ticks_(ticks),
       recorder_(std::make_unique<MovieRecorder>(services.desktop, services.choices, &owner)) {
   recorder_->SetWidth(320);
@@ -45,9 +49,7 @@ bool RecordingControl::Running() const { return item_.isChecked(); }
 
 bool RecordingControl::Finishing() const { return recorder_->Finishing(); }
 
-QSize RecordingControl::FrameSize() const {
-  return QSize(recorder_->Width(), recorder_->Height());
-}
+QSize RecordingControl::FrameSize() const { return QSize(recorder_->Width(), recorder_->Height()); }
 
 std::int64_t RecordingControl::Frames() const { return recorder_->FramesWritten(); }
 

@@ -22,9 +22,11 @@ QPoint ReachablePosition(QPoint position, const QRect& visible, const std::vecto
   std::int64_t bestDistance = std::numeric_limits<std::int64_t>::max();
   for (const QRect& screen : screens) {
     const std::int64_t x = std::clamp<std::int64_t>(
-        left, screen.x(), std::max<std::int64_t>(screen.x(), screen.x() + std::int64_t{screen.width()} - width));
+        left, screen.x(),
+        std::max<std::int64_t>(screen.x(), screen.x() + std::int64_t{screen.width()} - width));
     const std::int64_t y = std::clamp<std::int64_t>(
-        top, screen.y(), std::max<std::int64_t>(screen.y(), screen.y() + std::int64_t{screen.height()} - height));
+        top, screen.y(),
+        std::max<std::int64_t>(screen.y(), screen.y() + std::int64_t{screen.height()} - height));
     const std::int64_t distance = (x - left) * (x - left) / 2 + (y - top) * (y - top) / 2;
     if (distance < bestDistance) {
       bestDistance = distance;

@@ -54,7 +54,7 @@ class SnapshotTaker {
   GameWindowWait& gameWait_;
   StatusPicture& status_;
   QWidget& owner_;
-  int snapshots_ = 0;  // snapshots under way, nested ones included
+  int snapshots_ = 0;                             // snapshots under way, nested ones included
   std::optional<Fingerprint> lastClipboardSave_;  // of the picture saved last
 };
 

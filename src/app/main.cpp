@@ -19,9 +19,8 @@ int main(int argc, char** argv) {
   vosta::VostaApplication app(argc, argv);
   vosta::QtDesktopServices desktop;
   vosta::SystemClock clock;
-  vosta::ErrorDisplay errors(
-      desktop, vosta::ErrorDisplay::ApplicationTitle(
-                   QCoreApplication::applicationFilePath().toStdString()));
+  vosta::ErrorDisplay errors(desktop, vosta::ErrorDisplay::ApplicationTitle(
+                                          QCoreApplication::applicationFilePath().toStdString()));
   app.SetErrorDisplay(&errors);
 
   // The eye first: it becomes the application's main window; then the two dialogs, hidden until
@@ -29,10 +28,9 @@ int main(int argc, char** argv) {
   // Ending leaves every event loop at once; quit() would first ask each window to close, and a
   // window that refuses (the progress window of a pass) would cancel the ending.
   vosta::CompressionDialogs compressionDialogs;
-  vosta::EyeWindow eye(
-      {desktop, compressionDialogs, clock, &vosta::FilePlaces::ForThisProgram,
-       [] { QCoreApplication::exit(0); }},
-      errors);
+  vosta::EyeWindow eye({desktop, compressionDialogs, clock, &vosta::FilePlaces::ForThisProgram,
+                        [] { QCoreApplication::exit(0); }},
+                       errors);
   vosta::AboutBox about;
   vosta::AreaPicker areaPicker;
   eye.SetDialogs(&about, &areaPicker);

@@ -34,7 +34,7 @@ std::string AppDir() {
       const std::string exe(buffer.data(), static_cast<std::size_t>(length));
       const auto slash = exe.rfind('/');
       return WithTrailingSlash(slash == std::string::npos ? std::string()
-                                                              : exe.substr(0, slash + 1));
+                                                          : exe.substr(0, slash + 1));
     }
     buffer.resize(buffer.size() * 2);
   }

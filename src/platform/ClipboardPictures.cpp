@@ -58,8 +58,8 @@ bool RoomFor(qint64 bytes) {
 // What a decoded picture of `size` and `format` takes, plus one 32-bit copy of it, which
 // writing it as a JPEG may need.
 qint64 PictureBytes(QSize size, QImage::Format format) {
-  const int bits = format != QImage::Format_Invalid ? QImage::toPixelFormat(format).bitsPerPixel()
-                                                    : 32;
+  const int bits =
+      format != QImage::Format_Invalid ? QImage::toPixelFormat(format).bitsPerPixel() : 32;
   const qint64 rowBytes = (qint64{size.width()} * bits + 31) / 32 * 4;
   return rowBytes * size.height() + qint64{size.width()} * size.height() * 4;
 }

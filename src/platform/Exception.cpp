@@ -5,8 +5,8 @@
 namespace vosta {
 
 Exception Exception::Formatted(const std::string& pattern, const std::string& value) {
-  return Exception(pattern,
-                   QString::fromStdString(pattern).arg(QString::fromStdString(value)).toStdString());
+  return Exception(
+      pattern, QString::fromStdString(pattern).arg(QString::fromStdString(value)).toStdString());
 }
 
 Exception Exception::Formatted(const std::string& pattern, std::int64_t value) {

@@ -69,7 +69,11 @@ class XcbScreenGrabber::Segment {
  private:
   Segment(xcb_connection_t* connection, xcb_shm_seg_t id, void* memory, std::size_t bytes,
           std::shared_ptr<bool> alive)
-      : connection_(connection), id_(id), memory_(memory), bytes_(bytes), alive_(std::move(alive)) {}
+      : connection_(connection),
+        id_(id),
+        memory_(memory),
+        bytes_(bytes),
+        alive_(std::move(alive)) {}
 
   xcb_connection_t* connection_;
   xcb_shm_seg_t id_;

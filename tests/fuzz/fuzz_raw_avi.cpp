@@ -22,7 +22,8 @@ namespace {
 
 using namespace vosta;
 
-void Compress(const std::string& input, const std::string& output, media::FourCC code, bool preview) {
+void Compress(const std::string& input, const std::string& output, media::FourCC code,
+              bool preview) {
   try {
     auto raw = std::make_unique<media::MovieReader>(input);
     raw->At(1);  // a frame out of order first
@@ -37,8 +38,8 @@ void Compress(const std::string& input, const std::string& output, media::FourCC
 bool WriteTinyMovie(const std::string& name, const std::uint8_t* data, std::size_t size,
                     media::FourCC* code) {
   if (size < 5) return false;
-  const media::RawFrameFormat format{1 + data[1] % 40, 1 + data[2] % 40, (data[0] & 2) != 0 ? 24 : 16,
-                                     AVRational{1, 16}, true};
+  const media::RawFrameFormat format{1 + data[1] % 40, 1 + data[2] % 40,
+                                     (data[0] & 2) != 0 ? 24 : 16, AVRational{1, 16}, true};
   const std::vector<const media::Codec*>& codecs = media::InstalledCodecs();
   *code = codecs.empty() ? media::kNoCompression : codecs[data[3] % codecs.size()]->code;
   data += 4;

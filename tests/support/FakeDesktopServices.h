@@ -24,14 +24,14 @@ class FakeDesktopServices : public DesktopServices {
   FakeDesktopServices();
 
   // --- scripted state -------------------------------------------------------------------
-  QImage screen;                      // the whole primary screen, Format_RGB32
-  QSize usableSize;                   // FullScreenClientSize()
+  QImage screen;     // the whole primary screen, Format_RGB32
+  QSize usableSize;  // FullScreenClientSize()
   std::vector<TopLevelWindow> windows;
-  std::optional<QImage> clipboard;    // a picture on the clipboard, or none
-  bool clipboardHasOtherData = false; // text and the like, removed by EmptyClipboard
+  std::optional<QImage> clipboard;       // a picture on the clipboard, or none
+  bool clipboardHasOtherData = false;    // text and the like, removed by EmptyClipboard
   bool emptyingKeepsThePicture = false;  // EmptyClipboard leaves the picture (a clipboard keeper)
   bool dragMoveSupported = true;
-  QPoint pointer;                     // PointerPosition()
+  QPoint pointer;  // PointerPosition()
 
   // Called by every PumpMessages (the mode is passed); a test delivers ticks from here.
   std::function<void(PumpMode)> onPump;

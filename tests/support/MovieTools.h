@@ -26,11 +26,11 @@ inline QByteArray RunTool(const QString& program, const QStringList& arguments) 
 
 // The video stream's properties as ffprobe reports them, decoding every frame.
 inline std::map<std::string, std::string> Probe(const std::string& file) {
-  const QByteArray out = RunTool(
-      "ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
-                  "stream=codec_name,codec_tag,codec_tag_string,width,height,r_frame_rate,"
-                  "nb_read_frames,pix_fmt:stream_tags=title",
-                  "-of", "default=noprint_wrappers=1", QString::fromStdString(file)});
+  const QByteArray out =
+      RunTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
+                          "stream=codec_name,codec_tag,codec_tag_string,width,height,r_frame_rate,"
+                          "nb_read_frames,pix_fmt:stream_tags=title",
+                          "-of", "default=noprint_wrappers=1", QString::fromStdString(file)});
   std::map<std::string, std::string> values;
   for (const QByteArray& line : out.split('\n')) {
     const qsizetype equals = line.indexOf('=');
@@ -89,11 +89,11 @@ struct MovieLook {
 
 inline MovieLook LookAt(const std::string& file) {
   QProcess process;
-  process.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_frames",
-                            "-show_entries",
-                            "stream=codec_tag_string,width,height,nb_read_frames:packet=size,flags:"
-                            "frame=pict_type",
-                            "-of", "default=noprint_wrappers=1", QString::fromStdString(file)});
+  process.start("ffprobe",
+                {"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
+                 "stream=codec_tag_string,width,height,nb_read_frames:packet=size,flags:"
+                 "frame=pict_type",
+                 "-of", "default=noprint_wrappers=1", QString::fromStdString(file)});
   EXPECT_TRUE(process.waitForFinished(120000));
   MovieLook look;
   look.errors = process.readAllStandardError().toStdString();

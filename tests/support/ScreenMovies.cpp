@@ -25,8 +25,9 @@ QImage ScreenContent(QSize size, int frame) {
   painter.drawText(4, 11, "Britain Bank - VOSTA");
   painter.setPen(QColor(20, 20, 20));
   for (int line = 0; line < size.height() / 13 + 2; ++line) {
-    painter.drawText(6, 30 + line * 13 - (frame * 3) % 13,
-                     QString("%1 gold coins, %2 reagents, a blue robe").arg(line * 37 + frame).arg(line));
+    painter.drawText(
+        6, 30 + line * 13 - (frame * 3) % 13,
+        QString("%1 gold coins, %2 reagents, a blue robe").arg(line * 37 + frame).arg(line));
   }
   painter.fillRect((frame * 5) % std::max(size.width() - 12, 1), size.height() / 2, 12, 12,
                    QColor(200, 30, 30));
@@ -49,14 +50,14 @@ std::string RecordRaw(const std::string& name, QSize size, int frames, int bitsP
   return recorder.FileName();
 }
 
-PassResult Pass(const std::string& raw, const std::string& out, const media::CompressorChoice& choice) {
+PassResult Pass(const std::string& raw, const std::string& out,
+                const media::CompressorChoice& choice) {
   PassResult result{CompressionJob::Outcome::Running, media::MediaErrorKind::Stopped, {}, {}};
   CompressionJob job(std::make_unique<media::MovieReader>(raw), raw, out, choice);
   bool ended = false;
   // The job lives on this thread: its signals come here queued, as they come to the recorder.
-  QObject::connect(&job, &CompressionJob::Progressed, &job, [&result](int percent) {
-    result.progress.push_back(percent);
-  });
+  QObject::connect(&job, &CompressionJob::Progressed, &job,
+                   [&result](int percent) { result.progress.push_back(percent); });
   QObject::connect(&job, &CompressionJob::Ended, &job, [&ended] { ended = true; });
   job.Start();
   QElapsedTimer waited;

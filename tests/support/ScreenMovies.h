@@ -28,6 +28,7 @@ struct PassResult {
   std::vector<int> progress;
   std::string detail;  // what failed
 };
-PassResult Pass(const std::string& raw, const std::string& out, const media::CompressorChoice& choice);
+PassResult Pass(const std::string& raw, const std::string& out,
+                const media::CompressorChoice& choice);
 
 }  // namespace vosta::testing

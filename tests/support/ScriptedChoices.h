@@ -29,7 +29,8 @@ class ScriptedChoices : public CompressionChoices {
   std::function<void(media::MovieReader&)> duringSaveOptions;
 
   Answer ChooseCodec(const media::RawFrameFormat&, const media::CompressorChoice& initial) override;
-  Answer ChooseSaveOptions(media::MovieReader& movie, const media::CompressorChoice& initial) override;
+  Answer ChooseSaveOptions(media::MovieReader& movie,
+                           const media::CompressorChoice& initial) override;
 
  private:
   Answer Next();

@@ -34,7 +34,7 @@ struct Fault {
 static struct Fault faults[MAX_FDS];
 
 // The C library's own function of that name.
-#define REAL(name) (__extension__(__typeof__(&name))dlsym(RTLD_NEXT, #name))
+#define REAL(name) (__extension__(__typeof__(&name)) dlsym(RTLD_NEXT, #name))
 
 static int ParseOps(const char* text) {
   int ops = 0;
@@ -90,13 +90,13 @@ static int Failing(int fd, int op) {
 }
 
 // The mode argument is there only when the flags create a file.
-#define MODE_ARGUMENT(flags, mode)   \
-  mode_t mode = 0;                   \
+#define MODE_ARGUMENT(flags, mode)       \
+  mode_t mode = 0;                       \
   if ((flags) & (O_CREAT | O_TMPFILE)) { \
-    va_list args;                    \
-    va_start(args, flags);           \
-    mode = va_arg(args, mode_t);     \
-    va_end(args);                    \
+    va_list args;                        \
+    va_start(args, flags);               \
+    mode = va_arg(args, mode_t);         \
+    va_end(args);                        \
   }
 
 int open(const char* path, int flags, ...) {

@@ -31,8 +31,7 @@ struct ConnectionDeleter {
 };
 
 [[noreturn]] void Usage(const char* why) {
-  std::fprintf(stderr, "clipboard_owner: %s\nusage: clipboard_owner --hang | --text WORDS\n",
-               why);
+  std::fprintf(stderr, "clipboard_owner: %s\nusage: clipboard_owner --hang | --text WORDS\n", why);
   std::exit(2);
 }
 
@@ -131,8 +130,8 @@ int main(int argc, char** argv) {
     bool answered = true;
     if (request->target == targets) {
       const xcb_atom_t offered[] = {targets, utf8};
-      xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property, XCB_ATOM_ATOM,
-                          32, 2, offered);
+      xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property, XCB_ATOM_ATOM, 32,
+                          2, offered);
     } else if (request->target == utf8) {
       xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property, utf8, 8,
                           static_cast<std::uint32_t>(words.size()), words.data());

@@ -2,16 +2,13 @@
 #include <sys/stat.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QMenu>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <fstream>
 
-#include "support/ScriptedChoices.h"
-#include "support/FakeDesktopServices.h"
-#include "support/MovieTools.h"
 #include "app/ErrorDisplay.h"
 #include "app/EyeSettings.h"
 #include "app/EyeWindow.h"
@@ -20,6 +17,9 @@
 #include "dialogs/AreaPicker.h"
 #include "platform/Exception.h"
 #include "shape/PictureWidget.h"
+#include "support/FakeDesktopServices.h"
+#include "support/MovieTools.h"
+#include "support/ScriptedChoices.h"
 
 namespace vosta {
 namespace {
@@ -33,7 +33,9 @@ class EyeWindowTest : public ::testing::Test {
   void SetUp() override {
     desktop.windows = {{11, "Terminal"}, {7, "Ultima Online"}};
     eye = std::make_unique<EyeWindow>(
-        EyeServices{desktop, choices, clock, [this] { return FilePlaces::BesideProgram(dir.path()); }, [this] { ++terminated; }},
+        EyeServices{desktop, choices, clock,
+                    [this] { return FilePlaces::BesideProgram(dir.path()); },
+                    [this] { ++terminated; }},
         errors);
     eye->TickTimer().stop();  // ticks are delivered by hand
   }
@@ -41,8 +43,7 @@ class EyeWindowTest : public ::testing::Test {
   std::string Shots() const { return dir.path() + "ScreenShot/"; }
 
   QStringList Files(const QString& pattern = "*.jpg") const {
-    return QDir(QString::fromStdString(Shots()))
-        .entryList({pattern}, QDir::Files, QDir::Name);
+    return QDir(QString::fromStdString(Shots())).entryList({pattern}, QDir::Files, QDir::Name);
   }
 
   QSize JpegSize(const QString& name) const {
@@ -102,9 +103,9 @@ TEST_F(EyeWindowTest, MenuHasElevenEntriesAndOnlyHandlersChangeCheckMarks) {
     captions << (action->isSeparator() ? QString("-") : action->text());
     EXPECT_FALSE(action->isChecked());
   }
-  EXPECT_EQ(captions, QStringList({"Exit", "Open", "Set area", "Full area", "-",
-                                   "Clip board auto save", "-", "Repeat to file",
-                                   "Create AVI file", "-", "About"}));
+  EXPECT_EQ(captions,
+            QStringList({"Exit", "Open", "Set area", "Full area", "-", "Clip board auto save", "-",
+                         "Repeat to file", "Create AVI file", "-", "About"}));
   // Choosing a check item flips its mark exactly once (the menu's own flip is undone).
   eye->ClipboardAutosaveAction()->trigger();
   eye->RepeatAction()->trigger();
@@ -118,10 +119,10 @@ TEST_F(EyeWindowTest, MenuHasElevenEntriesAndOnlyHandlersChangeCheckMarks) {
 struct ModeCase {
   bool repeat;
   bool movie;
-  int tickJpegs;       // JPEG files a tick writes
-  int tickGrabs;       // screen copies a tick makes
-  int dblClickJpegs;   // JPEG files a double-click writes
-  bool repeatAfter;    // "Repeat to file" after the double-click
+  int tickJpegs;      // JPEG files a tick writes
+  int tickGrabs;      // screen copies a tick makes
+  int dblClickJpegs;  // JPEG files a double-click writes
+  bool repeatAfter;   // "Repeat to file" after the double-click
 };
 
 // Names a case by its fields: the test framework would otherwise print the struct's bytes,
@@ -203,7 +204,7 @@ TEST_F(EyeWindowTest, WithoutTheGameASnapshotWaitsTenTicksThenRefuses) {
 
   EXPECT_TRUE(busyDuringWait);
   EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Ultima Online が見つかりません。",
-                                                       "Ultima Online が起動してないっぽいです。"}));
+                                                      "Ultima Online が起動してないっぽいです。"}));
   EXPECT_EQ(desktop.messages[0].caption, "VOSTA");
   EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Information);
   EXPECT_EQ(desktop.messages[1].caption, "TOLVAN");
@@ -271,7 +272,8 @@ TEST_F(EyeWindowTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
 
   ASSERT_EQ(desktop.messages.size(), 1u);
   const auto& box = desktop.messages[0];
-  EXPECT_EQ(box.text, "ファイル " + dir.path() + "/ScreenShot/20261207-101500.jpg を作成できません.");
+  EXPECT_EQ(box.text,
+            "ファイル " + dir.path() + "/ScreenShot/20261207-101500.jpg を作成できません.");
   EXPECT_EQ(box.caption, "Vosta");
   EXPECT_EQ(box.icon, MessageIcon::Error);
   EXPECT_FALSE(box.owned);
@@ -426,7 +428,8 @@ TEST_F(EyeWindowTest, AFailedRecordingStartIsReportedAndLeavesTheTimerIdle) {
 TEST_F(EyeWindowTest, RecordingsOfAreasWithoutAFrameAreRefusedBeforeAnyFile) {
   const std::pair<vosta::CaptureArea, std::string> cases[] = {
       {{100, 100, 0, 240}, "キャプチャ範囲が設定されていません。"},
-      {{INT32_MIN, 2147483646, 0, 240}, "キャプチャ範囲が大きすぎるため録画できません (4294967294 x 240)。"},
+      {{INT32_MIN, 2147483646, 0, 240},
+       "キャプチャ範囲が大きすぎるため録画できません (4294967294 x 240)。"},
       {{0, 65536, 0, 2}, "キャプチャ範囲が大きすぎるため録画できません (65536 x 2)。"},
       {{0, 60000, 0, 60000}, "キャプチャ範囲が大きすぎるため録画できません (60000 x 60000)。"},
   };
@@ -470,14 +473,16 @@ TEST_F(EyeWindowTest, AFailureRepeatedWithEachTicksFileNameIsShownOnce) {
   eye->SetArea({0, 100, 0, 100});
   BlockOutputFolder();
   eye->RepeatAction()->setChecked(true);
-  for (int second = 0; second < 6; ++second) clock.script.push_back({2026, 12, 9, 7, 30, 35 + second});
+  for (int second = 0; second < 6; ++second)
+    clock.script.push_back({2026, 12, 9, 7, 30, 35 + second});
   const auto tick = [this] { errors.Run([this] { eye->OnTick(); }, ErrorDisplay::Source::Tick); };
 
   ::testing::internal::CaptureStderr();
   for (int i = 0; i < 4; ++i) tick();
   const std::string logged = ::testing::internal::GetCapturedStderr();
-  ASSERT_EQ(MessageTexts(), std::vector<std::string>{"ファイル " + dir.path() +
-                                                     "/ScreenShot/20261209-073035.jpg を作成できません."});
+  ASSERT_EQ(MessageTexts(),
+            std::vector<std::string>{"ファイル " + dir.path() +
+                                     "/ScreenShot/20261209-073035.jpg を作成できません."});
   for (const char* name : {"073035", "073036", "073037", "073038"}) {
     EXPECT_NE(logged.find(std::string("20261209-") + name + ".jpg"), std::string::npos) << name;
   }
@@ -553,8 +558,8 @@ TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
   std::int64_t now = 0;
   ErrorDisplay errors(desktop, "Vosta", [&now] { return now; });
   errors.Show("A", ErrorDisplay::Source::Tick);
-  errors.Show("A", ErrorDisplay::Source::Tick);  // the same failure again: quiet
-  errors.Show("B", ErrorDisplay::Source::Tick);  // another one is shown
+  errors.Show("A", ErrorDisplay::Source::Tick);    // the same failure again: quiet
+  errors.Show("B", ErrorDisplay::Source::Tick);    // another one is shown
   errors.Show("B", ErrorDisplay::Source::Player);  // the player's own command always is
   now = 9999;
   errors.Show("B", ErrorDisplay::Source::Tick);
@@ -569,7 +574,8 @@ TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
   errors.Show(Exception::Formatted(pattern, "/s/a.jpg"), ErrorDisplay::Source::Tick);
   errors.Show(Exception::Formatted(pattern, "/s/b.jpg"), ErrorDisplay::Source::Tick);
   EXPECT_EQ(errors.Shown(), 6);
-  errors.Show(Exception::Formatted("ファイル %1 は開けません", "/s/b.jpg"), ErrorDisplay::Source::Tick);
+  errors.Show(Exception::Formatted("ファイル %1 は開けません", "/s/b.jpg"),
+              ErrorDisplay::Source::Tick);
   EXPECT_EQ(errors.Shown(), 7);
   EXPECT_EQ(desktop.messages.back().text, "ファイル /s/b.jpg は開けません.");
 }
@@ -593,7 +599,8 @@ TEST_F(EyeWindowTest, SignalOrExitDuringTheGameWaitStartsNoRecording) {
   EXPECT_EQ(terminated, 1);
 
   std::unique_ptr<EyeWindow> fresh = std::make_unique<EyeWindow>(
-      EyeServices{desktop, choices, clock, [this] { return FilePlaces::BesideProgram(dir.path()); }, [this] { ++terminated; }},
+      EyeServices{desktop, choices, clock, [this] { return FilePlaces::BesideProgram(dir.path()); },
+                  [this] { ++terminated; }},
       errors);
   fresh->TickTimer().stop();
   fresh->SetArea({0, 320, 0, 240});
@@ -637,7 +644,9 @@ TEST_F(EyeWindowTest, AnEyeWhollyOffTheScreenComesBackWhereAllOfItShows) {
   for (const auto& [text, expected] : cases) {
     std::ofstream(dir.path() + "VOSTA.ini", std::ios::binary) << text;
     auto moved = std::make_unique<EyeWindow>(
-        EyeServices{desktop, choices, clock, [this] { return FilePlaces::BesideProgram(dir.path()); }, [] {}}, errors);
+        EyeServices{desktop, choices, clock,
+                    [this] { return FilePlaces::BesideProgram(dir.path()); }, [] {}},
+        errors);
     moved->OnActivated();
     EXPECT_EQ(moved->Position(), expected) << text;
   }

@@ -39,8 +39,8 @@ TEST_F(GameWindowWaitTest, TitleMatching) {
       {{{1, "Client - Ultima Online (shard)"}}, 1},
       {{{1, "ULTIMA ONLINE"}, {2, "Ultima online"}}, 0},
       {{{1, ""}}, 0},
-      {{{1, longPrefix + "Ultima Online"}}, 1},        // 255 bytes: still read
-      {{{1, longPrefix + "xUltima Online"}}, 0},       // past the first 255 bytes
+      {{{1, longPrefix + "Ultima Online"}}, 1},   // 255 bytes: still read
+      {{{1, longPrefix + "xUltima Online"}}, 0},  // past the first 255 bytes
       {{{1, "日本語 Ultima Online"}}, 1},
       {{{1, "Ultima Online"}, {2, "Ultima Online 2"}}, 2},  // the last one listed is held
   };

@@ -32,7 +32,9 @@ using testing::ScreenContent;
 using testing::TempDir;
 using Outcome = CompressionJob::Outcome;
 
-std::string CodeText(media::FourCC code) { return std::string(reinterpret_cast<const char*>(&code), 4); }
+std::string CodeText(media::FourCC code) {
+  return std::string(reinterpret_cast<const char*>(&code), 4);
+}
 
 std::string CodecName(const ::testing::TestParamInfo<const media::Codec*>& info) {
   return CodeText(info.param->code);
@@ -105,7 +107,8 @@ TEST_P(EveryCompressor, PassAndRecordingKeepEveryFrameAtOddEvenAndTinySizes) {
     for (int i = 0; i < kFrames; ++i) ASSERT_TRUE(recorder.AddFrame(ScreenContent(size, i)));
     recorder.Finish();
     ExpectMovie(recorder.FileName(), raw, size, kFrames, keyFrameEvery);
-    for (const std::string& movie : {raw, passed, recorder.FileName()}) std::filesystem::remove(movie);
+    for (const std::string& movie : {raw, passed, recorder.FileName()})
+      std::filesystem::remove(movie);
   }
   EXPECT_TRUE(desktop.messages.empty());
 }
@@ -116,9 +119,10 @@ INSTANTIATE_TEST_SUITE_P(Installed, EveryCompressor, ::testing::ValuesIn(media::
 // PSNR in RGB of a compressed movie against the raw one, over all frames.
 double Psnr(const std::string& movie, const std::string& raw) {
   QProcess process;
-  process.start("ffmpeg", {"-v", "info", "-nostats", "-i", QString::fromStdString(movie), "-i",
-                           QString::fromStdString(raw), "-lavfi",
-                           "[0:v]format=rgb24[a];[1:v]format=rgb24[b];[a][b]psnr", "-f", "null", "-"});
+  process.start("ffmpeg",
+                {"-v", "info", "-nostats", "-i", QString::fromStdString(movie), "-i",
+                 QString::fromStdString(raw), "-lavfi",
+                 "[0:v]format=rgb24[a];[1:v]format=rgb24[b];[a][b]psnr", "-f", "null", "-"});
   process.waitForFinished(120000);
   const QString log = QString::fromUtf8(process.readAllStandardError());
   const QRegularExpressionMatch match = QRegularExpression("average:([0-9.]+)").match(log);
@@ -147,7 +151,8 @@ TEST(CompressionPass, RunsSideBySideGiveTheFramesOfOneEncoder) {
   const QSize size(160, 120);
   constexpr int kFrames = 40;
   const std::string raw = RecordRaw(dir.path() + "raw.avi", size, kFrames);
-  for (const auto& [code, keyFrameEvery] : {std::pair{"ZMBV", 8}, {"FFV1", 0}, {"HFYU", 0}, {"MSVC", 8}}) {
+  for (const auto& [code, keyFrameEvery] :
+       {std::pair{"ZMBV", 8}, {"FFV1", 0}, {"HFYU", 0}, {"MSVC", 8}}) {
     SCOPED_TRACE(code);
     const CompressorChoice choice{MakeFourCC(code), {media::kDefaultQuality, keyFrameEvery, 0}};
     ASSERT_EQ(media::FindCodec(choice.codec)->parallelism, media::Parallelism::Runs);
@@ -234,7 +239,8 @@ TEST(CompressionPass, ReadsAndWritesMoviesOverOneGibibyte) {
   EXPECT_EQ(result.progress.front(), 0);
   EXPECT_EQ(result.progress.back(), 100);
   EXPECT_TRUE(std::is_sorted(result.progress.begin(), result.progress.end()));
-  EXPECT_EQ(std::adjacent_find(result.progress.begin(), result.progress.end()), result.progress.end());
+  EXPECT_EQ(std::adjacent_find(result.progress.begin(), result.progress.end()),
+            result.progress.end());
   EXPECT_EQ(LookAt(out).decodedFrames, kFrames);
 }
 
@@ -251,7 +257,8 @@ TEST(CompressionPass, StopsWhenAskedAndSaysWhyItFailed) {
   while (!ended) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
   EXPECT_EQ(job.outcome(), Outcome::Stopped);
 
-  const testing::PassResult failed = Pass(raw, dir.path() + "no/folder/out.avi", CompressorChoice{MakeFourCC("HFYU")});
+  const testing::PassResult failed =
+      Pass(raw, dir.path() + "no/folder/out.avi", CompressorChoice{MakeFourCC("HFYU")});
   EXPECT_EQ(failed.outcome, Outcome::Failed);
   EXPECT_EQ(failed.failure, media::MediaErrorKind::CannotCreate);
 }

@@ -106,7 +106,8 @@ TEST_P(CompressorControls, EveryOfferedControlActs) {
 std::vector<const media::Codec*> WithControls() {
   std::vector<const media::Codec*> codecs;
   for (const media::Codec* codec : media::InstalledCodecs()) {
-    if (codec->takesQuality || codec->takesKeyFrames || codec->takesDataRate) codecs.push_back(codec);
+    if (codec->takesQuality || codec->takesKeyFrames || codec->takesDataRate)
+      codecs.push_back(codec);
   }
   return codecs;
 }
@@ -115,7 +116,8 @@ std::string CodecName(const ::testing::TestParamInfo<const media::Codec*>& info)
   return std::string(reinterpret_cast<const char*>(&info.param->code), 4);
 }
 
-INSTANTIATE_TEST_SUITE_P(Offered, CompressorControls, ::testing::ValuesIn(WithControls()), CodecName);
+INSTANTIATE_TEST_SUITE_P(Offered, CompressorControls, ::testing::ValuesIn(WithControls()),
+                         CodecName);
 
 }  // namespace
 }  // namespace vosta

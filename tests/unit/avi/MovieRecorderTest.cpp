@@ -34,14 +34,20 @@ TEST(MovieRecorderProperties, ValuesAfterConstructionAndTheirLimits) {
   EXPECT_EQ(recorder.BitDepth(), 16);
   EXPECT_FALSE(recorder.Recording());
 
-  for (auto [given, stored] : {std::pair{0, 1}, {-5, 1}, {INT32_MIN, 1}, {1, 1}, {16, 16},
-                               {30, 30}, {31, 30}, {45, 30}}) {
+  for (auto [given, stored] :
+       {std::pair{0, 1}, {-5, 1}, {INT32_MIN, 1}, {1, 1}, {16, 16}, {30, 30}, {31, 30}, {45, 30}}) {
     recorder.SetFrameRate(given);
     EXPECT_EQ(recorder.FrameRate(), stored) << given;
   }
   // Only the low byte of the depth counts: 16 or 24, anything else 16.
-  for (auto [given, stored] : {std::pair<std::uint16_t, std::uint16_t>{16, 16}, {24, 24}, {8, 16},
-                               {32, 16}, {0, 16}, {280, 24}, {272, 16}, {0xFF18, 24}}) {
+  for (auto [given, stored] : {std::pair<std::uint16_t, std::uint16_t>{16, 16},
+                               {24, 24},
+                               {8, 16},
+                               {32, 16},
+                               {0, 16},
+                               {280, 24},
+                               {272, 16},
+                               {0xFF18, 24}}) {
     recorder.SetBitDepth(24);
     recorder.SetBitDepth(given);
     EXPECT_EQ(recorder.BitDepth(), stored) << given;
@@ -178,7 +184,8 @@ TEST_F(MovieRecorderTest, FinishOffersTheSaveOptionsAndLeavesOneMovie) {
       {MovieCompression::None, std::nullopt, "rawvideo", false},
       {MovieCompression::AfterRecording, std::nullopt, "rawvideo", true},  // cancelled
       {MovieCompression::AfterRecording, media::CompressorChoice{}, "rawvideo", true},
-      {MovieCompression::AfterRecording, media::CompressorChoice{MakeFourCC("HFYU")}, "huffyuv", true},
+      {MovieCompression::AfterRecording, media::CompressorChoice{MakeFourCC("HFYU")}, "huffyuv",
+       true},
   };
   std::size_t asked = 0;
   for (const Case& c : cases) {
@@ -188,7 +195,8 @@ TEST_F(MovieRecorderTest, FinishOffersTheSaveOptionsAndLeavesOneMovie) {
     Record("movie");  // no extension: the pass writes "movie_.avi"
     asked += c.asked ? 1 : 0;
     ASSERT_EQ(choices.asked.size(), asked);
-    EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files), QStringList{"movie"});
+    EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files),
+              QStringList{"movie"});
     auto stream = Probe(PathOf("movie"));
     EXPECT_EQ(stream["codec_name"], c.codec);
     EXPECT_EQ(stream["nb_read_frames"], "3");
@@ -242,9 +250,10 @@ TEST_F(MovieRecorderTest, AStoppedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns
   start("b.avi");
   testing::WaitUntilFinished(recorder);
   ASSERT_EQ(desktop.messages.size(), 2u);
-  EXPECT_EQ(desktop.messages[1].text,
-            "圧縮ＡＶＩファイルを作成できませんでした。録画したＡＶＩファイルはそのまま残っています。\n"
-            "圧縮ＡＶＩファイル作成を中断しました.");
+  EXPECT_EQ(
+      desktop.messages[1].text,
+      "圧縮ＡＶＩファイルを作成できませんでした。録画したＡＶＩファイルはそのまま残っています。\n"
+      "圧縮ＡＶＩファイル作成を中断しました.");
   expectRawMovie("b.avi");
   EXPECT_TRUE(std::filesystem::exists(PathOf("b_.avi/keep")));
 

@@ -10,7 +10,8 @@ namespace vosta {
 namespace {
 
 std::vector<std::uint8_t> FrameFrom(const QImage& picture, int width, int height, int bits) {
-  return FrameOfPicture(picture, media::RawFrameFormat{width, height, bits, AVRational{1, 16}, true});
+  return FrameOfPicture(picture,
+                        media::RawFrameFormat{width, height, bits, AVRational{1, 16}, true});
 }
 
 std::uint16_t WordAt(const std::vector<std::uint8_t>& frame, size_t offset) {

@@ -61,7 +61,9 @@ std::string LinkText(const std::string& path) {
   return length < 0 ? "(no link)" : std::string(text, static_cast<std::size_t>(length));
 }
 
-std::string CannotCreate(const std::string& path) { return "ファイル " + path + " を作成できません"; }
+std::string CannotCreate(const std::string& path) {
+  return "ファイル " + path + " を作成できません";
+}
 
 // Root passes every permission check, so the permission cases run as this ordinary user
 // ("nobody") when the tests run as root.
@@ -82,9 +84,9 @@ std::string MessageAsUser(const std::function<void()>& action) {
   const pid_t child = ::fork();
   if (child == 0) {
     ::close(channel[0]);
-    const bool ordinary = ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 &&
-                                              ::setresgid(kUser, kUser, kUser) == 0 &&
-                                              ::setresuid(kUser, kUser, kUser) == 0);
+    const bool ordinary = ::geteuid() != 0 ||
+                          (::setgroups(0, nullptr) == 0 && ::setresgid(kUser, kUser, kUser) == 0 &&
+                           ::setresuid(kUser, kUser, kUser) == 0);
     const std::string message = ordinary ? MessageOf(action) : "(still root)";
     static_cast<void>(::write(channel[1], message.data(), message.size()));
     ::_exit(0);
@@ -124,7 +126,8 @@ TEST(WriteNewFile, NeverReplacesAndNumbersTakenNames) {
 // under a usual one it gets the usual mode.
 TEST(WriteNewFile, TheOwnerCanAlwaysReadAndWriteTheNewFile) {
   TempDir dir;
-  for (const auto& [mask, mode] : {std::pair<mode_t, mode_t>{0777, 0600}, {0022, 0644}, {0077, 0600}}) {
+  for (const auto& [mask, mode] :
+       {std::pair<mode_t, mode_t>{0777, 0600}, {0022, 0644}, {0077, 0600}}) {
     const mode_t previous = ::umask(mask);
     const std::string path = WriteNewFile(dir.path(), "shot", ".jpg", Bytes("jpeg"), "x");
     ::umask(previous);

@@ -252,7 +252,8 @@ rlim_t AddressSpace() {
   QFile status(QStringLiteral("/proc/self/status"));
   if (!status.open(QIODevice::ReadOnly)) return 0;
   for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-    if (line.startsWith("VmSize:")) return line.mid(7).trimmed().split(' ').value(0).toULong() * 1024;
+    if (line.startsWith("VmSize:"))
+      return line.mid(7).trimmed().split(' ').value(0).toULong() * 1024;
   }
   return 0;
 }

@@ -74,7 +74,7 @@ TEST(AboutBox, CentredOnceThenWhereItWasLeft) {
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   ExecWhile(box, [&] {
     EXPECT_EQ(box.pos(), QPoint(screen.x() + (screen.width() - 306) / 2,
-                                 screen.y() + (screen.height() - 141) / 2));
+                                screen.y() + (screen.height() - 141) / 2));
     box.move(30, 40);  // the user drags it by its caption
     box.OkButton()->click();
   });

@@ -39,7 +39,9 @@ int Select(AreaPicker& picker, const std::function<void()>& during) {
 }
 
 // The prompt corner of the picker's picture, in physical pixels.
-QImage PromptArea(const AreaPicker& picker) { return picker.Picture()->Picture().copy(0, 0, 700, 40); }
+QImage PromptArea(const AreaPicker& picker) {
+  return picker.Picture()->Picture().copy(0, 0, 700, 40);
+}
 
 TEST(AreaPicker, PrepareCoversTheFrozenAreaWithTheStartPrompt) {
   AreaPicker picker;

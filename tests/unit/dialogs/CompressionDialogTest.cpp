@@ -18,7 +18,9 @@ using media::CompressorChoice;
 using media::MakeFourCC;
 
 QSpinBox* Quality(CompressionDialog& dialog) { return dialog.findChild<QSpinBox*>("Quality"); }
-QCheckBox* KeyFrames(CompressionDialog& dialog) { return dialog.findChild<QCheckBox*>("KeyFrames"); }
+QCheckBox* KeyFrames(CompressionDialog& dialog) {
+  return dialog.findChild<QCheckBox*>("KeyFrames");
+}
 QCheckBox* DataRate(CompressionDialog& dialog) { return dialog.findChild<QCheckBox*>("DataRate"); }
 
 TEST(CompressionDialog, ListsFullFramesFirstThenEveryCompressorAndTypingSelects) {
@@ -80,17 +82,18 @@ TEST(CompressionDialog, StartsFromTheSettingsItIsGiven) {
 // The preview follows the settings: its size line, or why there is no picture.
 TEST(CompressionDialog, ThePreviewShowsTheSizeOrWhyThereIsNone) {
   std::vector<CompressorChoice> asked;
-  CompressionDialog dialog(nullptr, "x", CompressorChoice{}, [&asked](const CompressorChoice& choice) {
-    asked.push_back(choice);
-    if (choice.codec == MakeFourCC("MSVC")) {
-      throw media::MediaError(media::MediaErrorKind::EncoderRefused, "too small");
-    }
-    media::PreviewPicture preview;
-    preview.picture = QImage(8, 8, QImage::Format_RGB32);
-    preview.bytes = choice.codec == media::kNoCompression ? 12000 : 3000;
-    preview.uncompressedBytes = 12000;
-    return preview;
-  });
+  CompressionDialog dialog(
+      nullptr, "x", CompressorChoice{}, [&asked](const CompressorChoice& choice) {
+        asked.push_back(choice);
+        if (choice.codec == MakeFourCC("MSVC")) {
+          throw media::MediaError(media::MediaErrorKind::EncoderRefused, "too small");
+        }
+        media::PreviewPicture preview;
+        preview.picture = QImage(8, 8, QImage::Format_RGB32);
+        preview.bytes = choice.codec == media::kNoCompression ? 12000 : 3000;
+        preview.uncompressedBytes = 12000;
+        return preview;
+      });
   auto* text = dialog.findChild<QLabel*>("PreviewText");
   ASSERT_EQ(asked.size(), 1u);  // shown at once
   EXPECT_EQ(text->text(), "12,000 バイト");

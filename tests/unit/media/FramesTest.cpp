@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "media/CodecCatalog.h"
-#include "media/FramePool.h"
 #include "media/FrameConverter.h"
+#include "media/FramePool.h"
 #include "media/FramePreview.h"
 #include "media/MediaError.h"
 #include "media/MovieReader.h"
@@ -118,7 +118,8 @@ std::string RecordShades(const std::string& path, QSize size, int frames) {
 std::vector<QRgb> FiveBits(const QImage& picture) {
   std::vector<QRgb> colours;
   for (int y = 0; y < picture.height(); ++y) {
-    for (int x = 0; x < picture.width(); ++x) colours.push_back(picture.pixel(x, y) >> 3 & 0x1F1F1F);
+    for (int x = 0; x < picture.width(); ++x)
+      colours.push_back(picture.pixel(x, y) >> 3 & 0x1F1F1F);
   }
   return colours;
 }
@@ -127,16 +128,18 @@ std::vector<QRgb> FiveBits(const QImage& picture) {
 // areas give a preview with every compressor.
 TEST(FramePreview, ShowsTheMiddleFrameCompressedWithEveryCompressorAtEverySize) {
   TempDir dir;
-  for (const QSize size : {QSize(64, 48), QSize(1, 1), QSize(2, 2), QSize(3, 5), QSize(15, 15),
-                           QSize(17, 9)}) {
-    const std::string path = RecordShades(dir.path() + std::to_string(size.width()) + ".avi", size, 5);
+  for (const QSize size :
+       {QSize(64, 48), QSize(1, 1), QSize(2, 2), QSize(3, 5), QSize(15, 15), QSize(17, 9)}) {
+    const std::string path =
+        RecordShades(dir.path() + std::to_string(size.width()) + ".avi", size, 5);
     MovieReader movie(path);
     const PreviewPicture none = PreviewFrame(movie, CompressorChoice{});
     ASSERT_EQ(none.picture.size(), size);
     EXPECT_EQ(none.bytes, movie.Format().FrameBytes());
     EXPECT_EQ(none.picture.pixel(0, 0) & 0xFFFFFF, 0x424242u);  // frame 2 of 5: level 8 of 31
     for (const Codec* codec : InstalledCodecs()) {
-      SCOPED_TRACE(::testing::Message() << codec->name << " " << size.width() << "x" << size.height());
+      SCOPED_TRACE(::testing::Message()
+                   << codec->name << " " << size.width() << "x" << size.height());
       for (int again = 0; again < 5; ++again) {
         const PreviewPicture preview = PreviewFrame(movie, CompressorChoice{codec->code});
         ASSERT_EQ(preview.picture.size(), size);

@@ -125,8 +125,10 @@ TEST(MovieFiles, ANameIsTakenExclusivelyAndIsAlwaysALocalFile) {
 TEST(MovieFiles, WhatIsNoRecordingIsNotReadAsOne) {
   TempDir dir;
   std::ofstream(dir.path() + "text.avi") << "not a movie at all";
-  EXPECT_EQ(KindOf([&] { MovieReader reader(dir.path() + "text.avi"); }), MediaErrorKind::CannotOpen);
-  EXPECT_EQ(KindOf([&] { MovieReader reader(dir.path() + "none.avi"); }), MediaErrorKind::CannotOpen);
+  EXPECT_EQ(KindOf([&] { MovieReader reader(dir.path() + "text.avi"); }),
+            MediaErrorKind::CannotOpen);
+  EXPECT_EQ(KindOf([&] { MovieReader reader(dir.path() + "none.avi"); }),
+            MediaErrorKind::CannotOpen);
   testing::RunTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=32x16:duration=0.2",
                               "-c:v", "mjpeg", QString::fromStdString(dir.path() + "mjpeg.avi")});
   EXPECT_EQ(KindOf([&] { MovieReader reader(dir.path() + "mjpeg.avi"); }),
