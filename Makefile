@@ -23,8 +23,6 @@ NEW_MAIN = [ -f $(BUILD)/CMakeCache.txt ] || $(MAIN) -DBUILD_TESTING=OFF -DVOSTA
 # ends the test program with a failure. Line tables (-g1) are all that the reports' stacks use.
 SANITIZED_TREE = cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON \
   -DVOSTA_BENCH=OFF -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 $(CONFIGURE)
-# The C and C++ files that .clang-format governs.
-FORMATTED = git ls-files -z '*.c' '*.cpp' '*.h'
 
 .PHONY: build run test test-tree unit e2e sanitized tsan fuzz soak memcheck bench package format \
   format-check clean
@@ -43,9 +41,9 @@ test-tree:
 	$(MAIN) -DBUILD_TESTING=ON
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Every test: the main tree's unit, end-to-end, x11 and package tests, while the sanitized unit
-# tests build in the background; then the sanitized unit tests (tests/run-all). The main tree is
-# a Release build, so this also proves that Release compiles without a warning.
+# Every test: the main tree's unit, end-to-end, x11, package and format tests, while the sanitized
+# unit tests build in the background; then the sanitized unit tests (tests/run-all). The main tree
+# is a Release build, so this also proves that Release compiles without a warning.
 test: test-tree
 	$(SANITIZED_TREE)
 	tests/run-all $(BUILD) $(SANITIZED) $(JOBS)
@@ -127,18 +125,13 @@ bench:
 # Formats every tracked C and C++ file in place, after .clang-format.
 format:
 	tools/install-deps format
-	$(FORMATTED) | xargs -0 $(CLANG_FORMAT) -i
+	CLANG_FORMAT=$(CLANG_FORMAT) tools/format-check --fix
 
-# Fails, naming them, when tracked C and C++ files differ from what make format would make.
+# Fails, naming them, when tracked C and C++ files differ from what make format would make (make
+# test runs the same check as its format_check test).
 format-check:
 	tools/install-deps format
-	@differ=$$($(FORMATTED) | xargs -0 -n1 sh -c '$(CLANG_FORMAT) "$$0" | cmp -s - "$$0" || echo "$$0"'); \
-	if [ -n "$$differ" ]; then \
-	  echo "$$(echo "$$differ" | wc -l) files differ from .clang-format (make format formats them):"; \
-	  echo "$$differ" | sed 's/^/  /'; \
-	  exit 1; \
-	fi; \
-	echo "Every tracked C and C++ file matches .clang-format."
+	CLANG_FORMAT=$(CLANG_FORMAT) tools/format-check
 
 clean:
 	rm -rf $(BUILD) $(SANITIZED) $(FUZZ) $(TSAN) build-release
