@@ -73,10 +73,13 @@ restart_vosta() {
 show_moving_content 1920x1080+0+0
 restart_vosta
 record 2
+# Each write of the pass waits, so that the pass still runs when the folder goes.
+inject_fault "write,fsync SLOW 150 _.avi"
 answer_save_options "Zip Motion Blocks" Return
 wait_for 10 progress_open || fail "no progress window"
 rm -rf "$APP/ScreenShot"
 box_shown 警告 "pass folder removed"
+no_faults
 # The next snapshot makes the folder again, as the program's start does.
 double_click_eye
 wait_for 15 shots_at_least 1 || fail "no snapshot after the folder was removed"

@@ -3,7 +3,7 @@
 //
 // FAULT_RULES names a file of rules, one a line:   <ops> <errno> <after> <path part>
 //   ops        comma-separated: write, read, fsync, fallocate
-//   errno      ENOSPC or EIO
+//   errno      ENOSPC or EIO; or SLOW: nothing fails, each operation waits `after` milliseconds
 //   after      bytes the file transfers before its writes or reads fail (the last transfer
 //              before the failure is cut short to end there); fsync and fallocate fail at once
 //   path part  the rule applies to files opened after it was written whose path contains it
@@ -29,6 +29,7 @@ struct Fault {
   int error;
   long long after;
   long long done;
+  int slow;  // the operations succeed, each `after` milliseconds late
 };
 
 static struct Fault faults[MAX_FDS];
@@ -64,6 +65,7 @@ static void Arm(int fd, const char* path) {
     if (sscanf(line, "%63s %15s %lld %1023[^\n]", ops, error, &after, part) != 4) continue;
     if (strstr(path, part) == NULL) continue;
     faults[fd].ops = ParseOps(ops);
+    faults[fd].slow = strcmp(error, "SLOW") == 0;
     faults[fd].error = strcmp(error, "EIO") == 0 ? EIO : ENOSPC;
     faults[fd].after = after;
     faults[fd].done = 0;
@@ -74,6 +76,7 @@ static void Arm(int fd, const char* path) {
 // How many of `size` bytes the operation may still move (0: it fails with the rule's errno).
 static size_t Allowed(int fd, int op, size_t size) {
   if (fd < 0 || fd >= MAX_FDS || (faults[fd].ops & op) == 0) return size;
+  if (faults[fd].slow) return usleep((useconds_t)(faults[fd].after * 1000)), size;
   const long long left = faults[fd].after - faults[fd].done;
   if (left <= 0) return 0;
   return (long long)size < left ? size : (size_t)left;
@@ -85,6 +88,10 @@ static ssize_t Moved(int fd, ssize_t moved) {
 }
 
 static int Failing(int fd, int op) {
+  if (fd >= 0 && fd < MAX_FDS && (faults[fd].ops & op) != 0 && faults[fd].slow) {
+    usleep((useconds_t)(faults[fd].after * 1000));
+    return 0;
+  }
   return fd >= 0 && fd < MAX_FDS && (faults[fd].ops & op) != 0 &&
          (op == OP_FSYNC || op == OP_FALLOCATE || faults[fd].done >= faults[fd].after);
 }
