@@ -22,8 +22,12 @@ namespace {
 class SettingsApplier final : public SettingsReceiver {
  public:
   SettingsApplier(DesktopServices& desktop, QWidget& eye, CaptureArea& area,
-                  QAction& clipboardAutosave)
-      : desktop_(desktop), eye_(eye), area_(area), clipboardAutosave_(clipboardAutosave) {}
+                  QAction& clipboardAutosave, std::string& snapshotKey)
+      : desktop_(desktop),
+        eye_(eye),
+        area_(area),
+        clipboardAutosave_(clipboardAutosave),
+        snapshotKey_(snapshotKey) {}
   void SetWindowLeft(std::int32_t x) override {
     desktop_.MoveWindow(eye_, QPoint(x, desktop_.WindowPosition(eye_).y()));
   }
@@ -35,12 +39,14 @@ class SettingsApplier final : public SettingsReceiver {
   void SetAreaY1(std::int32_t v) override { area_.Y1 = v; }
   void SetAreaY2(std::int32_t v) override { area_.Y2 = v; }
   void SetClipAutoSave(bool on) override { clipboardAutosave_.setChecked(on); }
+  void SetSnapshotKey(std::string_view name) override { snapshotKey_ = name; }
 
  private:
   DesktopServices& desktop_;
   QWidget& eye_;
   CaptureArea& area_;
   QAction& clipboardAutosave_;
+  std::string& snapshotKey_;
 };
 
 }  // namespace
@@ -61,7 +67,7 @@ void EyeSettings::Load() {
   const std::optional<std::string> text = ReadSettingsFile(services_.places().SettingsPath());
   if (!text) return;
   DesktopServices& desktop = services_.desktop;
-  SettingsApplier applier(desktop, eye_, area_, clipboardAutosave_);
+  SettingsApplier applier(desktop, eye_, area_, clipboardAutosave_, snapshotKey_);
   ApplySettingsText(*text, applier);
   // An eye put wholly off every screen could never be reached again, not even to choose
   // "Exit": it comes back to the nearest place where all of it shows.
@@ -83,6 +89,7 @@ void EyeSettings::Save() {
   values.y1 = area_.Y1;
   values.y2 = area_.Y2;
   values.clipAutoSave = clipboardAutosave_.isChecked();
+  values.snapshotKey = snapshotKey_;
   const FilePlaces places = services_.places();
   places.CreateSettingsFolder();
   WriteSettingsFile(places.SettingsPath(), values);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 class QAction;
 class QWidget;
 
@@ -8,9 +10,9 @@ namespace vosta {
 struct CaptureArea;
 struct EyeServices;
 
-// The eye's settings in VOSTA.ini beside the executable: its place on the screen, the capture
-// area and "Clip board auto save". They are read when the eye is first activated and written by
-// "Exit".
+// The eye's settings in VOSTA.ini: its place on the screen, the capture area, "Clip board auto
+// save" and the name of the snapshot key. They are read when the eye is first activated and
+// written by "Exit"; the key's name goes back as it came.
 class EyeSettings {
  public:
   // `eye` is the window whose place is kept, `area` the capture area and `clipboardAutosave`
@@ -24,6 +26,8 @@ class EyeSettings {
   void AllowRetry() { retryBlocked_ = false; }
   // Whether the settings have been read (or found missing).
   bool Loaded() const { return loaded_; }
+  // The snapshot key's name as the file gives it; empty when it names none.
+  const std::string& SnapshotKeyName() const { return snapshotKey_; }
 
   // Writes the eye's place, the capture area and the autosave switch, replacing the file whole.
   void Save();
@@ -37,6 +41,7 @@ class EyeSettings {
   QWidget& eye_;
   CaptureArea& area_;
   QAction& clipboardAutosave_;
+  std::string snapshotKey_;
   bool loaded_ = false;
   bool retryBlocked_ = false;
 };

@@ -25,6 +25,7 @@ constexpr std::string_view kCpx2 = "CPX2=";
 constexpr std::string_view kCpy1 = "CPY1=";
 constexpr std::string_view kCpy2 = "CPY2=";
 constexpr std::string_view kClipAutoSave = "CLIPAUTOSAVE=";
+constexpr std::string_view kSnapshotKey = "HOTKEY=";
 constexpr std::string_view kLineEnd = "\r\n";
 
 bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
@@ -143,6 +144,8 @@ void ApplySettingsText(std::string_view text, SettingsReceiver& receiver) {
     } else if (auto rest = RestAfter(line, kClipAutoSave)) {
       // Only a rest of exactly "0" turns autosave off; anything else, empty included, turns it on.
       receiver.SetClipAutoSave(*rest != "0");
+    } else if (auto rest = RestAfter(line, kSnapshotKey)) {
+      receiver.SetSnapshotKey(*rest);
     }
   });
 }
@@ -159,6 +162,7 @@ std::string FormatSettings(const SettingsValues& values) {
   add(kCpy1, std::to_string(values.y1));
   add(kCpy2, std::to_string(values.y2));
   add(kClipAutoSave, values.clipAutoSave ? "1" : "0");
+  if (!values.snapshotKey.empty()) add(kSnapshotKey, values.snapshotKey);
   return text;
 }
 

@@ -8,8 +8,8 @@
 
 namespace vosta {
 
-// The settings file VOSTA.ini beside the executable: the eye's position, the capture
-// area and the clipboard autosave switch, as seven KEY=VALUE lines.
+// The settings file VOSTA.ini: the eye's position, the capture area and the clipboard autosave
+// switch, as seven KEY=VALUE lines, and the snapshot key as an eighth when one is set.
 
 // Whole-number conversion with 0 as fallback. Leading spaces are skipped; then either an
 // optional "+" or "-" and decimal digits, or a hexadecimal number introduced by "$", "x", "X",
@@ -35,6 +35,7 @@ class SettingsReceiver {
   virtual void SetAreaY1(std::int32_t v) = 0;
   virtual void SetAreaY2(std::int32_t v) = 0;
   virtual void SetClipAutoSave(bool on) = 0;
+  virtual void SetSnapshotKey(std::string_view name) = 0;  // the line's rest, as it stands
 };
 
 // Puts every line of `text` through the key tests and tells `receiver` what each matching line
@@ -44,9 +45,11 @@ void ApplySettingsText(std::string_view text, SettingsReceiver& receiver);
 struct SettingsValues {
   std::int32_t winX = 0, winY = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   bool clipAutoSave = false;
+  std::string snapshotKey;  // HOTKEY's value as the file gave it; empty: no such line
 };
 
-// The seven lines, CR LF each, in key order. Area values are written as held (odd ones too).
+// The seven lines, CR LF each, in key order, and HOTKEY last when a snapshot key is set. Area
+// values are written as held (odd ones too).
 std::string FormatSettings(const SettingsValues& values);
 
 // Reads the whole file. Returns std::nullopt when no file exists (nothing reported). Throws

@@ -16,6 +16,7 @@ class Ignore final : public vosta::SettingsReceiver {
   void SetAreaY1(std::int32_t) override {}
   void SetAreaY2(std::int32_t) override {}
   void SetClipAutoSave(bool) override {}
+  void SetSnapshotKey(std::string_view) override {}
 };
 
 }  // namespace

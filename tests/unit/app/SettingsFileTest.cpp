@@ -29,6 +29,9 @@ class Recorder : public SettingsReceiver {
   void SetAreaY1(std::int32_t v) override { Add("y1", v); }
   void SetAreaY2(std::int32_t v) override { Add("y2", v); }
   void SetClipAutoSave(bool on) override { Add("clip", on); }
+  void SetSnapshotKey(std::string_view name) override {
+    calls.push_back("key=" + std::string(name));
+  }
 
  private:
   void Add(const char* what, std::int64_t v) { calls.push_back(what + "="s + std::to_string(v)); }
@@ -86,7 +89,10 @@ TEST(SettingsApply, MatchesKeysExactlyAtLineStart) {
        "CLIPAUTOSAVE= 0\nCLIPAUTOSAVE=0",
        {"clip=1", "clip=0", "clip=1", "clip=1", "clip=1", "clip=1", "clip=0"}},
       {"WINY=1\r\nCPX1=2\r\nWINY=2\r\n", {"top=1", "x1=2", "top=2"}},
-      {"WINX=1\nWINY=2\0\nCPX1=4"s, {"left=1", "top=2"}}};
+      {"WINX=1\nWINY=2\0\nCPX1=4"s, {"left=1", "top=2"}},
+      // the snapshot key's name goes on as written, blanks and bytes included; last one wins
+      {"HOTKEY=F12\r\nhotkey=F1\n HOTKEY=F2\nHOTKEY=\nHOTKEY= Ctrl + \xff\n",
+       {"key=F12", "key=", "key= Ctrl + \xff"}}};
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(Apply(text), expected) << ::testing::PrintToString(text);
   }
@@ -95,7 +101,7 @@ TEST(SettingsApply, MatchesKeysExactlyAtLineStart) {
 // clang-format on
 
 TEST(SettingsFormat, WritesSevenCrLfLinesThatReadBack) {
-  const SettingsValues example{403, 143, 0, 1024, 0, 740, false};
+  const SettingsValues example{403, 143, 0, 1024, 0, 740, false, ""};
   EXPECT_EQ(FormatSettings(example),
             "WINX=403\r\nWINY=143\r\nCPX1=0\r\nCPX2=1024\r\nCPY1=0\r\nCPY2=740\r\n"
             "CLIPAUTOSAVE=0\r\n");
@@ -103,10 +109,18 @@ TEST(SettingsFormat, WritesSevenCrLfLinesThatReadBack) {
             (Calls{"left=403", "top=143", "x1=0", "x2=1024", "y1=0", "y2=740", "clip=0"}));
 
   // Extremes come back unchanged; odd area values (whole-screen areas) come back made even.
-  const SettingsValues extremes{INT_MIN, INT_MAX, -1, 1921, INT_MIN, INT_MAX, true};
+  const SettingsValues extremes{INT_MIN, INT_MAX, -1, 1921, INT_MIN, INT_MAX, true, ""};
   EXPECT_EQ(Apply(FormatSettings(extremes)),
             (Calls{"left=-2147483648", "top=2147483647", "x1=-2", "x2=1920", "y1=-2147483648",
                    "y2=2147483646", "clip=1"}));
+}
+
+TEST(SettingsFormat, WritesTheSnapshotKeyBackUnchangedAsAnEighthLine) {
+  SettingsValues values{403, 143, 0, 1024, 0, 740, true, ""};
+  const std::string sevenLines = FormatSettings(values);
+  values.snapshotKey = " ctrl+Alt+s ";
+  EXPECT_EQ(FormatSettings(values), sevenLines + "HOTKEY= ctrl+Alt+s \r\n");
+  EXPECT_EQ(Apply(FormatSettings(values)).back(), "key= ctrl+Alt+s ");
 }
 
 TEST(SettingsApply, SurvivesRandomBytesAndHugeLines) {
@@ -168,7 +182,7 @@ TEST_F(SettingsFileOnDisk, ReadsWholeFileOrReportsWhyNot) {
 
 TEST_F(SettingsFileOnDisk, WriteReplacesWholeFileOrLeavesItAlone) {
   Put("WINX=1\r\nEXTRA=keep?\r\n" + std::string(5000, 'x'));
-  const SettingsValues values{-5, 7, 2, 1024, -4, 741, true};
+  const SettingsValues values{-5, 7, 2, 1024, -4, 741, true, ""};
   WriteSettingsFile(path_, values);
   EXPECT_EQ(ReadSettingsFile(path_), FormatSettings(values));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no temp left
