@@ -5,9 +5,11 @@
 #include <QRect>
 #include <QSize>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/KeyCombination.h"
 #include "platform/Span.h"
 
 class QWidget;
@@ -21,6 +23,16 @@ enum class MessageIcon { Error, Warning, Information };
 enum class PumpMode {
   NoWait,       // dispatch what is pending and return at once
   WaitForNext,  // block until at least one event has arrived, then dispatch what is pending
+};
+
+// What asking for a key on the whole desktop gave.
+enum class KeyGrabOutcome {
+  Grabbed,
+  NotOnKeyboard,   // no key of the keyboard gives that keysym
+  NoSuchModifier,  // the keyboard has no key for a modifier it names (Alt, Super)
+  Taken,           // another program holds it
+  Refused,         // the window system refused for another reason
+  NoDisplay,       // there is no X server to ask
 };
 
 struct TopLevelWindow {
@@ -85,6 +97,15 @@ class DesktopServices {
 
   // Opens a folder in the desktop's file browser; the outcome is not reported.
   virtual void OpenFolder(const std::string& path) = 0;
+
+  // Takes `key` on the whole desktop, in place of a key taken before: while it is held, pressing
+  // it calls `pressed` with the X server's time of the press (milliseconds), whichever window
+  // has the focus, as a GUI-thread message of its own. Caps Lock and Num Lock do not matter; a
+  // key held down calls once. Nothing is taken unless all of it could be.
+  virtual KeyGrabOutcome GrabKey(const KeyCombination& key,
+                                 std::function<void(std::uint32_t serverTime)> pressed) = 0;
+  // Gives the key back; nothing happens when none is held.
+  virtual void ReleaseKey() = 0;
 
   // Dispatches the GUI thread's events (timer ticks, input, paints) from inside a handler.
   virtual void PumpMessages(PumpMode mode) = 0;

@@ -21,6 +21,7 @@
 
 #include "Messages.h"
 #include "platform/Exception.h"
+#include "platform/XcbKeyGrab.h"
 #include "platform/XcbReply.h"
 #include "platform/XcbScreenGrabber.h"
 #include "platform/XcbWindowTitles.h"
@@ -293,6 +294,17 @@ void QtDesktopServices::PumpMessages(PumpMode mode) {
   QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents;
   if (mode == PumpMode::WaitForNext) flags |= QEventLoop::WaitForMoreEvents;
   QCoreApplication::processEvents(flags);
+}
+
+KeyGrabOutcome QtDesktopServices::GrabKey(const KeyCombination& key,
+                                          std::function<void(std::uint32_t serverTime)> pressed) {
+  if (connection_ == nullptr) return KeyGrabOutcome::NoDisplay;
+  if (!keys_) keys_ = std::make_unique<XcbKeyGrab>(connection_, root_);
+  return keys_->Grab(key, std::move(pressed));
+}
+
+void QtDesktopServices::ReleaseKey() {
+  if (keys_) keys_->Release();
 }
 
 }  // namespace vosta

@@ -13,6 +13,7 @@ struct xcb_connection_t;
 
 namespace vosta {
 
+class XcbKeyGrab;
 class XcbScreenGrabber;
 class XcbWindowTitles;
 
@@ -58,6 +59,9 @@ class QtDesktopServices final : public DesktopServices {
                    MessageIcon icon) override;
   void OpenFolder(const std::string& path) override;
   void PumpMessages(PumpMode mode) override;
+  KeyGrabOutcome GrabKey(const KeyCombination& key,
+                         std::function<void(std::uint32_t serverTime)> pressed) override;
+  void ReleaseKey() override;
 
  private:
   bool GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at);
@@ -68,6 +72,7 @@ class QtDesktopServices final : public DesktopServices {
   ScreenCopyMethod lastCopyMethod_ = ScreenCopyMethod::Automatic;
   std::unique_ptr<XcbScreenGrabber> grabber_;
   std::unique_ptr<XcbWindowTitles> titles_;
+  std::unique_ptr<XcbKeyGrab> keys_;
 
   ClipboardPictures clipboard_;
 };

@@ -81,4 +81,17 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { QDir(QString::fromStdString(path_)).removeRecursively(); }
 
+KeyGrabOutcome FakeDesktopServices::GrabKey(const KeyCombination& key,
+                                            std::function<void(std::uint32_t)> pressed) {
+  if (grabOutcome != KeyGrabOutcome::Grabbed) return grabOutcome;
+  grabbedKey = key;
+  pressKey = std::move(pressed);
+  return KeyGrabOutcome::Grabbed;
+}
+
+void FakeDesktopServices::ReleaseKey() {
+  grabbedKey.reset();
+  pressKey = nullptr;
+}
+
 }  // namespace vosta::testing

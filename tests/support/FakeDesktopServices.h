@@ -47,6 +47,11 @@ class FakeDesktopServices : public DesktopServices {
   std::map<const QWidget*, SpanList> outlines;
   std::map<const QWidget*, QPoint> positions;
   int dragMoves = 0;
+  // The key taken on the whole desktop and what GrabKey answers; `pressKey` calls the program
+  // as a press of that key at a server time does.
+  std::optional<KeyCombination> grabbedKey;
+  KeyGrabOutcome grabOutcome = KeyGrabOutcome::Grabbed;
+  std::function<void(std::uint32_t)> pressKey;
 
   // --- DesktopServices ------------------------------------------------------------------
   QSize FullScreenClientSize() override { return usableSize; }
@@ -66,6 +71,9 @@ class FakeDesktopServices : public DesktopServices {
                    MessageIcon icon) override;
   void OpenFolder(const std::string& path) override { openedFolders.push_back(path); }
   void PumpMessages(PumpMode mode) override;
+  KeyGrabOutcome GrabKey(const KeyCombination& key,
+                         std::function<void(std::uint32_t)> pressed) override;
+  void ReleaseKey() override;
 };
 
 // A clock that shows a set time and can be scripted to move on at every reading.

@@ -1,14 +1,17 @@
 // Opens one top-level X11 window for the end-to-end tests, prints its id and stays until killed.
 //
 //   titled_window TITLE [--hidden] [--size WxH] [--pos X,Y] [--color RRGGBB]
-//                       [--override-redirect] [--wm-name-only]
+//                       [--override-redirect] [--wm-name-only] [--log-keys] [--hold-key NAME]
 //
 // The title goes into _NET_WM_NAME (UTF-8) and WM_NAME (STRING when it is Latin-1, otherwise
 // COMPOUND_TEXT with an embedded UTF-8 segment). --hidden never maps the window; --wm-name-only
 // leaves _NET_WM_NAME out; --override-redirect keeps the window manager away, so the window
 // appears at --pos with nothing drawn around it (a managed window's inside is placed at --pos
-// too, its frame around it). The window is filled with --color.
+// too, its frame around it). The window is filled with --color. --log-keys prints "key
+// KEYCODE" for every key pressed in the window; --hold-key grabs the key that the keysym NAME
+// gives on the root window with any modifiers, as a desktop's own shortcut does.
 #include <xcb/xcb.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +20,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "platform/XcbKeyGrab.h"
 
 namespace {
 
@@ -33,6 +38,8 @@ struct Options {
   bool hidden = false;
   bool overrideRedirect = false;
   bool wmNameOnly = false;
+  bool logKeys = false;
+  std::string holdKey;
   int width = 200, height = 100, x = 50, y = 50;
   std::uint32_t color = 0xFFFFFF;
 };
@@ -40,7 +47,8 @@ struct Options {
 [[noreturn]] void Usage(const char* why) {
   std::fprintf(stderr,
                "titled_window: %s\nusage: titled_window TITLE [--hidden] [--size WxH] "
-               "[--pos X,Y] [--color RRGGBB] [--override-redirect] [--wm-name-only]\n",
+               "[--pos X,Y] [--color RRGGBB] [--override-redirect] [--wm-name-only] "
+               "[--log-keys] [--hold-key NAME]\n",
                why);
   std::exit(2);
 }
@@ -61,6 +69,10 @@ Options Parse(int argc, char** argv) {
       o.overrideRedirect = true;
     } else if (arg == "--wm-name-only") {
       o.wmNameOnly = true;
+    } else if (arg == "--log-keys") {
+      o.logKeys = true;
+    } else if (arg == "--hold-key") {
+      o.holdKey = value();
     } else if (arg == "--size") {
       if (std::sscanf(value(), "%dx%d", &o.width, &o.height) != 2 || o.width <= 0 ||
           o.height <= 0) {
@@ -126,7 +138,8 @@ int main(int argc, char** argv) {
 
   const xcb_window_t window = xcb_generate_id(c);
   const std::uint32_t values[] = {o.color, o.overrideRedirect ? 1u : 0u,
-                                  XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+                                  XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
+                                      (o.logKeys ? std::uint32_t{XCB_EVENT_MASK_KEY_PRESS} : 0u)};
   xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, static_cast<std::int16_t>(o.x),
                     static_cast<std::int16_t>(o.y), static_cast<std::uint16_t>(o.width),
                     static_cast<std::uint16_t>(o.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
@@ -152,6 +165,18 @@ int main(int argc, char** argv) {
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
                       XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
 
+  if (!o.holdKey.empty()) {
+    const xkb_keysym_t keysym = xkb_keysym_from_name(o.holdKey.c_str(), XKB_KEYSYM_NO_FLAGS);
+    for (std::uint8_t keycode : vosta::KeycodesOf(c, keysym)) {
+      std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(
+          xcb_request_check(c, xcb_grab_key_checked(c, 1, screen->root, XCB_MOD_MASK_ANY, keycode,
+                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+      if (error) {
+        std::fprintf(stderr, "titled_window: cannot hold %s\n", o.holdKey.c_str());
+        return 1;
+      }
+    }
+  }
   if (!o.hidden) xcb_map_window(c, window);
   xcb_flush(c);
 
@@ -170,7 +195,12 @@ int main(int argc, char** argv) {
   while (xcb_generic_event_t* raw = xcb_wait_for_event(c)) {
     std::unique_ptr<xcb_generic_event_t, FreeDeleter> event(raw);
     // Once the window has been drawn, the tests may look at it.
-    if ((event->response_type & 0x7F) == XCB_EXPOSE) announce();
+    const std::uint8_t kind = event->response_type & 0x7F;
+    if (kind == XCB_EXPOSE) announce();
+    if (kind == XCB_KEY_PRESS) {
+      std::printf("key %u\n", reinterpret_cast<xcb_key_press_event_t*>(event.get())->detail);
+      std::fflush(stdout);
+    }
   }
   return 0;
 }
