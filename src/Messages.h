@@ -87,6 +87,21 @@ inline constexpr char kOutlineCreateFailed[] = "CreateRectRgnに失敗しまし�
 inline constexpr char kOutlineCombineFailed[] = "CombineRgnに失敗しました";
 inline constexpr char kOutlineApplyFailed[] = "SetWindowRGNに失敗しました";
 
+// The snapshot key of the settings' HOTKEY line (%1: the line's value) cannot be used; the
+// program runs on without it.
+inline constexpr char kKeyUnknown[] =
+    "スナップショットのキー %1 は使えません: そのような名前のキーはありません";
+inline constexpr char kKeyUnknownModifier[] =
+    "スナップショットのキー %1 は使えません: そのような修飾キーはありません";
+inline constexpr char kKeyNotOnKeyboard[] =
+    "スナップショットのキー %1 は使えません: このキーボードにはそのキーがありません";
+inline constexpr char kKeyTaken[] =
+    "スナップショットのキー %1 は使えません: ほかのプログラムが使っています";
+inline constexpr char kKeyRefused[] =
+    "スナップショットのキー %1 は使えません: X サーバーが登録を拒否しました";
+inline constexpr char kKeyNoDisplay[] =
+    "スナップショットのキー %1 は使えません: X サーバーがありません";
+
 // A failure that is not the program's own and says nothing the player could read.
 inline constexpr char kUnknownFailure[] = "Unknown failure";
 

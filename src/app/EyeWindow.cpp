@@ -11,6 +11,7 @@
 #include "app/GameWindowWait.h"
 #include "app/RecordingControl.h"
 #include "app/ScopedCount.h"
+#include "app/SnapshotKey.h"
 #include "app/SnapshotTaker.h"
 #include "app/StatusPicture.h"
 #include "capture/OutputNames.h"
@@ -71,6 +72,15 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent
   recording_ = std::make_unique<RecordingControl>(services_, area_, *status_, *this, *recordAction_,
                                                   tickTimer_, [this] { Guarded([] {}); });
   settings_ = std::make_unique<EyeSettings>(services_, *this, area_, *clipboardAutosaveAction_);
+  // The snapshot key is a double-click from anywhere; while another handler is at work (a
+  // snapshot's wait, a box, a dialog) it does nothing.
+  snapshotKey_ = std::make_unique<SnapshotKey>(
+      services_.desktop,
+      [this] {
+        errors_.PlayerActed();
+        Guarded([this] { OnEyeDoubleClicked(); });
+      },
+      [this] { return handlerDepth_ > 0; });
 
   services_.desktop.MoveWindow(*this, QPoint(403, 143));
   BuildMenu();
@@ -185,7 +195,11 @@ void EyeWindow::OnCreated() {
   services_.places().CreateOutputFolder();
 }
 
-void EyeWindow::OnActivated() { settings_->LoadOnce(); }
+void EyeWindow::OnActivated() {
+  if (settings_->Loaded()) return;
+  settings_->LoadOnce();
+  if (settings_->Loaded()) snapshotKey_->Take(settings_->SnapshotKeyName());
+}
 
 // --- mouse ----------------------------------------------------------------------------------
 
@@ -260,6 +274,7 @@ void EyeWindow::OnExit() {
   }
   exitPending_ = false;
   settings_->Save();
+  snapshotKey_->Release();
   if (services_.terminate) services_.terminate();
 }
 
@@ -311,6 +326,7 @@ void EyeWindow::FinishRecordingOnShutdown() { recording_->FinishOnShutdown(); }
 
 void EyeWindow::RequestShutdown() {
   shutdownRequested_ = true;
+  snapshotKey_->Release();
   recording_->AbortForShutdown();
   if (services_.terminate) services_.terminate();
 }

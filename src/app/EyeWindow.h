@@ -25,6 +25,7 @@ class EyeSettings;
 class GameWindowWait;
 class PictureWidget;
 class RecordingControl;
+class SnapshotKey;
 class SnapshotTaker;
 class StatusPicture;
 class WindowOutline;
@@ -45,7 +46,8 @@ class EyeWindow : public QWidget {
   void SetDialogs(AboutBox* about, AreaPicker* areaPicker);
 
   // --- what happens: the handlers (the menu items call them through the error display) ----
-  // The window became active: the settings are read the first time.
+  // The window became active: the settings are read the first time, and the snapshot key they
+  // name is taken.
   void OnActivated();
   void OnEyeDoubleClicked();
   void OnEyeDragged(Qt::MouseButtons buttons, QPoint position);
@@ -83,6 +85,7 @@ class EyeWindow : public QWidget {
   GameWindowWait& GameWait() { return *gameWait_; }
   RecordingControl& Recording() { return *recording_; }
   EyeSettings& Settings() { return *settings_; }
+  SnapshotKey& Key() { return *snapshotKey_; }
 
  protected:
   bool event(QEvent* event) override;
@@ -123,6 +126,7 @@ class EyeWindow : public QWidget {
   std::unique_ptr<SnapshotTaker> snapshots_;
   std::unique_ptr<RecordingControl> recording_;
   std::unique_ptr<EyeSettings> settings_;
+  std::unique_ptr<SnapshotKey> snapshotKey_;
 
   int exitsRunning_ = 0;            // "Exit" is at work
   bool exitPending_ = false;        // "Exit" came during a game-window wait or a pass

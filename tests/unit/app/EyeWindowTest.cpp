@@ -339,6 +339,71 @@ TEST_F(EyeWindowTest, SettingsAreReadOnceAndWrittenByExit) {
             "CLIPAUTOSAVE=1\r\n");
 }
 
+TEST_F(EyeWindowTest, TheSnapshotKeyActsAsADoubleClickAndExitKeepsItsLine) {
+  {
+    std::ofstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+    ini << "CPX1=0\nCPX2=200\nCPY1=0\nCPY2=150\nHOTKEY=Shift+F9\n";
+  }
+  eye->OnActivated();
+  ASSERT_TRUE(desktop.grabbedKey.has_value());
+  EXPECT_TRUE(desktop.grabbedKey->Has(KeyModifier::Shift));
+
+  desktop.pressKey(1000);
+  EXPECT_EQ(Files().size(), 1u);
+  EXPECT_EQ(JpegSize(Files().front()), QSize(200, 150));
+  // With a picture on the clipboard it saves that, as a double-click does.
+  desktop.clipboard = QImage(30, 20, QImage::Format_RGB32);
+  desktop.clipboard->fill(Qt::red);
+  desktop.pressKey(900000);
+  EXPECT_EQ(Files().size(), 2u);
+  EXPECT_FALSE(desktop.clipboard.has_value());
+  // "Repeat to file" on: the key stops it and takes nothing.
+  eye->RepeatAction()->trigger();
+  desktop.pressKey(1800000);
+  EXPECT_FALSE(eye->RepeatAction()->isChecked());
+  EXPECT_EQ(Files().size(), 2u);
+
+  // While the game-window wait runs, a press does nothing.
+  desktop.windows.clear();
+  int ticks = 0;
+  desktop.onPump = [&](PumpMode mode) {
+    if (mode != PumpMode::WaitForNext) return;
+    if (++ticks == 3) desktop.pressKey(2700000);
+    eye->OnTick();
+  };
+  desktop.pressKey(2600000);
+  EXPECT_EQ(eye->GameWait().Ticks(), 10);
+  EXPECT_EQ(desktop.messages.size(), 2u);  // the one wait's two notices, nothing more
+  EXPECT_EQ(Files().size(), 2u);
+
+  eye->OnExit();
+  EXPECT_FALSE(desktop.grabbedKey.has_value());
+  std::ifstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(ini)), {});
+  EXPECT_TRUE(written.ends_with("CLIPAUTOSAVE=0\r\nHOTKEY=Shift+F9\r\n")) << written;
+}
+
+TEST_F(EyeWindowTest, ASnapshotKeyThatCannotBeHadIsReportedOnceAndTheEyeWorksOn) {
+  {
+    std::ofstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+    ini << "CPX1=0\nCPX2=20\nCPY1=0\nCPY2=20\nHOTKEY=F12\n";
+  }
+  desktop.grabOutcome = KeyGrabOutcome::Taken;
+  errors.Run([this] { eye->OnActivated(); });
+  errors.Run([this] { eye->OnActivated(); });
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"スナップショットのキー F12 は使えません: "
+                                                      "ほかのプログラムが使っています."}));
+  EXPECT_FALSE(desktop.grabbedKey.has_value());
+  eye->OnEyeDoubleClicked();
+  EXPECT_EQ(Files().size(), 1u);
+
+  // The line stays for the next start.
+  eye->OnExit();
+  std::ifstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(ini)), {});
+  EXPECT_TRUE(written.ends_with("CLIPAUTOSAVE=0\r\nHOTKEY=F12\r\n")) << written;
+}
+
 TEST_F(EyeWindowTest, UnreadableAndUnwritableSettingsAreReportedAndTheProgramRunsOn) {
   const std::string ini = dir.path() + "VOSTA.ini";
   QDir().mkpath(QString::fromStdString(ini));  // a folder where the file should be

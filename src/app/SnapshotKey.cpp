@@ -1,0 +1,93 @@
+#include "app/SnapshotKey.h"
+
+#include <chrono>
+#include <utility>
+
+#include "Messages.h"
+#include "platform/DesktopServices.h"
+#include "platform/Exception.h"
+#include "platform/KeyCombination.h"
+
+namespace vosta {
+
+namespace {
+
+const char* ProblemText(KeyCombinationName::Problem problem) {
+  switch (problem) {
+    case KeyCombinationName::Problem::UnknownModifier:
+      return messages::kKeyUnknownModifier;
+    case KeyCombinationName::Problem::NoKey:
+    case KeyCombinationName::Problem::UnknownKey:
+    case KeyCombinationName::Problem::None:
+      break;
+  }
+  return messages::kKeyUnknown;
+}
+
+const char* OutcomeText(KeyGrabOutcome outcome) {
+  switch (outcome) {
+    case KeyGrabOutcome::NotOnKeyboard:
+      return messages::kKeyNotOnKeyboard;
+    case KeyGrabOutcome::NoSuchModifier:
+      return messages::kKeyUnknownModifier;
+    case KeyGrabOutcome::Taken:
+      return messages::kKeyTaken;
+    case KeyGrabOutcome::NoDisplay:
+      return messages::kKeyNoDisplay;
+    case KeyGrabOutcome::Refused:
+    case KeyGrabOutcome::Grabbed:
+      break;
+  }
+  return messages::kKeyRefused;
+}
+
+}  // namespace
+
+SnapshotKey::SnapshotKey(DesktopServices& desktop, std::function<void()> act,
+                         std::function<bool()> busy, Clock clock)
+    : desktop_(desktop), act_(std::move(act)), busy_(std::move(busy)), clock_(std::move(clock)) {
+  if (!clock_) {
+    clock_ = [] {
+      return std::chrono::duration_cast<std::chrono::milliseconds>(
+                 std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+    };
+  }
+}
+
+SnapshotKey::~SnapshotKey() { Release(); }
+
+void SnapshotKey::Take(const std::string& name) {
+  Release();
+  if (name.empty()) return;
+  const KeyCombinationName read = ReadKeyCombination(name);
+  if (read.problem != KeyCombinationName::Problem::None)
+    throw Exception::Formatted(ProblemText(read.problem), name);
+  const KeyGrabOutcome outcome =
+      desktop_.GrabKey(read.key, [this](std::uint32_t serverTime) { OnPressed(serverTime); });
+  if (outcome != KeyGrabOutcome::Grabbed) throw Exception::Formatted(OutcomeText(outcome), name);
+  held_ = true;
+  busyUntilKnown_ = false;
+}
+
+void SnapshotKey::Release() {
+  if (!held_) return;
+  held_ = false;
+  desktop_.ReleaseKey();
+}
+
+void SnapshotKey::OnPressed(std::uint32_t serverTime) {
+  if (running_ || (busy_ && busy_())) return;
+  // Server times wrap after 49 days: a press counts as made during the last work when it lies
+  // less than half the range before that work's end.
+  if (busyUntilKnown_ && static_cast<std::int32_t>(serverTime - busyUntil_) < 0) return;
+  running_ = true;
+  const std::int64_t started = clock_();
+  act_();
+  // The work's length, moved onto the server's clock from the press that began it.
+  busyUntil_ = serverTime + static_cast<std::uint32_t>(clock_() - started);
+  busyUntilKnown_ = true;
+  running_ = false;
+}
+
+}  // namespace vosta
