@@ -19,7 +19,8 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 std::optional<KeyModifier> ModifierNamed(std::string_view name) {
-  const QString lower = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toLower();
+  const QString lower =
+      QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toLower();
   if (lower == u"shift") return KeyModifier::Shift;
   if (lower == u"ctrl" || lower == u"control") return KeyModifier::Control;
   if (lower == u"alt") return KeyModifier::Alt;
@@ -31,10 +32,12 @@ std::optional<KeyModifier> ModifierNamed(std::string_view name) {
 std::uint32_t KeysymNamed(std::string_view name) {
   const std::string text(name);
   xkb_keysym_t keysym = xkb_keysym_from_name(text.c_str(), XKB_KEYSYM_NO_FLAGS);
-  if (keysym == XKB_KEY_NoSymbol) keysym = xkb_keysym_from_name(text.c_str(), XKB_KEYSYM_CASE_INSENSITIVE);
+  if (keysym == XKB_KEY_NoSymbol)
+    keysym = xkb_keysym_from_name(text.c_str(), XKB_KEYSYM_CASE_INSENSITIVE);
   if (keysym == XKB_KEY_NoSymbol) {
     // One character stands for itself: "+", "ä".
-    const QList<uint> characters = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUcs4();
+    const QList<uint> characters =
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUcs4();
     if (characters.size() == 1) keysym = xkb_utf32_to_keysym(characters.front());
   }
   return keysym;

@@ -20,7 +20,9 @@ struct KeyCombination {
   std::uint32_t keysym = 0;
   std::uint8_t modifiers = 0;  // KeyModifier bits
 
-  bool Has(KeyModifier modifier) const { return (modifiers & static_cast<std::uint8_t>(modifier)) != 0; }
+  bool Has(KeyModifier modifier) const {
+    return (modifiers & static_cast<std::uint8_t>(modifier)) != 0;
+  }
   bool operator==(const KeyCombination&) const = default;
 };
 

@@ -24,8 +24,9 @@ std::vector<std::uint8_t> KeycodesOf(xcb_connection_t* connection, std::uint32_t
   const int first = setup->min_keycode;
   const int count = setup->max_keycode - setup->min_keycode + 1;
   XcbReply<xcb_get_keyboard_mapping_reply_t> mapping(xcb_get_keyboard_mapping_reply(
-      connection, xcb_get_keyboard_mapping(connection, static_cast<xcb_keycode_t>(first),
-                                            static_cast<std::uint8_t>(count)),
+      connection,
+      xcb_get_keyboard_mapping(connection, static_cast<xcb_keycode_t>(first),
+                               static_cast<std::uint8_t>(count)),
       nullptr));
   if (!mapping) return {};
   const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping.get());
@@ -56,8 +57,8 @@ XcbKeyGrab::~XcbKeyGrab() {
 std::uint16_t XcbKeyGrab::MaskHolding(std::uint32_t keysym) const {
   const std::vector<std::uint8_t> keys = KeycodesOf(connection_, keysym);
   if (keys.empty()) return 0;
-  XcbReply<xcb_get_modifier_mapping_reply_t> mapping(xcb_get_modifier_mapping_reply(
-      connection_, xcb_get_modifier_mapping(connection_), nullptr));
+  XcbReply<xcb_get_modifier_mapping_reply_t> mapping(
+      xcb_get_modifier_mapping_reply(connection_, xcb_get_modifier_mapping(connection_), nullptr));
   if (!mapping) return 0;
   const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mapping.get());
   const int perModifier = mapping->keycodes_per_modifier;
@@ -75,7 +76,8 @@ std::uint16_t XcbKeyGrab::MaskHolding(std::uint32_t keysym) const {
 std::vector<std::uint16_t> XcbKeyGrab::LockCombinations() const {
   std::vector<std::uint16_t> combinations;
   for (std::uint16_t lock : {std::uint16_t(0), std::uint16_t(XCB_MOD_MASK_LOCK)}) {
-    for (std::uint16_t num : {std::uint16_t(0), static_cast<std::uint16_t>(locks_ & ~XCB_MOD_MASK_LOCK)}) {
+    for (std::uint16_t num :
+         {std::uint16_t(0), static_cast<std::uint16_t>(locks_ & ~XCB_MOD_MASK_LOCK)}) {
       const std::uint16_t combination = lock | num;
       if (std::find(combinations.begin(), combinations.end(), combination) == combinations.end())
         combinations.push_back(combination);

@@ -78,7 +78,8 @@ TEST_F(SnapshotKeyTest, ANameThatCannotBeUsedIsReportedWithItsReasonAndTakesNoth
     EXPECT_FALSE(key.Held());
   }
   const std::pair<KeyGrabOutcome, std::string> refusals[] = {
-      {KeyGrabOutcome::Taken, "スナップショットのキー F12 は使えません: ほかのプログラムが使っています"},
+      {KeyGrabOutcome::Taken,
+       "スナップショットのキー F12 は使えません: ほかのプログラムが使っています"},
       {KeyGrabOutcome::NotOnKeyboard,
        "スナップショットのキー F12 は使えません: このキーボードにはそのキーがありません"},
       {KeyGrabOutcome::NoSuchModifier,
