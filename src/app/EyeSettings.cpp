@@ -1,6 +1,5 @@
 #include "app/EyeSettings.h"
 
-#include <QAction>
 #include <QWidget>
 #include <cmath>
 #include <optional>
@@ -22,7 +21,7 @@ namespace {
 class SettingsApplier final : public SettingsReceiver {
  public:
   SettingsApplier(DesktopServices& desktop, QWidget& eye, CaptureArea& area,
-                  QAction& clipboardAutosave, std::string& snapshotKey)
+                  bool& clipboardAutosave, std::string& snapshotKey)
       : desktop_(desktop),
         eye_(eye),
         area_(area),
@@ -38,36 +37,36 @@ class SettingsApplier final : public SettingsReceiver {
   void SetAreaX2(std::int32_t v) override { area_.X2 = v; }
   void SetAreaY1(std::int32_t v) override { area_.Y1 = v; }
   void SetAreaY2(std::int32_t v) override { area_.Y2 = v; }
-  void SetClipAutoSave(bool on) override { clipboardAutosave_.setChecked(on); }
+  void SetClipAutoSave(bool on) override { clipboardAutosave_ = on; }
   void SetSnapshotKey(std::string_view name) override { snapshotKey_ = name; }
 
  private:
   DesktopServices& desktop_;
   QWidget& eye_;
   CaptureArea& area_;
-  QAction& clipboardAutosave_;
+  bool& clipboardAutosave_;
   std::string& snapshotKey_;
 };
 
 }  // namespace
 
-EyeSettings::EyeSettings(EyeServices& services, QWidget& eye, CaptureArea& area,
-                         QAction& clipboardAutosave)
-    : services_(services), eye_(eye), area_(area), clipboardAutosave_(clipboardAutosave) {}
+EyeSettings::EyeSettings(EyeServices& services, QWidget& eye, CaptureArea& area)
+    : services_(services), eye_(eye), area_(area) {}
 
-void EyeSettings::LoadOnce() {
-  if (loaded_ || retryBlocked_) return;
+EyeModes EyeSettings::LoadOnce(EyeModes modes) {
+  if (loaded_ || retryBlocked_) return modes;
   retryBlocked_ = true;
-  Load();
+  Load(modes);
   loaded_ = true;
   retryBlocked_ = false;
+  return modes;
 }
 
-void EyeSettings::Load() {
+void EyeSettings::Load(EyeModes& modes) {
   const std::optional<std::string> text = ReadSettingsFile(services_.places().SettingsPath());
   if (!text) return;
   DesktopServices& desktop = services_.desktop;
-  SettingsApplier applier(desktop, eye_, area_, clipboardAutosave_, snapshotKey_);
+  SettingsApplier applier(desktop, eye_, area_, modes.clipboardAutosave, snapshotKey_);
   ApplySettingsText(*text, applier);
   // An eye put wholly off every screen could never be reached again, not even to choose
   // "Exit": it comes back to the nearest place where all of it shows.
@@ -79,7 +78,7 @@ void EyeSettings::Load() {
   if (reachable != position) desktop.MoveWindow(eye_, reachable);
 }
 
-void EyeSettings::Save() {
+void EyeSettings::Save(const EyeModes& modes) {
   const QPoint position = services_.desktop.WindowPosition(eye_);
   SettingsValues values;
   values.winX = position.x();
@@ -88,7 +87,7 @@ void EyeSettings::Save() {
   values.x2 = area_.X2;
   values.y1 = area_.Y1;
   values.y2 = area_.Y2;
-  values.clipAutoSave = clipboardAutosave_.isChecked();
+  values.clipAutoSave = modes.clipboardAutosave;
   values.snapshotKey = snapshotKey_;
   const FilePlaces places = services_.places();
   places.CreateSettingsFolder();

@@ -2,7 +2,8 @@
 
 #include <string>
 
-class QAction;
+#include "app/EyeModes.h"
+
 class QWidget;
 
 namespace vosta {
@@ -15,32 +16,32 @@ struct EyeServices;
 // written by "Exit"; the key's name goes back as it came.
 class EyeSettings {
  public:
-  // `eye` is the window whose place is kept, `area` the capture area and `clipboardAutosave`
-  // the menu item whose check mark is kept.
-  EyeSettings(EyeServices& services, QWidget& eye, CaptureArea& area, QAction& clipboardAutosave);
+  // `eye` is the window whose place is kept, `area` the capture area.
+  EyeSettings(EyeServices& services, QWidget& eye, CaptureArea& area);
 
-  // Reads the settings file, once. After a failed read the next try waits for the player's next
+  // Reads the settings file, once: places the eye, sets the capture area and returns `modes`
+  // with the file's autosave switch. After a failed read the next try waits for the player's next
   // press on the eye (AllowRetry): closing the error box activates the window again, and an
   // unreadable file would otherwise bring the box back at once, over and over.
-  void LoadOnce();
+  EyeModes LoadOnce(EyeModes modes);
   void AllowRetry() { retryBlocked_ = false; }
   // Whether the settings have been read (or found missing).
   bool Loaded() const { return loaded_; }
   // The snapshot key's name as the file gives it; empty when it names none.
   const std::string& SnapshotKeyName() const { return snapshotKey_; }
 
-  // Writes the eye's place, the capture area and the autosave switch, replacing the file whole.
-  void Save();
+  // Writes the eye's place, the capture area and the autosave switch of `modes`, replacing the
+  // file whole.
+  void Save(const EyeModes& modes);
 
  private:
   // Applies the file's lines; an eye put wholly off every screen comes back where all of it
   // shows.
-  void Load();
+  void Load(EyeModes& modes);
 
   EyeServices& services_;
   QWidget& eye_;
   CaptureArea& area_;
-  QAction& clipboardAutosave_;
   std::string snapshotKey_;
   bool loaded_ = false;
   bool retryBlocked_ = false;

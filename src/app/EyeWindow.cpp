@@ -4,7 +4,7 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QMenu>
-#include <QSignalBlocker>
+#include <QTimer>
 
 #include "Messages.h"
 #include "app/EyeSettings.h"
@@ -14,6 +14,7 @@
 #include "app/SnapshotKey.h"
 #include "app/SnapshotTaker.h"
 #include "app/StatusPicture.h"
+#include "avi/MovieRecorder.h"
 #include "capture/OutputNames.h"
 #include "dialogs/AboutBox.h"
 #include "dialogs/AreaPicker.h"
@@ -25,17 +26,22 @@
 
 namespace vosta {
 
-EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent)
+EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QTimer& ticks, EyeDialogs dialogs,
+                     QWidget* parent)
     : QWidget(parent),
       services_(std::move(services)),
       errors_(errors),
-      ui_(std::make_unique<Ui::EyeWindow>()) {
+      ui_(std::make_unique<Ui::EyeWindow>()),
+      ticks_(ticks),
+      dialogs_(dialogs) {
   ui_->setupUi(this);
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   setFixedSize(115, 45);
 
   eye_ = ui_->eye;
-  outline_ = ui_->outline;
+  // Never drawn: its picture gives the window its outline.
+  outline_ = new WindowOutline(this, &services_.desktop);
+  outline_->setGeometry(0, 0, 115, 45);
   exitAction_ = ui_->exitAction;
   openAction_ = ui_->openAction;
   setAreaAction_ = ui_->setAreaAction;
@@ -60,7 +66,6 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent
   const QImage openEye(":/eye-open.png");
   eye_->SetAutoSize(true);
   eye_->SetPicture(openEye.copy());
-  outline_->SetDesktopServices(&services_.desktop);
   outline_->SetAutoSize(true);
   outline_->SetPicture(QImage(":/outline-mask.png"));
 
@@ -68,10 +73,13 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent
   gameWait_ = std::make_unique<GameWindowWait>(services_.desktop, *this,
                                                [this] { return shutdownRequested_; });
   snapshots_ = std::make_unique<SnapshotTaker>(services_, area_, *gameWait_, *status_, *this);
-  // When a movie's pass ends, an "Exit" that waited for it takes effect.
-  recording_ = std::make_unique<RecordingControl>(services_, area_, *status_, *this, *recordAction_,
-                                                  tickTimer_, [this] { Guarded([] {}); });
-  settings_ = std::make_unique<EyeSettings>(services_, *this, area_, *clipboardAutosaveAction_);
+  // When a movie's pass ends, "Create AVI file" works again, the ticks slow down, and an "Exit"
+  // that waited for it takes effect.
+  recording_ = std::make_unique<RecordingControl>(services_, area_, *status_, *this, [this] {
+    SetMovie(MovieState::Idle);
+    Guarded([] {});
+  });
+  settings_ = std::make_unique<EyeSettings>(services_, *this, area_);
   // The snapshot key is a double-click from anywhere; while another handler is at work (a
   // snapshot's wait, a box, a dialog) it does nothing.
   snapshotKey_ = std::make_unique<SnapshotKey>(
@@ -85,19 +93,13 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent
   services_.desktop.MoveWindow(*this, QPoint(403, 143));
   BuildMenu();
   ConnectHandlers();
-  tickTimer_.setInterval(RecordingControl::kIdleInterval);
-  tickTimer_.start();
+  ShowModes();
+  ticks_.start();
 
   Guarded([this] { OnCreated(); });
 }
 
 EyeWindow::~EyeWindow() = default;
-
-void EyeWindow::SetDialogs(AboutBox* about, AreaPicker* areaPicker) {
-  aboutBox_ = about;
-  areaPicker_ = areaPicker;
-  if (areaPicker_ != nullptr) areaPicker_->SetDesktopServices(&services_.desktop);
-}
 
 void EyeWindow::BuildMenu() {
   menu_ = new QMenu(this);
@@ -131,15 +133,33 @@ void EyeWindow::RunPendingExit() {
   --handlerDepth_;
 }
 
+void EyeWindow::SetModes(const EyeModes& modes) {
+  modes_ = modes;
+  ShowModes();
+}
+
+void EyeWindow::SetMovie(MovieState movie) {
+  EyeModes modes = modes_;
+  modes.movie = movie;
+  SetModes(modes);
+}
+
+void EyeWindow::ShowModes() {
+  clipboardAutosaveAction_->setChecked(modes_.clipboardAutosave);
+  repeatAction_->setChecked(modes_.repeat);
+  recordAction_->setChecked(modes_.Recording());
+  // No second use of the recorder while it finishes: the item stays greyed until then.
+  recordAction_->setEnabled(modes_.movie != MovieState::Finishing);
+  // A new interval restarts the timer: only a change of pace sets it.
+  if (ticks_.interval() != modes_.TickInterval()) ticks_.setInterval(modes_.TickInterval());
+}
+
 void EyeWindow::ConnectHandlers() {
-  // Only the handlers change check marks: the mark that the menu has just flipped by itself is
-  // put back before the handler runs.
+  // Only the handlers change check marks: the mark that the menu has just flipped by itself
+  // shows the modes again before the handler runs.
   const auto item = [this](QAction* action, void (EyeWindow::*handler)()) {
-    connect(action, &QAction::triggered, this, [this, action, handler] {
-      if (action->isCheckable()) {
-        const QSignalBlocker blocker(action);
-        action->setChecked(!action->isChecked());
-      }
+    connect(action, &QAction::triggered, this, [this, handler] {
+      ShowModes();
       errors_.PlayerActed();
       Guarded([this, handler] { (this->*handler)(); });
     });
@@ -172,7 +192,7 @@ void EyeWindow::ConnectHandlers() {
   // A tick is handled as a message of its own, so that it is also dispatched inside the nested
   // message loops of a running handler (message boxes, dialogs, the game-window wait), the
   // running tick's included.
-  connect(&tickTimer_, &QTimer::timeout, this, [this] {
+  connect(&ticks_, &QTimer::timeout, this, [this] {
     QMetaObject::invokeMethod(
         this, [this] { Guarded([this] { OnTick(); }, ErrorDisplay::Source::Tick); },
         Qt::QueuedConnection);
@@ -197,7 +217,7 @@ void EyeWindow::OnCreated() {
 
 void EyeWindow::OnActivated() {
   if (settings_->Loaded()) return;
-  settings_->LoadOnce();
+  SetModes(settings_->LoadOnce(modes_));
   if (settings_->Loaded()) snapshotKey_->Take(settings_->SnapshotKeyName());
 }
 
@@ -227,9 +247,11 @@ void EyeWindow::OnEyeDragged(Qt::MouseButtons buttons, QPoint position) {
 }
 
 void EyeWindow::OnEyeDoubleClicked() {
-  if (repeatAction_->isChecked() || recordAction_->isChecked()) {
-    repeatAction_->setChecked(false);
-    if (recordAction_->isChecked()) recording_->Stop();
+  if (modes_.repeat || modes_.Recording()) {
+    EyeModes modes = modes_;
+    modes.repeat = false;
+    SetModes(modes);
+    if (modes_.Recording()) StopRecording();
     return;
   }
   if (services_.desktop.ClipboardHasBitmap()) {
@@ -245,13 +267,17 @@ void EyeWindow::OnTick() {
   gameWait_->CountTick();
   const bool clipboardPicture = services_.desktop.ClipboardHasBitmap();
   if (!clipboardPicture) snapshots_->ClipboardLetGo();
-  if (clipboardPicture && clipboardAutosaveAction_->isChecked()) {
-    snapshots_->SaveClipboardPicture(true);
-  }
-  if (repeatAction_->isChecked()) {
+  if (clipboardPicture && modes_.clipboardAutosave) snapshots_->SaveClipboardPicture(true);
+  if (modes_.repeat) {
     snapshots_->TakeSnapshot();
-  } else if (recordAction_->isChecked()) {
-    recording_->CaptureFrame();
+  } else if (modes_.Recording()) {
+    const FrameFailure failure = recording_->CaptureFrame();
+    if (failure != FrameFailure::None) {
+      // The recording has stopped: the check mark goes and the ticks slow down before the
+      // notice says why.
+      SetMovie(MovieState::Idle);
+      recording_->TellWhyStopped(failure);
+    }
   }
 }
 
@@ -260,20 +286,20 @@ void EyeWindow::OnTick() {
 void EyeWindow::OnExit() {
   // While the game-window wait or the finishing of a movie runs, "Exit" takes effect when it
   // is done (the wait's notices are still shown), and the command that waited starts nothing.
-  if (recording_->Finishing() || gameWait_->InProgress()) {
+  if (modes_.movie == MovieState::Finishing || gameWait_->InProgress()) {
     exitPending_ = true;
     return;
   }
   const ScopedCount running(exitsRunning_);
   // A running recording is finished before the program goes, so the movie is complete; while
   // its pass runs, the program waits for it.
-  if (recordAction_->isChecked()) recording_->Stop();
-  if (recording_->Finishing()) {
+  if (modes_.Recording()) StopRecording();
+  if (modes_.movie == MovieState::Finishing) {
     exitPending_ = true;
     return;
   }
   exitPending_ = false;
-  settings_->Save();
+  settings_->Save(modes_);
   snapshotKey_->Release();
   if (services_.terminate) services_.terminate();
 }
@@ -281,17 +307,18 @@ void EyeWindow::OnExit() {
 void EyeWindow::OnOpen() { services_.desktop.OpenFolder(services_.places().OutputFolder() + "/"); }
 
 void EyeWindow::OnSetArea() {
-  if (areaPicker_ == nullptr) return;
+  if (dialogs_.areaPicker == nullptr) return;
+  AreaPicker& picker = *dialogs_.areaPicker;
   const StatusPicture::Busy busy(*status_);
   DesktopServices& desktop = services_.desktop;
   const QRect usable = QRect(QPoint(0, 0), desktop.FullScreenClientSize())
                            .intersected(QRect(QPoint(0, 0), desktop.ScreenSize()));
-  areaPicker_->Prepare(desktop.CopyScreen(usable), devicePixelRatioF());
-  areaPicker_->exec();
-  area_.X1 = RoundDownToEven(areaPicker_->Start().x());
-  area_.X2 = RoundDownToEven(areaPicker_->End().x());
-  area_.Y1 = RoundDownToEven(areaPicker_->Start().y());
-  area_.Y2 = RoundDownToEven(areaPicker_->End().y());
+  picker.Prepare(desktop.CopyScreen(usable), devicePixelRatioF());
+  picker.exec();
+  area_.X1 = RoundDownToEven(picker.Start().x());
+  area_.X2 = RoundDownToEven(picker.End().x());
+  area_.Y1 = RoundDownToEven(picker.Start().y());
+  area_.Y2 = RoundDownToEven(picker.End().y());
 }
 
 void EyeWindow::OnFullArea() {
@@ -300,29 +327,54 @@ void EyeWindow::OnFullArea() {
 }
 
 void EyeWindow::OnClipboardAutosave() {
-  clipboardAutosaveAction_->setChecked(!clipboardAutosaveAction_->isChecked());
+  EyeModes modes = modes_;
+  modes.clipboardAutosave = !modes.clipboardAutosave;
+  SetModes(modes);
 }
 
-void EyeWindow::OnRepeat() { repeatAction_->setChecked(!repeatAction_->isChecked()); }
+void EyeWindow::OnRepeat() {
+  EyeModes modes = modes_;
+  modes.repeat = !modes.repeat;
+  SetModes(modes);
+}
 
 void EyeWindow::OnRecord() {
-  // The writer is still finishing the last movie: nothing starts or stops until it is done.
-  if (recording_->Finishing()) return;
+  // The writer is still creating or finishing a movie: nothing starts or stops until it is done.
+  if (modes_.MovieBusy()) return;
   // Inside a running check (a snapshot's wait or its notices) the command goes on without a
   // check of its own.
   if (!gameWait_->InProgress()) gameWait_->Check();
-  // The program is ending, or "Exit" came during the wait: nothing starts or stops here.
-  if (shutdownRequested_ || exitPending_) return;
-  recording_->StartOrStop();
+  // The program is ending, or "Exit" came during the wait: nothing starts or stops here; nor
+  // while a movie that the wait saw stopped is finished.
+  if (shutdownRequested_ || exitPending_ || modes_.MovieBusy()) return;
+  if (modes_.Recording()) {
+    StopRecording();
+    return;
+  }
+  if (!recording_->AreaRecordable()) return;
+  SetMovie(MovieState::Starting);
+  SetMovie(recording_->Start() ? MovieState::Recording : MovieState::Idle);
+}
+
+void EyeWindow::StopRecording() {
+  SetMovie(MovieState::Finishing);
+  // The recorder's Finished brings the movie back to Idle, at once when there is no pass.
+  recording_->Stop();
 }
 
 void EyeWindow::OnAbout() {
-  if (aboutBox_ != nullptr) aboutBox_->exec();
+  if (dialogs_.about != nullptr) dialogs_.about->exec();
 }
 
 // --- ending ---------------------------------------------------------------------------------
 
-void EyeWindow::FinishRecordingOnShutdown() { recording_->FinishOnShutdown(); }
+void EyeWindow::FinishRecordingOnShutdown() {
+  if (!modes_.Recording()) return;
+  SetMovie(MovieState::Idle);
+  recording_->FinishOnShutdown();
+}
+
+void EyeWindow::EndRecordingForExit() { recording_->EndForExit(); }
 
 void EyeWindow::RequestShutdown() {
   shutdownRequested_ = true;

@@ -1,17 +1,18 @@
 #pragma once
 
 #include <QPoint>
-#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <string>
 
 #include "app/ErrorDisplay.h"
+#include "app/EyeModes.h"
 #include "app/EyeServices.h"
 #include "capture/CaptureArea.h"
 
 class QAction;
 class QMenu;
+class QTimer;
 
 namespace Ui {
 class EyeWindow;
@@ -30,20 +31,27 @@ class SnapshotTaker;
 class StatusPicture;
 class WindowOutline;
 
+// The dialogs the eye shows, created once and reused for every showing; without one, its
+// command does nothing.
+struct EyeDialogs {
+  AboutBox* about = nullptr;
+  AreaPicker* areaPicker = nullptr;
+};
+
 // The eye: a tiny borderless, always-on-top window. It holds the run-time state (the capture
-// area, the three mode switches as check marks of its menu), lets the player drag it, and
-// dispatches every double-click, menu command and timer tick to the jobs: the game-window wait,
-// the snapshots, the recording and the settings. It also sees to "Exit" and to every other way
-// of ending.
+// area, and the mode switches and the movie's state as one EyeModes value), lets the player drag
+// it, and dispatches every double-click, menu command and timer tick to the jobs: the game-window
+// wait, the snapshots, the recording and the settings. The jobs say what they did; the eye alone
+// changes its modes, and the check marks of its menu and the pace of its timer follow them
+// (ShowModes). It also sees to "Exit" and to every other way of ending.
 class EyeWindow : public QWidget {
   Q_OBJECT
 
  public:
-  EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent = nullptr);
+  // `ticks` is the eye's heartbeat: the eye starts it and sets its pace.
+  EyeWindow(EyeServices services, ErrorDisplay& errors, QTimer& ticks, EyeDialogs dialogs = {},
+            QWidget* parent = nullptr);
   ~EyeWindow() override;
-
-  // The dialogs are created after the eye and reused for every showing.
-  void SetDialogs(AboutBox* about, AreaPicker* areaPicker);
 
   // --- what happens: the handlers (the menu items call them through the error display) ----
   // The window became active: the settings are read the first time, and the snapshot key they
@@ -67,25 +75,14 @@ class EyeWindow : public QWidget {
   // Ends a running recording without its compression pass; for every way of ending the program
   // other than "Exit", so the raw movie is complete.
   void FinishRecordingOnShutdown();
+  // For a process that ends through exit() without unwinding: the movie is finished, and a
+  // pass's unfinished temporary file is removed.
+  void EndRecordingForExit();
 
   // --- state ----------------------------------------------------------------------------
-  const CaptureArea& Area() const { return area_; }
-  void SetArea(const CaptureArea& area) { area_ = area; }
+  const EyeModes& Modes() const { return modes_; }
   // The window's top-left corner on the screen, physical pixels.
   QPoint Position() const;
-
-  PictureWidget* Eye() const { return eye_; }
-  QMenu* Menu() const { return menu_; }
-  QTimer& TickTimer() { return tickTimer_; }
-  QAction* ExitAction() const { return exitAction_; }
-  QAction* ClipboardAutosaveAction() const { return clipboardAutosaveAction_; }
-  QAction* RepeatAction() const { return repeatAction_; }
-  QAction* RecordAction() const { return recordAction_; }
-
-  GameWindowWait& GameWait() { return *gameWait_; }
-  RecordingControl& Recording() { return *recording_; }
-  EyeSettings& Settings() { return *settings_; }
-  SnapshotKey& Key() { return *snapshotKey_; }
 
  protected:
   bool event(QEvent* event) override;
@@ -96,6 +93,14 @@ class EyeWindow : public QWidget {
   void OnEyePressed(Qt::MouseButton button, QPoint position);
   void BuildMenu();
   void ConnectHandlers();
+  // The one place where the modes change (SetMovie: the movie's state alone). ShowModes renders
+  // them: the menu's check marks, "Create AVI file" greyed while a movie finishes, the timer's
+  // pace.
+  void SetModes(const EyeModes& modes);
+  void SetMovie(MovieState movie);
+  void ShowModes();
+  // Ends the recording with its save options: Finishing until the recorder is done.
+  void StopRecording();
   // Runs a handler through the error display; the outermost one also carries out an "Exit"
   // that had to wait.
   template <typename Handler>
@@ -116,10 +121,10 @@ class EyeWindow : public QWidget {
   QAction* repeatAction_ = nullptr;
   QAction* recordAction_ = nullptr;
   QAction* aboutAction_ = nullptr;
-  QTimer tickTimer_;
-  AboutBox* aboutBox_ = nullptr;
-  AreaPicker* areaPicker_ = nullptr;
+  QTimer& ticks_;
+  EyeDialogs dialogs_;
 
+  EyeModes modes_;
   CaptureArea area_;
   std::unique_ptr<StatusPicture> status_;
   std::unique_ptr<GameWindowWait> gameWait_;

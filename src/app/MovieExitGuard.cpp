@@ -2,27 +2,27 @@
 
 #include <cstdlib>
 
-#include "app/RecordingControl.h"
+#include "app/EyeWindow.h"
 
 namespace vosta {
 
 namespace {
 
-// The recording that an exit() finishes; set while a guard lives.
-RecordingControl* guardedRecording = nullptr;
+// The eye whose recording an exit() finishes; set while a guard lives.
+EyeWindow* guardedEye = nullptr;
 
 void FinishAtExit() {
-  if (guardedRecording != nullptr) guardedRecording->EndForExit();
+  if (guardedEye != nullptr) guardedEye->EndRecordingForExit();
 }
 
 }  // namespace
 
-MovieExitGuard::MovieExitGuard(RecordingControl& recording) {
+MovieExitGuard::MovieExitGuard(EyeWindow& eye) {
   static const bool registered = std::atexit(&FinishAtExit) == 0;
   static_cast<void>(registered);
-  guardedRecording = &recording;
+  guardedEye = &eye;
 }
 
-MovieExitGuard::~MovieExitGuard() { guardedRecording = nullptr; }
+MovieExitGuard::~MovieExitGuard() { guardedEye = nullptr; }
 
 }  // namespace vosta

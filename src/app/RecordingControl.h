@@ -1,48 +1,48 @@
 #pragma once
 
-#include <QSize>
 #include <cstdint>
 #include <functional>
 #include <memory>
 
-class QAction;
-class QTimer;
 class QWidget;
 
 namespace vosta {
 
 class MovieRecorder;
 class StatusPicture;
+enum class FrameFailure;
 struct CaptureArea;
 struct EyeServices;
 
 // The recording of the capture area as a movie: its start, one frame a tick, its stop and how a
-// recording ends when the program ends. The menu item "Create AVI file" carries the check mark
-// of a running recording; the eye's timer ticks every 66 ms while one runs and every second
-// otherwise. The movie recorder is used nowhere else.
+// recording ends when the program ends. It keeps no state of its own besides the recorder's:
+// each call says what it did, and the eye keeps where the movie stands (EyeModes). The movie
+// recorder is used nowhere else.
 class RecordingControl {
  public:
-  static constexpr int kIdleInterval = 1000;     // ms between ticks
-  static constexpr int kRecordingInterval = 66;  // ms between ticks while a movie is recorded
-
-  // `area` is the eye's capture area; `owner` owns the notices; `item` is "Create AVI file" and
-  // `ticks` the eye's timer. `finished` is called when a movie is finished, its compression pass
-  // included: the item works again then.
+  // `area` is the eye's capture area; `owner` owns the notices. `finished` is called when a
+  // movie that Stop ended is finished, its compression pass included.
   RecordingControl(EyeServices& services, const CaptureArea& area, StatusPicture& status,
-                   QWidget& owner, QAction& item, QTimer& ticks, std::function<void()> finished);
+                   QWidget& owner, std::function<void()> finished);
   ~RecordingControl();
   RecordingControl(const RecordingControl&) = delete;
   RecordingControl& operator=(const RecordingControl&) = delete;
 
-  // "Create AVI file" once its game-window check is done: stops a running recording, or starts
-  // one of the capture area as a new movie in the ScreenShot folder. An area without a possible
-  // frame gives a notice and no file.
-  void StartOrStop();
-  // Ends the recording with its save options; a compression pass then runs in the background.
+  // Whether the capture area allows a frame: at most 65535 pixels each way (the movie's frame
+  // size) and a 32-bit grab of it under 2 GiB. When not, a notice says why.
+  bool AreaRecordable();
+  // Starts a recording of the capture area as a new movie in the ScreenShot folder. False, after
+  // the notice, when no movie could be created.
+  bool Start();
+  // Ends the recording with its save options; a compression pass may then run in the
+  // background. `finished` comes when all of it is over, at once when there is no pass.
   void Stop();
   // One frame of the capture area. When the disk is full or fails, or the movie was removed,
-  // the recording stops with every frame so far and says why.
-  void CaptureFrame();
+  // the recording has stopped with every frame so far: the failure is returned, for
+  // TellWhyStopped. FrameFailure::None otherwise.
+  FrameFailure CaptureFrame();
+  // The notice of a recording that CaptureFrame stopped, with the frames it kept.
+  void TellWhyStopped(FrameFailure failure);
 
   // Ends a running recording without its compression pass, so that the movie is complete; for
   // every way of ending the program other than "Exit".
@@ -54,23 +54,14 @@ class RecordingControl {
   // pass's unfinished temporary file is removed.
   void EndForExit();
 
-  bool Running() const;
-  // A movie is being finished (its save options, its pass or their messages): no recording
-  // starts or stops meanwhile.
-  bool Finishing() const;
-  // The frame size of the recording started last.
-  QSize FrameSize() const;
   // Frames in the movie of the recording started last.
   std::int64_t Frames() const;
-  MovieRecorder& Recorder() { return *recorder_; }
 
  private:
   EyeServices& services_;
   const CaptureArea& area_;
   StatusPicture& status_;
   QWidget& owner_;
-  QAction& item_;
-  QTimer& ticks_;
   std::unique_ptr<MovieRecorder> recorder_;
 };
 

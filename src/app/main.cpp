@@ -23,17 +23,16 @@ int main(int argc, char** argv) {
                                           QCoreApplication::applicationFilePath().toStdString()));
   app.SetErrorDisplay(&errors);
 
-  // The eye first: it becomes the application's main window; then the two dialogs, hidden until
-  // they are needed.
+  // The dialogs, hidden until they are needed, and the eye's heartbeat, all given to the eye.
+  vosta::CompressionDialogs compressionDialogs;
+  vosta::AboutBox about;
+  vosta::AreaPicker areaPicker(&desktop);
+  QTimer ticks;
   // Ending leaves every event loop at once; quit() would first ask each window to close, and a
   // window that refuses (the progress window of a pass) would cancel the ending.
-  vosta::CompressionDialogs compressionDialogs;
   vosta::EyeWindow eye({desktop, compressionDialogs, clock, &vosta::FilePlaces::ForThisProgram,
                         [] { QCoreApplication::exit(0); }},
-                       errors);
-  vosta::AboutBox about;
-  vosta::AreaPicker areaPicker;
-  eye.SetDialogs(&about, &areaPicker);
+                       errors, ticks, {&about, &areaPicker});
 
   // Every way of ending other than "Exit" (the close command, a signal, the session ending)
   // still finishes a running recording so the movie is complete.
@@ -44,7 +43,7 @@ int main(int argc, char** argv) {
                    [&] { eye.FinishRecordingOnShutdown(); });
 
   // Qt's X11 backend ends the process with exit() when the X connection breaks.
-  vosta::MovieExitGuard movieGuard(eye.Recording());
+  vosta::MovieExitGuard movieGuard(eye);
 
   eye.show();
   // Without a window manager a window is never activated: the first activation is then this

@@ -27,9 +27,10 @@ QFont PromptFont() {
 
 }  // namespace
 
-AreaPicker::AreaPicker(QWidget* parent)
+AreaPicker::AreaPicker(DesktopServices* desktop, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
-      ui_(std::make_unique<Ui::AreaPicker>()) {
+      ui_(std::make_unique<Ui::AreaPicker>()),
+      desktop_(desktop) {
   ui_->setupUi(this);
   QFont font("IPAPGothic");
   font.setPixelSize(12);

@@ -26,7 +26,8 @@ class AreaPicker : public QDialog {
   Q_OBJECT
 
  public:
-  explicit AreaPicker(QWidget* parent = nullptr);
+  // `desktop` reads presses to the physical pixel on a scaled desktop; optional.
+  explicit AreaPicker(DesktopServices* desktop = nullptr, QWidget* parent = nullptr);
   ~AreaPicker() override;
 
   // Presses taken in the current selection (0 or 1), and the two points in physical screen
@@ -36,9 +37,6 @@ class AreaPicker : public QDialog {
   QPoint End() const { return end_; }
 
   PictureWidget* Picture() const;
-
-  // Where presses are read to the physical pixel on a scaled desktop; optional.
-  void SetDesktopServices(DesktopServices* desktop) { desktop_ = desktop; }
 
   // Readies a selection: the picker takes the frozen picture (physical pixels of the usable
   // area from the screen's top-left corner) and its size, moves to the top-left corner, shows

@@ -27,10 +27,9 @@ class WindowOutline : public PictureWidget {
   // needs them is noise, not an outline.
   static constexpr std::size_t kDefaultSpanLimit = std::size_t{1} << 20;
 
+  // `desktop` takes the outline for the window; without it ApplyToWindow fails.
   explicit WindowOutline(QWidget* parent = nullptr, DesktopServices* desktop = nullptr);
   ~WindowOutline() override;
-
-  void SetDesktopServices(DesktopServices* desktop) { desktop_ = desktop; }
 
   // A colour as 0x00BBGGRR; a negative value matches no pixel. Setting it only stores the value.
   qint32 TransparentColor() const { return transparentColor_; }

@@ -10,10 +10,7 @@
 #include <fstream>
 
 #include "app/ErrorDisplay.h"
-#include "app/EyeSettings.h"
 #include "app/EyeWindow.h"
-#include "app/GameWindowWait.h"
-#include "app/RecordingControl.h"
 #include "dialogs/AreaPicker.h"
 #include "platform/Exception.h"
 #include "shape/PictureWidget.h"
@@ -32,12 +29,60 @@ class EyeWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     desktop.windows = {{11, "Terminal"}, {7, "Ultima Online"}};
-    eye = std::make_unique<EyeWindow>(
+    eye = MakeEye();
+  }
+
+  std::unique_ptr<EyeWindow> MakeEye() {
+    auto made = std::make_unique<EyeWindow>(
         EyeServices{desktop, choices, clock,
                     [this] { return FilePlaces::BesideProgram(dir.path()); },
                     [this] { ++terminated; }},
-        errors);
-    eye->TickTimer().stop();  // ticks are delivered by hand
+        errors, ticks, EyeDialogs{nullptr, &picker});
+    ticks.stop();  // ticks are delivered by hand
+    return made;
+  }
+
+  // A new eye that starts with `area` from its settings file, as the player's last run left it;
+  // the file is gone again afterwards.
+  void StartWithArea(const CaptureArea& area) {
+    eye.reset();
+    const std::string ini = dir.path() + "VOSTA.ini";
+    std::ofstream(ini, std::ios::binary) << "CPX1=" << area.X1 << "\nCPX2=" << area.X2
+                                         << "\nCPY1=" << area.Y1 << "\nCPY2=" << area.Y2 << "\n";
+    eye = MakeEye();
+    eye->OnActivated();
+    QFile::remove(QString::fromStdString(ini));
+  }
+
+  // The eye's menu and its items, found by their captions as the player finds them.
+  QMenu& Menu() const { return *eye->findChild<QMenu*>(); }
+  QAction& Item(const QString& caption) const {
+    for (QAction* action : Menu().actions()) {
+      if (action->text() == caption) return *action;
+    }
+    throw std::runtime_error("no menu item " + caption.toStdString());
+  }
+  QAction& Autosave() const { return Item("Clip board auto save"); }
+  QAction& Repeat() const { return Item("Repeat to file"); }
+  QAction& Movie() const { return Item("Create AVI file"); }
+  QAction& Exit() const { return Item("Exit"); }
+  // The eye's picture, which the player presses and double-clicks.
+  PictureWidget& Picture() const { return *eye->findChild<PictureWidget*>("eye"); }
+
+  // What "Exit" wrote to the settings file.
+  std::string WrittenSettings() const {
+    std::ifstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(ini)), {});
+  }
+
+  // Runs the event loop until the movie's pass has ended: "Create AVI file" works again.
+  void WaitUntilMovieFinished() {
+    QElapsedTimer waited;
+    waited.start();
+    while (!Movie().isEnabled() && waited.elapsed() < 180000) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    EXPECT_TRUE(Movie().isEnabled()) << "the pass did not end";
   }
 
   std::string Shots() const { return dir.path() + "ScreenShot/"; }
@@ -51,7 +96,7 @@ class EyeWindowTest : public ::testing::Test {
   }
 
   bool ShowsIdlePicture() const {
-    return eye->Eye()->Picture().convertToFormat(QImage::Format_RGB32) ==
+    return Picture().Picture().convertToFormat(QImage::Format_RGB32) ==
            QImage(":/eye-open.png").convertToFormat(QImage::Format_RGB32);
   }
 
@@ -78,6 +123,8 @@ class EyeWindowTest : public ::testing::Test {
   TempDir dir;
   ErrorDisplay errors{desktop, "Vosta"};
   int terminated = 0;
+  QTimer ticks;
+  AreaPicker picker{&desktop};
   std::unique_ptr<EyeWindow> eye;
 };
 
@@ -86,8 +133,7 @@ TEST_F(EyeWindowTest, StartsBorderlessOnTopWithItsOutline) {
   EXPECT_EQ(eye->pos(), QPoint(403, 143));
   EXPECT_TRUE(eye->windowFlags() & Qt::FramelessWindowHint);
   EXPECT_TRUE(eye->windowFlags() & Qt::WindowStaysOnTopHint);
-  EXPECT_EQ(eye->TickTimer().interval(), 1000);
-  EXPECT_EQ(eye->Area(), CaptureArea{});
+  EXPECT_EQ(ticks.interval(), 1000);
   EXPECT_TRUE(QDir(QString::fromStdString(Shots())).exists());
   EXPECT_TRUE(ShowsIdlePicture());
 
@@ -99,7 +145,7 @@ TEST_F(EyeWindowTest, StartsBorderlessOnTopWithItsOutline) {
 
 TEST_F(EyeWindowTest, MenuHasElevenEntriesAndOnlyHandlersChangeCheckMarks) {
   QStringList captions;
-  for (QAction* action : eye->Menu()->actions()) {
+  for (QAction* action : Menu().actions()) {
     captions << (action->isSeparator() ? QString("-") : action->text());
     EXPECT_FALSE(action->isChecked());
   }
@@ -107,12 +153,12 @@ TEST_F(EyeWindowTest, MenuHasElevenEntriesAndOnlyHandlersChangeCheckMarks) {
             QStringList({"Exit", "Open", "Set area", "Full area", "-", "Clip board auto save", "-",
                          "Repeat to file", "Create AVI file", "-", "About"}));
   // Choosing a check item flips its mark exactly once (the menu's own flip is undone).
-  eye->ClipboardAutosaveAction()->trigger();
-  eye->RepeatAction()->trigger();
-  EXPECT_TRUE(eye->ClipboardAutosaveAction()->isChecked());
-  EXPECT_TRUE(eye->RepeatAction()->isChecked());
-  eye->RepeatAction()->trigger();
-  EXPECT_FALSE(eye->RepeatAction()->isChecked());
+  Autosave().trigger();
+  Repeat().trigger();
+  EXPECT_TRUE(Autosave().isChecked());
+  EXPECT_TRUE(Repeat().isChecked());
+  Repeat().trigger();
+  EXPECT_FALSE(Repeat().isChecked());
 }
 
 // What a tick and a double-click do for each combination of the two repeat switches.
@@ -135,13 +181,13 @@ class ModeTableTest : public EyeWindowTest, public ::testing::WithParamInterface
 
 TEST_P(ModeTableTest, TickAndDoubleClick) {
   const ModeCase mode = GetParam();
-  eye->SetArea({100, 420, 50, 290});
+  StartWithArea({100, 420, 50, 290});
   if (mode.movie) {
     eye->OnRecord();
-    ASSERT_TRUE(eye->RecordAction()->isChecked());
-    EXPECT_EQ(eye->TickTimer().interval(), 66);
+    ASSERT_TRUE(Movie().isChecked());
+    EXPECT_EQ(ticks.interval(), 66);
   }
-  eye->RepeatAction()->setChecked(mode.repeat);
+  if (mode.repeat) Repeat().trigger();
   desktop.screenCopies.clear();
 
   eye->OnTick();
@@ -151,9 +197,9 @@ TEST_P(ModeTableTest, TickAndDoubleClick) {
   const int before = static_cast<int>(Files().size());
   eye->OnEyeDoubleClicked();
   EXPECT_EQ(Files().size() - before, mode.dblClickJpegs);
-  EXPECT_EQ(eye->RepeatAction()->isChecked(), mode.repeatAfter);
-  EXPECT_FALSE(eye->RecordAction()->isChecked());
-  EXPECT_EQ(eye->TickTimer().interval(), 1000);
+  EXPECT_EQ(Repeat().isChecked(), mode.repeatAfter);
+  EXPECT_FALSE(Movie().isChecked());
+  EXPECT_EQ(ticks.interval(), 1000);
   EXPECT_TRUE(ShowsIdlePicture());
   EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
 }
@@ -165,9 +211,9 @@ INSTANTIATE_TEST_SUITE_P(FourSwitchCombinations, ModeTableTest,
                                            ModeCase{true, true, 1, 1, 0, false}));
 
 TEST_F(EyeWindowTest, TickSavesTheClipboardFirstThenTheSnapshotWithoutOverwriting) {
-  eye->SetArea({0, 200, 0, 150});
-  eye->ClipboardAutosaveAction()->setChecked(true);
-  eye->RepeatAction()->setChecked(true);
+  StartWithArea({0, 200, 0, 150});
+  Autosave().trigger();
+  Repeat().trigger();
   desktop.clipboard = QImage(64, 32, QImage::Format_RGB32);
   desktop.clipboard->fill(Qt::red);
 
@@ -181,7 +227,7 @@ TEST_F(EyeWindowTest, TickSavesTheClipboardFirstThenTheSnapshotWithoutOverwritin
 }
 
 TEST_F(EyeWindowTest, DoubleClickSavesTheClipboardEvenWithAutosaveOff) {
-  eye->SetArea({0, 200, 0, 150});
+  StartWithArea({0, 200, 0, 150});
   desktop.clipboard = QImage(10, 10, QImage::Format_Mono);
   desktop.clipboard->fill(1);
   eye->OnEyeDoubleClicked();
@@ -193,7 +239,7 @@ TEST_F(EyeWindowTest, DoubleClickSavesTheClipboardEvenWithAutosaveOff) {
 
 TEST_F(EyeWindowTest, WithoutTheGameASnapshotWaitsTenTicksThenRefuses) {
   desktop.windows = {{3, "ultima online"}, {4, "Terminal"}};
-  eye->SetArea({0, 200, 0, 150});
+  StartWithArea({0, 200, 0, 150});
   bool busyDuringWait = false;
   desktop.onPump = [&](PumpMode mode) {
     busyDuringWait = busyDuringWait || !ShowsIdlePicture();
@@ -210,7 +256,6 @@ TEST_F(EyeWindowTest, WithoutTheGameASnapshotWaitsTenTicksThenRefuses) {
   EXPECT_EQ(desktop.messages[1].caption, "TOLVAN");
   EXPECT_EQ(desktop.messages[1].icon, MessageIcon::Error);
   EXPECT_TRUE(Files().empty());
-  EXPECT_EQ(eye->GameWait().Ticks(), 10);
   // The wait sleeps between events instead of spinning: one pass without waiting, then one
   // blocking pass per tick.
   EXPECT_EQ(desktop.pumps.front(), PumpMode::NoWait);
@@ -220,8 +265,8 @@ TEST_F(EyeWindowTest, WithoutTheGameASnapshotWaitsTenTicksThenRefuses) {
 
 TEST_F(EyeWindowTest, RepeatingWithoutTheGameNeverNestsASecondCheck) {
   desktop.windows.clear();
-  eye->SetArea({0, 200, 0, 150});
-  eye->RepeatAction()->setChecked(true);
+  StartWithArea({0, 200, 0, 150});
+  Repeat().trigger();
   int deepestWait = 0;
   int waiting = 0;
   desktop.onPump = [&](PumpMode mode) {
@@ -244,7 +289,7 @@ TEST_F(EyeWindowTest, RepeatingWithoutTheGameNeverNestsASecondCheck) {
   // The next tick after the boxes starts a check of its own again.
   desktop.onMessage = nullptr;
   desktop.onPump = [&](PumpMode mode) {
-    if (mode == PumpMode::WaitForNext) eye->GameWait().CountTick();
+    if (mode == PumpMode::WaitForNext) eye->OnTick();
   };
   eye->OnTick();
   EXPECT_EQ(desktop.messages.size(), 4u);
@@ -259,8 +304,8 @@ TEST_F(EyeWindowTest, AnEmptyAreaIsRefusedWithANoticeAndWritesNothing) {
 }
 
 TEST_F(EyeWindowTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
-  eye->SetArea({0, 200, 0, 150});
-  eye->RepeatAction()->setChecked(true);
+  StartWithArea({0, 200, 0, 150});
+  Repeat().trigger();
   BlockOutputFolder();
 
   int nestedTicks = 0;
@@ -288,8 +333,6 @@ TEST_F(EyeWindowTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
 }
 
 TEST_F(EyeWindowTest, SetAreaFreezesTheUsableScreenAndTakesTheClicksRoundedDown) {
-  AreaPicker picker;
-  eye->SetDialogs(nullptr, &picker);
   desktop.usableSize = QSize(1024, 705);
   bool busyWhileOpen = false;
   // The user presses the end corner first: the corners are kept as clicked.
@@ -298,17 +341,23 @@ TEST_F(EyeWindowTest, SetAreaFreezesTheUsableScreenAndTakesTheClicksRoundedDown)
     picker.OnPressed(QPointF(301, 201));
     picker.OnPressed(QPointF(101, 51));
   });
-  eye->OnSetArea();
+  Item("Set area").trigger();
   EXPECT_TRUE(busyWhileOpen);
   EXPECT_EQ(desktop.screenCopies, std::vector<QRect>{QRect(0, 0, 1024, 705)});
-  EXPECT_EQ(eye->Area(), (CaptureArea{300, 100, 200, 50}));
   EXPECT_TRUE(ShowsIdlePicture());
+  eye->OnExit();
+  EXPECT_NE(WrittenSettings().find("CPX1=300\r\nCPX2=100\r\nCPY1=200\r\nCPY2=50\r\n"),
+            std::string::npos)
+      << WrittenSettings();
 }
 
 TEST_F(EyeWindowTest, FullAreaTakesTheUsableScreenUnrounded) {
   desktop.usableSize = QSize(1024, 705);
-  eye->OnFullArea();
-  EXPECT_EQ(eye->Area(), (CaptureArea{0, 1024, 0, 705}));
+  Item("Full area").trigger();
+  eye->OnEyeDoubleClicked();
+  EXPECT_EQ(desktop.screenCopies, std::vector<QRect>{QRect(0, 0, 1024, 705)});
+  ASSERT_EQ(Files().size(), 1);
+  EXPECT_EQ(JpegSize(Files().front()), QSize(1024, 705));
 }
 
 TEST_F(EyeWindowTest, SettingsAreReadOnceAndWrittenByExit) {
@@ -317,10 +366,8 @@ TEST_F(EyeWindowTest, SettingsAreReadOnceAndWrittenByExit) {
     ini << "WINX=$64\nWINY=0x64\r\nCPX1=-3\nCPX2=1023\nCPY1=10\nCPY2=301\nCLIPAUTOSAVE=\n";
   }
   eye->OnActivated();
-  EXPECT_TRUE(eye->Settings().Loaded());
   EXPECT_EQ(eye->Position(), QPoint(100, 100));
-  EXPECT_EQ(eye->Area(), (CaptureArea{-4, 1022, 10, 300}));
-  EXPECT_TRUE(eye->ClipboardAutosaveAction()->isChecked());
+  EXPECT_TRUE(Autosave().isChecked());
 
   // A second activation does not read again.
   {
@@ -358,21 +405,21 @@ TEST_F(EyeWindowTest, TheSnapshotKeyActsAsADoubleClickAndExitKeepsItsLine) {
   EXPECT_EQ(Files().size(), 2u);
   EXPECT_FALSE(desktop.clipboard.has_value());
   // "Repeat to file" on: the key stops it and takes nothing.
-  eye->RepeatAction()->trigger();
+  Repeat().trigger();
   desktop.pressKey(1800000);
-  EXPECT_FALSE(eye->RepeatAction()->isChecked());
+  EXPECT_FALSE(Repeat().isChecked());
   EXPECT_EQ(Files().size(), 2u);
 
   // While the game-window wait runs, a press does nothing.
   desktop.windows.clear();
-  int ticks = 0;
+  int waits = 0;
   desktop.onPump = [&](PumpMode mode) {
     if (mode != PumpMode::WaitForNext) return;
-    if (++ticks == 3) desktop.pressKey(2700000);
+    if (++waits == 3) desktop.pressKey(2700000);
     eye->OnTick();
   };
   desktop.pressKey(2600000);
-  EXPECT_EQ(eye->GameWait().Ticks(), 10);
+  EXPECT_EQ(waits, 10);                    // one wait of ten ticks
   EXPECT_EQ(desktop.messages.size(), 2u);  // the one wait's two notices, nothing more
   EXPECT_EQ(Files().size(), 2u);
 
@@ -410,7 +457,6 @@ TEST_F(EyeWindowTest, UnreadableAndUnwritableSettingsAreReportedAndTheProgramRun
 
   errors.Run([this] { eye->OnActivated(); });
   ASSERT_EQ(MessageTexts(), std::vector<std::string>{"ファイル " + ini + " は開けません."});
-  EXPECT_FALSE(eye->Settings().Loaded());
   // Closing the box activates the window again: no second box until the user comes back.
   errors.Run([this] { eye->OnActivated(); });
   EXPECT_EQ(desktop.messages.size(), 1u);
@@ -422,7 +468,7 @@ TEST_F(EyeWindowTest, UnreadableAndUnwritableSettingsAreReportedAndTheProgramRun
   EXPECT_TRUE(QFileInfo(QString::fromStdString(ini)).isDir());
 
   // A press on the eye lets the next activation try again.
-  emit eye->Eye()->Pressed(Qt::LeftButton, Qt::LeftButton, QPoint(5, 5));
+  emit Picture().Pressed(Qt::LeftButton, Qt::LeftButton, QPoint(5, 5));
   errors.Run([this] { eye->OnActivated(); });
   EXPECT_EQ(desktop.messages.size(), 3u);
 }
@@ -430,64 +476,73 @@ TEST_F(EyeWindowTest, UnreadableAndUnwritableSettingsAreReportedAndTheProgramRun
 // An "Exit" whose settings could not be written leaves the program as it was: a later "Exit"
 // that has to wait for the game-window wait still takes effect, and "Create AVI file" still acts.
 TEST_F(EyeWindowTest, AFailedExitKeepsLaterCommandsWorking) {
+  StartWithArea({0, 64, 0, 48});
   const QString ini = QString::fromStdString(dir.path() + "VOSTA.ini");
   QDir().mkpath(ini);  // a folder where the file should be
-  eye->ExitAction()->trigger();
+  Exit().trigger();
   ASSERT_EQ(desktop.messages.size(), 1u);
   EXPECT_EQ(terminated, 0);
   QDir(ini).removeRecursively();
 
   desktop.windows.clear();
-  eye->SetArea({0, 64, 0, 48});
   int waits = 0;
   desktop.onPump = [&](PumpMode mode) {
     if (mode != PumpMode::WaitForNext) return;
-    if (++waits == 2) eye->ExitAction()->trigger();
+    if (++waits == 2) Exit().trigger();
     errors.Run([this] { eye->OnTick(); });
   };
-  emit eye->Eye()->DoubleClicked();  // a snapshot that waits for the game, then is refused
+  emit Picture().DoubleClicked();  // a snapshot that waits for the game, then is refused
   EXPECT_EQ(terminated, 1);
   EXPECT_TRUE(QFileInfo(ini).isFile());
 
   desktop.onPump = [this](PumpMode mode) {
-    if (mode == PumpMode::WaitForNext) eye->GameWait().CountTick();
+    if (mode == PumpMode::WaitForNext) eye->OnTick();
   };
-  eye->RecordAction()->trigger();
-  EXPECT_TRUE(eye->RecordAction()->isChecked());
-  eye->RecordAction()->trigger();
-  EXPECT_FALSE(eye->RecordAction()->isChecked());
+  Movie().trigger();
+  EXPECT_TRUE(Movie().isChecked());
+  Movie().trigger();
+  EXPECT_FALSE(Movie().isChecked());
   EXPECT_EQ(Files("*.avi").size(), 1);
 }
 
 TEST_F(EyeWindowTest, RecordingStartsAndStopsFromTheMenu) {
-  eye->SetArea({320, 0, 240, 0});  // picked from the lower-right corner first
+  StartWithArea({320, 0, 240, 0});  // picked from the lower-right corner first
   eye->OnRecord();
-  ASSERT_TRUE(eye->RecordAction()->isChecked());
-  EXPECT_EQ(eye->TickTimer().interval(), 66);
-  EXPECT_EQ(eye->Recording().FrameSize(), QSize(320, 240));
-  eye->RepeatAction()->setChecked(true);
+  ASSERT_TRUE(Movie().isChecked());
+  EXPECT_EQ(ticks.interval(), 66);
+  Repeat().trigger();
   eye->OnRecord();  // leaves "Repeat to file" alone
-  EXPECT_FALSE(eye->RecordAction()->isChecked());
-  EXPECT_TRUE(eye->RepeatAction()->isChecked());
-  EXPECT_EQ(eye->TickTimer().interval(), 1000);
+  EXPECT_FALSE(Movie().isChecked());
+  EXPECT_TRUE(Repeat().isChecked());
+  EXPECT_EQ(ticks.interval(), 1000);
   EXPECT_EQ(Files("*.avi"), QStringList{"20261207-101500.avi"});
+  auto movie = testing::Probe(Shots() + "20261207-101500.avi");
+  EXPECT_EQ(movie["width"] + "x" + movie["height"], "320x240");
 
   // A second movie in the same second does not replace the first.
-  eye->RepeatAction()->setChecked(false);
+  Repeat().trigger();
   eye->OnRecord();
   eye->OnRecord();
   EXPECT_EQ(Files("*.avi"), QStringList({"20261207-101500-2.avi", "20261207-101500.avi"}));
 }
 
+// The ticks take the recording's pace from the start of a movie; a refused one gives it back
+// once its notices are closed. While the movie is being created, "Create AVI file" starts none.
 TEST_F(EyeWindowTest, AFailedRecordingStartIsReportedAndLeavesTheTimerIdle) {
-  eye->SetArea({0, 320, 0, 240});
+  StartWithArea({0, 320, 0, 240});
   BlockOutputFolder();
+  std::vector<int> intervalsDuringBoxes;
+  desktop.onMessage = [&](const FakeDesktopServices::Message&) {
+    intervalsDuringBoxes.push_back(ticks.interval());
+    Movie().trigger();
+  };
   eye->OnRecord();
-  ASSERT_FALSE(desktop.messages.empty());
+  ASSERT_EQ(desktop.messages.size(), 2u);  // the recorder's warning, then the eye's notice
   EXPECT_EQ(desktop.messages.back().text, "AVIファイルを作成できませんでした");
   EXPECT_EQ(desktop.messages.back().caption, "VOSTA");
-  EXPECT_FALSE(eye->RecordAction()->isChecked());
-  EXPECT_EQ(eye->TickTimer().interval(), 1000);
+  EXPECT_EQ(intervalsDuringBoxes, std::vector<int>(desktop.messages.size(), 66));
+  EXPECT_FALSE(Movie().isChecked());
+  EXPECT_EQ(ticks.interval(), 1000);
 }
 
 TEST_F(EyeWindowTest, RecordingsOfAreasWithoutAFrameAreRefusedBeforeAnyFile) {
@@ -500,11 +555,11 @@ TEST_F(EyeWindowTest, RecordingsOfAreasWithoutAFrameAreRefusedBeforeAnyFile) {
   };
   for (const auto& [area, text] : cases) {
     desktop.messages.clear();
-    eye->SetArea(area);
+    StartWithArea(area);
     eye->OnRecord();
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{text});
-    EXPECT_FALSE(eye->RecordAction()->isChecked());
-    EXPECT_EQ(eye->TickTimer().interval(), 1000);
+    EXPECT_FALSE(Movie().isChecked());
+    EXPECT_EQ(ticks.interval(), 1000);
     EXPECT_TRUE(Files("*.avi").empty());
   }
 }
@@ -512,10 +567,10 @@ TEST_F(EyeWindowTest, RecordingsOfAreasWithoutAFrameAreRefusedBeforeAnyFile) {
 // A failure that every tick repeats is shown once; it comes back only after the player has
 // pressed on the eye (or chosen a command), so the eye can always be reached.
 TEST_F(EyeWindowTest, ARepeatedTickFailureDoesNotTrapThePlayer) {
-  eye->SetArea({0, 100, 0, 100});
+  StartWithArea({0, 100, 0, 100});
   BlockOutputFolder();  // every snapshot fails
-  eye->RepeatAction()->setChecked(true);
-  const auto ticks = [this](std::size_t count) {
+  Repeat().trigger();
+  const auto awaitTicks = [this](std::size_t count) {
     const std::size_t until = desktop.screenCopies.size() + count;  // one grab a tick
     QElapsedTimer waited;
     waited.start();
@@ -523,21 +578,21 @@ TEST_F(EyeWindowTest, ARepeatedTickFailureDoesNotTrapThePlayer) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
   };
-  eye->TickTimer().start(1);
-  ticks(20);
+  ticks.start(1);
+  awaitTicks(20);
   EXPECT_EQ(desktop.messages.size(), 1u);
-  emit eye->Eye()->Pressed(Qt::LeftButton, Qt::LeftButton, QPoint(5, 5));
-  ticks(20);
+  emit Picture().Pressed(Qt::LeftButton, Qt::LeftButton, QPoint(5, 5));
+  awaitTicks(20);
   EXPECT_EQ(desktop.messages.size(), 2u);
-  eye->TickTimer().stop();
+  ticks.stop();
 }
 
 // The same failure with each tick's own file name is one failure: after its box is closed it
 // is not shown again until the player acts, though each one still goes to stderr.
 TEST_F(EyeWindowTest, AFailureRepeatedWithEachTicksFileNameIsShownOnce) {
-  eye->SetArea({0, 100, 0, 100});
+  StartWithArea({0, 100, 0, 100});
   BlockOutputFolder();
-  eye->RepeatAction()->setChecked(true);
+  Repeat().trigger();
   for (int second = 0; second < 6; ++second)
     clock.script.push_back({2026, 12, 9, 7, 30, 35 + second});
   const auto tick = [this] { errors.Run([this] { eye->OnTick(); }, ErrorDisplay::Source::Tick); };
@@ -560,7 +615,7 @@ TEST_F(EyeWindowTest, AFailureRepeatedWithEachTicksFileNameIsShownOnce) {
 // A ScreenShot folder that the player removed is made again by the next snapshot, clipboard
 // picture or movie, with the rights the start gave it.
 TEST_F(EyeWindowTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
-  eye->SetArea({0, 64, 0, 48});
+  StartWithArea({0, 64, 0, 48});
   const auto removed = [this] {
     QDir(QString::fromStdString(Shots())).removeRecursively();
     return !QDir(QString::fromStdString(Shots())).exists();
@@ -582,7 +637,7 @@ TEST_F(EyeWindowTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
 
   ASSERT_TRUE(removed());
   eye->OnRecord();
-  EXPECT_TRUE(eye->RecordAction()->isChecked());
+  EXPECT_TRUE(Movie().isChecked());
   eye->OnRecord();
   EXPECT_EQ(Files("*.avi").size(), 1);
   EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
@@ -592,7 +647,7 @@ TEST_F(EyeWindowTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
 // picture saved once, not once a tick; a new picture, or the same one after the clipboard let
 // go of it, is saved again.
 TEST_F(EyeWindowTest, AutosaveSavesAPictureThatStaysOnTheClipboardOnce) {
-  eye->ClipboardAutosaveAction()->setChecked(true);
+  Autosave().trigger();
   desktop.emptyingKeepsThePicture = true;
   QImage picture(32, 16, QImage::Format_RGB32);
   picture.fill(Qt::blue);
@@ -650,41 +705,36 @@ TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
 // recording.
 TEST_F(EyeWindowTest, SignalOrExitDuringTheGameWaitStartsNoRecording) {
   desktop.windows.clear();
-  eye->SetArea({0, 320, 0, 240});
+  StartWithArea({0, 320, 0, 240});
   int pumps = 0;
   desktop.onPump = [&](PumpMode mode) {
     if (mode != PumpMode::WaitForNext) return;
     if (++pumps == 3) eye->RequestShutdown();
     errors.Run([this] { eye->OnTick(); });
   };
-  eye->RecordAction()->trigger();
+  Movie().trigger();
   EXPECT_EQ(pumps, 3);
   EXPECT_TRUE(desktop.messages.empty());
-  EXPECT_FALSE(eye->RecordAction()->isChecked());
+  EXPECT_FALSE(Movie().isChecked());
   EXPECT_EQ(terminated, 1);
 
-  std::unique_ptr<EyeWindow> fresh = std::make_unique<EyeWindow>(
-      EyeServices{desktop, choices, clock, [this] { return FilePlaces::BesideProgram(dir.path()); },
-                  [this] { ++terminated; }},
-      errors);
-  fresh->TickTimer().stop();
-  fresh->SetArea({0, 320, 0, 240});
+  StartWithArea({0, 320, 0, 240});  // the next run
   pumps = 0;
   desktop.onPump = [&](PumpMode mode) {
     if (mode != PumpMode::WaitForNext) return;
-    if (++pumps == 3) fresh->ExitAction()->trigger();
-    errors.Run([&] { fresh->OnTick(); });
+    if (++pumps == 3) Exit().trigger();
+    errors.Run([&] { eye->OnTick(); });
   };
-  fresh->RecordAction()->trigger();
+  Movie().trigger();
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Ultima Online が見つかりません。"});
-  EXPECT_FALSE(fresh->RecordAction()->isChecked());
+  EXPECT_FALSE(Movie().isChecked());
   EXPECT_TRUE(Files("*.avi").empty());
   EXPECT_EQ(terminated, 2);
 }
 
 TEST_F(EyeWindowTest, ASnapshotDuringTheRecordingCommandsWaitIsSkipped) {
   desktop.windows.clear();
-  eye->SetArea({0, 320, 0, 240});
+  StartWithArea({0, 320, 0, 240});
   bool clicked = false;
   desktop.onPump = [&](PumpMode mode) {
     if (mode != PumpMode::WaitForNext) return;
@@ -708,38 +758,37 @@ TEST_F(EyeWindowTest, AnEyeWhollyOffTheScreenComesBackWhereAllOfItShows) {
   };
   for (const auto& [text, expected] : cases) {
     std::ofstream(dir.path() + "VOSTA.ini", std::ios::binary) << text;
-    auto moved = std::make_unique<EyeWindow>(
-        EyeServices{desktop, choices, clock,
-                    [this] { return FilePlaces::BesideProgram(dir.path()); }, [] {}},
-        errors);
-    moved->OnActivated();
-    EXPECT_EQ(moved->Position(), expected) << text;
+    eye.reset();
+    eye = MakeEye();
+    eye->OnActivated();
+    EXPECT_EQ(eye->Position(), expected) << text;
   }
 }
 
 // While the recorder runs its pass, no recording starts or stops, and "Exit" waits for the end
 // of the pass; a termination request stops the pass and keeps the raw movie.
 TEST_F(EyeWindowTest, NoSecondUseOfTheRecorderDuringAPass) {
-  eye->SetArea({0, 320, 0, 240});
+  StartWithArea({0, 320, 0, 240});
   const auto recordAndStopWithAPass = [this] {
     eye->OnRecord();
     for (int i = 0; i < 5; ++i) eye->OnTick();
     choices.ThenChoose(media::MakeFourCC("FFV1"));
-    emit eye->Eye()->DoubleClicked();  // through the handler guard, as the eye's double-click
+    emit Picture().DoubleClicked();  // through the handler guard, as the eye's double-click
   };
 
   recordAndStopWithAPass();
-  // The pass runs in the background; the eye's ticks and commands go on meanwhile.
-  ASSERT_TRUE(eye->Recording().Finishing());
-  EXPECT_FALSE(eye->RecordAction()->isEnabled());
+  // The pass runs in the background; the eye's ticks and commands go on meanwhile, the ticks
+  // still at the recording's pace.
+  ASSERT_FALSE(Movie().isEnabled());
+  EXPECT_EQ(ticks.interval(), 66);
   eye->OnRecord();  // refused: nothing starts
-  EXPECT_FALSE(eye->RecordAction()->isChecked());
-  eye->ExitAction()->trigger();  // takes effect when the pass has ended
+  EXPECT_FALSE(Movie().isChecked());
+  Exit().trigger();  // takes effect when the pass has ended
   EXPECT_EQ(terminated, 0);
-  testing::WaitUntilFinished(eye->Recording().Recorder());
+  WaitUntilMovieFinished();
   EXPECT_EQ(terminated, 1);
-  EXPECT_TRUE(eye->RecordAction()->isEnabled());
-  EXPECT_EQ(eye->TickTimer().interval(), 1000);
+  EXPECT_TRUE(Movie().isEnabled());
+  EXPECT_EQ(ticks.interval(), 1000);
   EXPECT_EQ(Files("*.avi"), QStringList{"20261207-101500.avi"});
   EXPECT_EQ(testing::Probe(Shots() + "20261207-101500.avi")["codec_name"], "ffv1");
   EXPECT_TRUE(QFile::exists(QString::fromStdString(dir.path()) + "VOSTA.ini"));
@@ -747,13 +796,35 @@ TEST_F(EyeWindowTest, NoSecondUseOfTheRecorderDuringAPass) {
   // The close command (as a termination signal) during the next pass: the application is asked
   // to end, and as it ends the pass stops without a warning and the raw movie stays.
   recordAndStopWithAPass();
-  ASSERT_TRUE(eye->Recording().Finishing());
+  ASSERT_FALSE(Movie().isEnabled());
   eye->close();
   EXPECT_EQ(terminated, 2);
   eye.reset();
   EXPECT_TRUE(desktop.messages.empty());
   EXPECT_EQ(Files("*.avi"), QStringList({"20261207-101500-2.avi", "20261207-101500.avi"}));
   EXPECT_EQ(testing::Probe(Shots() + "20261207-101500-2.avi")["codec_name"], "rawvideo");
+}
+
+// "Create AVI file" waits for the game; a double-click meanwhile stops the recording and its
+// pass begins. The command then starts no movie on the recorder still at work.
+TEST_F(EyeWindowTest, ARecordingCommandWhoseWaitSawTheMovieStopStartsNoneDuringItsPass) {
+  StartWithArea({0, 320, 0, 240});
+  eye->OnRecord();
+  eye->OnTick();
+  desktop.windows.clear();
+  choices.ThenChoose(media::MakeFourCC("FFV1"));
+  int waits = 0;
+  desktop.onPump = [&](PumpMode mode) {
+    if (mode != PumpMode::WaitForNext) return;
+    if (++waits == 2) emit Picture().DoubleClicked();
+    eye->OnTick();
+  };
+  Movie().trigger();
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Ultima Online が見つかりません。"});
+  EXPECT_FALSE(Movie().isChecked());
+  WaitUntilMovieFinished();
+  EXPECT_EQ(Files("*.avi"), QStringList{"20261207-101500.avi"});
+  EXPECT_EQ(testing::Probe(Shots() + "20261207-101500.avi")["codec_name"], "ffv1");
 }
 
 TEST(ErrorDisplayText, TitleAndFullStopRules) {

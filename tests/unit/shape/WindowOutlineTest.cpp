@@ -255,9 +255,12 @@ TEST(WindowOutlineLifecycle, RefusedOutlinePassesTheErrorOnAndKeepsTheRegion) {
   EXPECT_EQ(*outline->Spans(), (SpanList{{1, 3, 1}}));
 
   // Without desktop services the window cannot take the outline either.
-  outline->SetDesktopServices(nullptr);
+  auto* alone = new WindowOutline(&window);
+  alone->SetAutoSize(true);
+  alone->SetPicture(Picture({"...", ".##"}));
+  alone->Build();
   try {
-    outline->ApplyToWindow();
+    alone->ApplyToWindow();
     FAIL() << "expected a failure";
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "SetWindowRGNに失敗しました");
