@@ -534,7 +534,7 @@ TEST_F(EyeWindowTest, AFailedRecordingStartIsReportedAndLeavesTheTimerIdle) {
   std::vector<int> intervalsDuringBoxes;
   desktop.onMessage = [&](const FakeDesktopServices::Message&) {
     intervalsDuringBoxes.push_back(ticks.interval());
-    Movie().trigger();
+    if (intervalsDuringBoxes.size() == 1) Movie().trigger();
   };
   eye->OnRecord();
   ASSERT_EQ(desktop.messages.size(), 2u);  // the recorder's warning, then the eye's notice
