@@ -26,8 +26,8 @@ TEST(XPlatform, AsksForXcbWhateverTheVariableSays) {
 // The toolkit's -platform and -display, with one dash or two, the last one given; an option's
 // value is never taken for an option.
 TEST(XPlatform, ReadsTheToolkitsPlatformAndDisplayOptions) {
-  const CommandLine line({"-name", "-platform", "-platform", "a", "--platform", "xcb",
-                          "--display", ":7"});
+  const CommandLine line(
+      {"-name", "-platform", "-platform", "a", "--platform", "xcb", "--display", ":7"});
   EXPECT_EQ(line.ToolkitValue("-platform"), "xcb");
   EXPECT_EQ(line.ToolkitValue("-display"), ":7");
   EXPECT_EQ(line.ToolkitValue("-name"), "-platform");
@@ -50,8 +50,9 @@ TEST(XPlatform, EndsWithOneLineWithoutAnXServer) {
             "Wayland desktop it runs through Xwayland)\n");
   err.str("");
   EXPECT_EQ(XPlatform::Prepare(CommandLine({"-display", "/nonexistent/socket:0"}), err), 1);
-  EXPECT_TRUE(err.str().starts_with("vosta: no X server to run on: the display "
-                                    "/nonexistent/socket:0 cannot be opened"))
+  EXPECT_TRUE(
+      err.str().starts_with("vosta: no X server to run on: the display "
+                            "/nonexistent/socket:0 cannot be opened"))
       << err.str();
   EXPECT_EQ(err.str().find('\n'), err.str().size() - 1);
   EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), "xcb");
