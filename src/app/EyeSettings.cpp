@@ -21,12 +21,13 @@ namespace {
 class SettingsApplier final : public SettingsReceiver {
  public:
   SettingsApplier(DesktopServices& desktop, QWidget& eye, CaptureArea& area,
-                  bool& clipboardAutosave, std::string& snapshotKey)
+                  bool& clipboardAutosave, std::string& snapshotKey, std::string& gameTitles)
       : desktop_(desktop),
         eye_(eye),
         area_(area),
         clipboardAutosave_(clipboardAutosave),
-        snapshotKey_(snapshotKey) {}
+        snapshotKey_(snapshotKey),
+        gameTitles_(gameTitles) {}
   void SetWindowLeft(std::int32_t x) override {
     desktop_.MoveWindow(eye_, QPoint(x, desktop_.WindowPosition(eye_).y()));
   }
@@ -39,6 +40,7 @@ class SettingsApplier final : public SettingsReceiver {
   void SetAreaY2(std::int32_t v) override { area_.Y2 = v; }
   void SetClipAutoSave(bool on) override { clipboardAutosave_ = on; }
   void SetSnapshotKey(std::string_view name) override { snapshotKey_ = name; }
+  void SetGameTitles(std::string_view titles) override { gameTitles_ = titles; }
 
  private:
   DesktopServices& desktop_;
@@ -46,6 +48,7 @@ class SettingsApplier final : public SettingsReceiver {
   CaptureArea& area_;
   bool& clipboardAutosave_;
   std::string& snapshotKey_;
+  std::string& gameTitles_;
 };
 
 }  // namespace
@@ -66,7 +69,7 @@ void EyeSettings::Load(EyeModes& modes) {
   const std::optional<std::string> text = ReadSettingsFile(services_.places().SettingsPath());
   if (!text) return;
   DesktopServices& desktop = services_.desktop;
-  SettingsApplier applier(desktop, eye_, area_, modes.clipboardAutosave, snapshotKey_);
+  SettingsApplier applier(desktop, eye_, area_, modes.clipboardAutosave, snapshotKey_, gameTitles_);
   ApplySettingsText(*text, applier);
   // An eye put wholly off every screen could never be reached again, not even to choose
   // "Exit": it comes back to the nearest place where all of it shows.
@@ -77,6 +80,8 @@ void EyeSettings::Load(EyeModes& modes) {
   const QPoint reachable = ReachablePosition(position, visible, desktop.ScreenGeometries());
   if (reachable != position) desktop.MoveWindow(eye_, reachable);
 }
+
+std::vector<std::string> EyeSettings::GameTitles() const { return GameTitleTexts(gameTitles_); }
 
 void EyeSettings::Save(const EyeModes& modes) {
   const QPoint position = services_.desktop.WindowPosition(eye_);
@@ -89,6 +94,7 @@ void EyeSettings::Save(const EyeModes& modes) {
   values.y2 = area_.Y2;
   values.clipAutoSave = modes.clipboardAutosave;
   values.snapshotKey = snapshotKey_;
+  values.gameTitles = gameTitles_;
   const FilePlaces places = services_.places();
   places.CreateSettingsFolder();
   WriteSettingsFile(places.SettingsPath(), values);

@@ -218,6 +218,7 @@ void EyeWindow::OnCreated() {
 void EyeWindow::OnActivated() {
   if (settings_->Loaded()) return;
   SetModes(settings_->LoadOnce(modes_));
+  if (settings_->Loaded()) gameWait_->SetGameTitles(settings_->GameTitles());
   if (settings_->Loaded()) snapshotKey_->Take(settings_->SnapshotKeyName());
 }
 
