@@ -14,6 +14,7 @@
 #include "dialogs/AreaPicker.h"
 #include "platform/Exception.h"
 #include "shape/PictureWidget.h"
+#include "support/EyeControls.h"
 #include "support/FakeDesktopServices.h"
 #include "support/MovieTools.h"
 #include "support/ScriptedChoices.h"
@@ -47,8 +48,7 @@ class EyeWindowTest : public ::testing::Test {
   void StartWithArea(const CaptureArea& area) {
     eye.reset();
     const std::string ini = dir.path() + "VOSTA.ini";
-    std::ofstream(ini, std::ios::binary) << "CPX1=" << area.X1 << "\nCPX2=" << area.X2
-                                         << "\nCPY1=" << area.Y1 << "\nCPY2=" << area.Y2 << "\n";
+    testing::WriteAreaSettings(ini, area);
     eye = MakeEye();
     eye->OnActivated();
     QFile::remove(QString::fromStdString(ini));
@@ -56,18 +56,13 @@ class EyeWindowTest : public ::testing::Test {
 
   // The eye's menu and its items, found by their captions as the player finds them.
   QMenu& Menu() const { return *eye->findChild<QMenu*>(); }
-  QAction& Item(const QString& caption) const {
-    for (QAction* action : Menu().actions()) {
-      if (action->text() == caption) return *action;
-    }
-    throw std::runtime_error("no menu item " + caption.toStdString());
-  }
+  QAction& Item(const QString& caption) const { return testing::MenuItem(*eye, caption); }
   QAction& Autosave() const { return Item("Clip board auto save"); }
   QAction& Repeat() const { return Item("Repeat to file"); }
   QAction& Movie() const { return Item("Create AVI file"); }
   QAction& Exit() const { return Item("Exit"); }
   // The eye's picture, which the player presses and double-clicks.
-  PictureWidget& Picture() const { return *eye->findChild<PictureWidget*>("eye"); }
+  PictureWidget& Picture() const { return testing::EyePicture(*eye); }
 
   // What "Exit" wrote to the settings file.
   std::string WrittenSettings() const {
