@@ -22,7 +22,7 @@ namespace {
 class SettingsApplier final : public SettingsReceiver {
  public:
   SettingsApplier(DesktopServices& desktop, QWidget& eye, CaptureArea& area,
-                  QAction& clipboardAutosave, std::string& snapshotKey)
+                  QAction& clipboardAutosave, std::optional<std::string>& snapshotKey)
       : desktop_(desktop),
         eye_(eye),
         area_(area),
@@ -39,14 +39,14 @@ class SettingsApplier final : public SettingsReceiver {
   void SetAreaY1(std::int32_t v) override { area_.Y1 = v; }
   void SetAreaY2(std::int32_t v) override { area_.Y2 = v; }
   void SetClipAutoSave(bool on) override { clipboardAutosave_.setChecked(on); }
-  void SetSnapshotKey(std::string_view name) override { snapshotKey_ = name; }
+  void SetSnapshotKey(std::string_view name) override { snapshotKey_ = std::string(name); }
 
  private:
   DesktopServices& desktop_;
   QWidget& eye_;
   CaptureArea& area_;
   QAction& clipboardAutosave_;
-  std::string& snapshotKey_;
+  std::optional<std::string>& snapshotKey_;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 class QAction;
@@ -27,7 +28,7 @@ class EyeSettings {
   // Whether the settings have been read (or found missing).
   bool Loaded() const { return loaded_; }
   // The snapshot key's name as the file gives it; empty when it names none.
-  const std::string& SnapshotKeyName() const { return snapshotKey_; }
+  std::string SnapshotKeyName() const { return snapshotKey_.value_or(""); }
 
   // Writes the eye's place, the capture area and the autosave switch, replacing the file whole.
   void Save();
@@ -41,7 +42,7 @@ class EyeSettings {
   QWidget& eye_;
   CaptureArea& area_;
   QAction& clipboardAutosave_;
-  std::string snapshotKey_;
+  std::optional<std::string> snapshotKey_;  // none: the file has no HOTKEY line
   bool loaded_ = false;
   bool retryBlocked_ = false;
 };

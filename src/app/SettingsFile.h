@@ -45,10 +45,10 @@ void ApplySettingsText(std::string_view text, SettingsReceiver& receiver);
 struct SettingsValues {
   std::int32_t winX = 0, winY = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   bool clipAutoSave = false;
-  std::string snapshotKey;  // HOTKEY's value as the file gave it; empty: no such line
+  std::optional<std::string> snapshotKey;  // HOTKEY's value as the file gave it, empty ones too
 };
 
-// The seven lines, CR LF each, in key order, and HOTKEY last when a snapshot key is set. Area
+// The seven lines, CR LF each, in key order, and HOTKEY last when the file had that line. Area
 // values are written as held (odd ones too).
 std::string FormatSettings(const SettingsValues& values);
 
