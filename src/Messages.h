@@ -78,6 +78,9 @@ inline constexpr char kJpegError[] = "JPEG エラー #%1";
 inline constexpr char kUnsupportedClipboard[] = "未対応のクリップボード データです";
 inline constexpr char kClipboardTooLarge[] =
     "クリップボードの画像が大きすぎます (%1 x %2)。JPEG にできるのは 65500 x 65500 までです";
+// A capture area that a JPEG cannot hold (%1 x %2: its width and height).
+inline constexpr char kAreaTooLargeForJpeg[] =
+    "キャプチャ範囲が大きすぎます (%1 x %2)。JPEG にできるのは 65500 x 65500 までです";
 inline constexpr char kClipboardNoMemory[] =
     "クリップボードの画像 (%1 x %2) を読み込むためのメモリが足りません";
 
@@ -93,6 +96,10 @@ inline constexpr char kKeyUnknown[] =
     "スナップショットのキー %1 は使えません: そのような名前のキーはありません";
 inline constexpr char kKeyUnknownModifier[] =
     "スナップショットのキー %1 は使えません: そのような修飾キーはありません";
+inline constexpr char kKeyMissing[] =
+    "スナップショットのキー %1 は使えません: キーの名前がありません";
+inline constexpr char kKeyIsModifier[] =
+    "スナップショットのキー %1 は使えません: 修飾キーやロックキーはそれだけでは使えません";
 inline constexpr char kKeyNotOnKeyboard[] =
     "スナップショットのキー %1 は使えません: このキーボードにはそのキーがありません";
 inline constexpr char kKeyTaken[] =

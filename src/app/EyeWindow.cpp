@@ -72,15 +72,12 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent
   recording_ = std::make_unique<RecordingControl>(services_, area_, *status_, *this, *recordAction_,
                                                   tickTimer_, [this] { Guarded([] {}); });
   settings_ = std::make_unique<EyeSettings>(services_, *this, area_, *clipboardAutosaveAction_);
-  // The snapshot key is a double-click from anywhere; while another handler is at work (a
-  // snapshot's wait, a box, a dialog) it does nothing.
-  snapshotKey_ = std::make_unique<SnapshotKey>(
-      services_.desktop,
-      [this] {
-        errors_.PlayerActed();
-        Guarded([this] { OnEyeDoubleClicked(); });
-      },
-      [this] { return handlerDepth_ > 0; });
+  // The snapshot key is a double-click from anywhere, dispatched as the eye's own double-click
+  // is; like it, it does nothing while a box or dialog is open.
+  snapshotKey_ = std::make_unique<SnapshotKey>(services_.desktop, [this] {
+    errors_.PlayerActed();
+    Guarded([this] { OnEyeDoubleClicked(); });
+  });
 
   services_.desktop.MoveWindow(*this, QPoint(403, 143));
   BuildMenu();

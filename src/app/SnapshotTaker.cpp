@@ -1,6 +1,8 @@
 #include "app/SnapshotTaker.h"
 
 #include <QHash>
+#include <QString>
+#include <cstdlib>
 #include <string>
 
 #include "Messages.h"
@@ -13,6 +15,7 @@
 #include "capture/OutputNames.h"
 #include "capture/ScreenGrab.h"
 #include "platform/DesktopServices.h"
+#include "platform/Exception.h"
 
 namespace vosta {
 
@@ -36,6 +39,13 @@ void SnapshotTaker::TakeSnapshot() {
     services_.desktop.ShowMessage(&owner_, messages::kAreaNotSet, messages::kNoticeCaption,
                                   MessageIcon::Information);
     return;
+  }
+  // An area that no JPEG can hold is refused before anything is grabbed, in the player's terms.
+  const std::int64_t width = std::abs(std::int64_t{area_.X2} - area_.X1);
+  const std::int64_t height = std::abs(std::int64_t{area_.Y2} - area_.Y1);
+  if (width > kLargestJpegSide || height > kLargestJpegSide) {
+    throw Exception(
+        QString::fromUtf8(messages::kAreaTooLargeForJpeg).arg(width).arg(height).toStdString());
   }
   Save(GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32));
 }

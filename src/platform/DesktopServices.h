@@ -95,6 +95,10 @@ class DesktopServices {
   virtual void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,
                            MessageIcon icon) = 0;
 
+  // Whether a modal message box or dialog of this program is open now: the eye then takes no
+  // input.
+  virtual bool ModalBoxOpen() = 0;
+
   // Opens a folder in the desktop's file browser; the outcome is not reported.
   virtual void OpenFolder(const std::string& path) = 0;
 

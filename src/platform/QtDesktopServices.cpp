@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDesktopServices>
@@ -285,6 +286,8 @@ void QtDesktopServices::ShowMessage(QWidget* owner, const std::string& text,
   box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   box.exec();
 }
+
+bool QtDesktopServices::ModalBoxOpen() { return QApplication::activeModalWidget() != nullptr; }
 
 void QtDesktopServices::OpenFolder(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));

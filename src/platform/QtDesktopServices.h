@@ -57,6 +57,7 @@ class QtDesktopServices final : public DesktopServices {
   void MoveWindow(QWidget& window, QPoint topLeft) override;
   void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,
                    MessageIcon icon) override;
+  bool ModalBoxOpen() override;
   void OpenFolder(const std::string& path) override;
   void PumpMessages(PumpMode mode) override;
   KeyGrabOutcome GrabKey(const KeyCombination& key,

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "app/ScopedCount.h"
 #include "platform/Exception.h"
 
 namespace vosta::testing {
@@ -56,7 +57,8 @@ void FakeDesktopServices::MoveWindow(QWidget& window, QPoint topLeft) {
 void FakeDesktopServices::ShowMessage(QWidget* owner, const std::string& text,
                                       const std::string& caption, MessageIcon icon) {
   messages.push_back(Message{text, caption, icon, owner != nullptr});
-  if (onMessage) onMessage(messages.back());
+  const ScopedCount open(boxesOpen_);
+  if (onMessage) onMessage(Message(messages.back()));
 }
 
 void FakeDesktopServices::PumpMessages(PumpMode mode) {

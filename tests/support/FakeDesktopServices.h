@@ -37,6 +37,7 @@ class FakeDesktopServices : public DesktopServices {
   std::function<void(PumpMode)> onPump;
   // Called when a message box is shown, while it is "open" (a nested message loop).
   std::function<void(const Message&)> onMessage;
+  bool dialogOpen = false;  // a modal dialog (not a message box) is open
 
   // --- what the program did -------------------------------------------------------------
   std::vector<Message> messages;
@@ -69,11 +70,15 @@ class FakeDesktopServices : public DesktopServices {
   void MoveWindow(QWidget& window, QPoint topLeft) override;
   void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,
                    MessageIcon icon) override;
+  bool ModalBoxOpen() override { return boxesOpen_ > 0 || dialogOpen; }
   void OpenFolder(const std::string& path) override { openedFolders.push_back(path); }
   void PumpMessages(PumpMode mode) override;
   KeyGrabOutcome GrabKey(const KeyCombination& key,
                          std::function<void(std::uint32_t)> pressed) override;
   void ReleaseKey() override;
+
+ private:
+  int boxesOpen_ = 0;
 };
 
 // A clock that shows a set time and can be scripted to move on at every reading.
