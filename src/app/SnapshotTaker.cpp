@@ -13,6 +13,8 @@
 #include "capture/OutputNames.h"
 #include "capture/ScreenGrab.h"
 #include "platform/DesktopServices.h"
+#include "platform/Exception.h"
+#include "platform/ScreenUnreadable.h"
 
 namespace vosta {
 
@@ -37,7 +39,14 @@ void SnapshotTaker::TakeSnapshot() {
                                   MessageIcon::Information);
     return;
   }
-  Save(GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32));
+  QImage picture;
+  try {
+    picture = GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32);
+  } catch (const ScreenUnreadable&) {
+    // Nothing of the area could be read: no file, rather than a black one.
+    throw Exception(messages::kAreaUnreadable);
+  }
+  Save(picture);
 }
 
 void SnapshotTaker::SaveClipboardPicture(bool unlessSavedLast) {
