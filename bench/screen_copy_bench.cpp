@@ -32,9 +32,9 @@ class Windows {
     if (xcb_connection_has_error(connection_)) return;
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
     const std::array<std::array<int, 5>, 4> all = {{{0, 0, 1920, 1080, 0x3060a0},
-                                                   {100, 100, 1200, 800, 0xa04020},
-                                                   {700, 300, 1000, 700, 0x20a040},
-                                                   {1500, 50, 400, 1000, 0xc0c020}}};
+                                                    {100, 100, 1200, 800, 0xa04020},
+                                                    {700, 300, 1000, 700, 0x20a040},
+                                                    {1500, 50, 400, 1000, 0xc0c020}}};
     for (int i = 0; i < count && i < static_cast<int>(all.size()); ++i) {
       const auto& [x, y, width, height, colour] = all[static_cast<std::size_t>(i)];
       const xcb_window_t window = xcb_generate_id(connection_);
@@ -103,8 +103,8 @@ void CopyWholeScreen(benchmark::State& state, Method method) {
     benchmark::DoNotOptimize(picture.constBits());
   }
   if (server != 0) {
-    state.counters["server_ms"] = benchmark::Counter(
-        ProcessCpuMilliseconds(server) - serverBefore, benchmark::Counter::kAvgIterations);
+    state.counters["server_ms"] = benchmark::Counter(ProcessCpuMilliseconds(server) - serverBefore,
+                                                     benchmark::Counter::kAvgIterations);
   }
   state.counters["copy_method"] = static_cast<double>(desktop.LastCopyMethod());
 }

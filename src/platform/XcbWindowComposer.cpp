@@ -110,9 +110,9 @@ bool XcbWindowComposer::Paint(const Window& window, const QRect& rect, QImage& t
       continue;
     }
     if (scratch_.width() < part.width() || scratch_.height() < part.height()) {
-      scratch_ = QImage(std::max(scratch_.width(), part.width()),
-                        std::max(scratch_.height(), part.height()),
-                        QImage::Format_ARGB32_Premultiplied);
+      scratch_ =
+          QImage(std::max(scratch_.width(), part.width()),
+                 std::max(scratch_.height(), part.height()), QImage::Format_ARGB32_Premultiplied);
       if (scratch_.isNull()) return false;
     }
     if (!grabber_.Grab(window.id, inWindow, scratch_, QPoint(0, 0))) continue;
