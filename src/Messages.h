@@ -45,6 +45,10 @@ inline constexpr char kGameNotRunning[] = "Ultima Online が起動してない�
 
 // A snapshot or a recording asked for while the capture area is empty (information).
 inline constexpr char kAreaNotSet[] = "キャプチャ範囲が設定されていません。";
+// A snapshot or a movie frame of an area where no X window lies, on a desktop whose screen only
+// the Wayland compositor holds (the error box; a recording says it once and goes on).
+inline constexpr char kAreaUnreadable[] =
+    "キャプチャ範囲に X のウィンドウがないため、画面を読み取れません";
 // The movie file could not be made when a recording was to start (error).
 inline constexpr char kMovieNotCreated[] = "AVIファイルを作成できませんでした";
 // An area too large for a movie frame, with its width and height (error).

@@ -19,6 +19,7 @@
 #include "dialogs/AreaPicker.h"
 #include "dialogs/PictureResources.h"
 #include "platform/DesktopServices.h"
+#include "platform/ScreenUnreadable.h"
 #include "shape/PictureWidget.h"
 #include "shape/WindowOutline.h"
 #include "ui_EyeWindow.h"
@@ -284,7 +285,15 @@ void EyeWindow::OnSetArea() {
   DesktopServices& desktop = services_.desktop;
   const QRect usable = QRect(QPoint(0, 0), desktop.FullScreenClientSize())
                            .intersected(QRect(QPoint(0, 0), desktop.ScreenSize()));
-  areaPicker_->Prepare(desktop.CopyScreen(usable), devicePixelRatioF());
+  QImage frozen;
+  try {
+    frozen = desktop.CopyScreen(usable);
+  } catch (const ScreenUnreadable&) {
+    // No X window shows anywhere: the area is picked over black.
+    frozen = QImage(usable.size(), QImage::Format_RGB32);
+    frozen.fill(Qt::black);
+  }
+  areaPicker_->Prepare(frozen, devicePixelRatioF());
   areaPicker_->exec();
   area_.X1 = RoundDownToEven(areaPicker_->Start().x());
   area_.X2 = RoundDownToEven(areaPicker_->End().x());

@@ -16,6 +16,7 @@
 #include "capture/ScreenGrab.h"
 #include "platform/DesktopServices.h"
 #include "platform/Exception.h"
+#include "platform/ScreenUnreadable.h"
 
 namespace vosta {
 
@@ -47,7 +48,14 @@ void SnapshotTaker::TakeSnapshot() {
     throw Exception(
         QString::fromUtf8(messages::kAreaTooLargeForJpeg).arg(width).arg(height).toStdString());
   }
-  Save(GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32));
+  QImage picture;
+  try {
+    picture = GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32);
+  } catch (const ScreenUnreadable&) {
+    // Nothing of the area could be read: no file, rather than a black one.
+    throw Exception(messages::kAreaUnreadable);
+  }
+  Save(picture);
 }
 
 void SnapshotTaker::SaveClipboardPicture(bool unlessSavedLast) {

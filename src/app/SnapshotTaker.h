@@ -25,7 +25,8 @@ class SnapshotTaker {
 
   // A snapshot of the capture area, once the game-window check has found the game. One wait at
   // a time: a snapshot asked for while a snapshot or a recording command waits for the game
-  // window or shows its notices is skipped. An empty area gives a notice and no file.
+  // window or shows its notices is skipped. An empty area gives a notice and no file; an area
+  // where nothing can be read throws Exception(kAreaUnreadable) and writes nothing.
   void TakeSnapshot();
   // Saves the clipboard's picture and empties the clipboard. With `unlessSavedLast`
   // (autosave), not when it is the picture saved last and the clipboard still holds it.

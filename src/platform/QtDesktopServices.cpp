@@ -22,9 +22,11 @@
 
 #include "Messages.h"
 #include "platform/Exception.h"
+#include "platform/ScreenUnreadable.h"
 #include "platform/XcbKeyGrab.h"
 #include "platform/XcbReply.h"
 #include "platform/XcbScreenGrabber.h"
+#include "platform/XcbWindowComposer.h"
 #include "platform/XcbWindowTitles.h"
 
 namespace vosta {
@@ -107,6 +109,7 @@ QtDesktopServices::QtDesktopServices() {
   }
   root_ = root;
   grabber_ = std::make_unique<XcbScreenGrabber>(connection_, root);
+  composer_ = std::make_unique<XcbWindowComposer>(connection_, root, *grabber_);
   titles_ = std::make_unique<XcbWindowTitles>(connection_, root);
 }
 
@@ -124,6 +127,7 @@ void QtDesktopServices::SetScreenCopyMethod(ScreenCopyMethod method) {
       break;
     case ScreenCopyMethod::Automatic:
     case ScreenCopyMethod::QtGrab:
+    case ScreenCopyMethod::WindowContents:
       grabber_->SetMethod(XcbScreenGrabber::Method::Automatic);
       break;
   }
@@ -154,6 +158,10 @@ std::vector<QRect> QtDesktopServices::ScreenGeometries() {
 QImage QtDesktopServices::CopyScreen(const QRect& rect) {
   lastCopyMethod_ = ScreenCopyMethod::Automatic;
   if (rect.isEmpty()) return {};
+  if (grabber_ && (copyMethod_ == ScreenCopyMethod::WindowContents ||
+                   (copyMethod_ == ScreenCopyMethod::Automatic && !grabber_->RootHoldsPixels()))) {
+    return ComposeFromWindows(rect);
+  }
   QScreen* screen = PrimaryScreen();
   const QRect inside =
       screen != nullptr ? rect.intersected(QRect(QPoint(0, 0), ScreenSize())) : QRect();
@@ -203,6 +211,15 @@ QImage QtDesktopServices::CopyScreen(const QRect& rect) {
   } else {
     qWarning("vosta: the screen could not be read; the copy stays black");
   }
+  return image;
+}
+
+QImage QtDesktopServices::ComposeFromWindows(const QRect& rect) {
+  QImage image(rect.size(), QImage::Format_RGB32);
+  if (image.isNull()) return image;
+  // Qt's screens are placed on the root as its geometry says; what lies off the root is black.
+  if (!composer_->Compose(rect.translated(ScreenOrigin()), image)) throw ScreenUnreadable();
+  lastCopyMethod_ = ScreenCopyMethod::WindowContents;
   return image;
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/ScopedCount.h"
 #include "platform/Exception.h"
+#include "platform/ScreenUnreadable.h"
 
 namespace vosta::testing {
 
@@ -21,6 +22,7 @@ FakeDesktopServices::FakeDesktopServices() : screen(1920, 1080, QImage::Format_R
 QImage FakeDesktopServices::CopyScreen(const QRect& rect) {
   screenCopies.push_back(rect);
   if (!screen.rect().contains(rect)) throw Exception("fake screen copy outside the screen");
+  if (screenUnreadable) throw ScreenUnreadable();
   return screen.copy(rect);
 }
 

@@ -24,8 +24,9 @@ class FakeDesktopServices : public DesktopServices {
   FakeDesktopServices();
 
   // --- scripted state -------------------------------------------------------------------
-  QImage screen;     // the whole primary screen, Format_RGB32
-  QSize usableSize;  // FullScreenClientSize()
+  QImage screen;                  // the whole primary screen, Format_RGB32
+  bool screenUnreadable = false;  // CopyScreen throws ScreenUnreadable (no X window there)
+  QSize usableSize;               // FullScreenClientSize()
   std::vector<TopLevelWindow> windows;
   std::optional<QImage> clipboard;       // a picture on the clipboard, or none
   bool clipboardHasOtherData = false;    // text and the like, removed by EmptyClipboard
