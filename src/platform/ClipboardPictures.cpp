@@ -171,8 +171,14 @@ QImage ClipboardPictures::Read(const QMimeData& data) {
 }
 
 void ClipboardPictures::Empty() {
-  // Gives up the selection, so every format the previous owner offered is gone.
-  QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  // Takes the selection with nothing on it, then gives it up, so every format the previous owner
+  // offered is gone. Taking it first matters where the X clipboard is a bridge to a Wayland
+  // desktop's (Xwayland): the bridge hands an X client's selection on to the Wayland clients
+  // and clears theirs when that client lets go, whereas a selection that the bridge itself owns,
+  // given up by anyone else, clears only the X side and comes back at the next change of focus.
+  clipboard->setMimeData(new QMimeData, QClipboard::Clipboard);
+  clipboard->clear(QClipboard::Clipboard);
   // Qt reports the clearing as a change; forgetting the answers here as well keeps them true
   // also where it would not (no X11, or a clearing that Qt could not report).
   Changed();
