@@ -248,9 +248,9 @@ void EyeWindow::OnEyeDoubleClicked() {
 
 void EyeWindow::OnTick() {
   gameWait_->CountTick();
-  const bool clipboardPicture = services_.desktop.ClipboardHasBitmap();
-  if (!clipboardPicture) snapshots_->ClipboardLetGo();
-  if (clipboardPicture && clipboardAutosaveAction_->isChecked()) {
+  const ClipboardContent clipboard = services_.desktop.ClipboardHolds();
+  if (clipboard == ClipboardContent::Other) snapshots_->ClipboardHeldSomethingElse();
+  if (clipboard == ClipboardContent::Picture && clipboardAutosaveAction_->isChecked()) {
     snapshots_->SaveClipboardPicture(true);
   }
   if (repeatAction_->isChecked()) {

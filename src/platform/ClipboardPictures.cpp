@@ -109,20 +109,24 @@ ClipboardPictures::~ClipboardPictures() = default;
 
 void ClipboardPictures::Changed() {
   ++changes_;
-  state_ = State::Unknown;
+  content_.reset();
   readFailure_.clear();
 }
 
-bool ClipboardPictures::HasPicture() {
-  if (state_ == State::Unknown || !changesReported_) {
-    // Asking the owner may take Qt's whole time-out; a change reported meanwhile wins.
-    const std::uint64_t changes = changes_;
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    const bool present = data != nullptr && OffersPicture(data->formats());
-    if (changes == changes_) state_ = present ? State::Present : State::Absent;
-    return present;
+ClipboardContent ClipboardPictures::Content() {
+  if (content_ && changesReported_) return *content_;
+  // Asking the owner may take Qt's whole time-out; a change reported meanwhile wins.
+  const std::uint64_t changes = changes_;
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+  const QStringList formats = data != nullptr ? data->formats() : QStringList();
+  ClipboardContent content = ClipboardContent::Other;
+  if (formats.isEmpty()) {
+    content = ClipboardContent::Nothing;
+  } else if (OffersPicture(formats)) {
+    content = ClipboardContent::Picture;
   }
-  return state_ == State::Present;
+  if (changes == changes_) content_ = content;
+  return content;
 }
 
 QImage ClipboardPictures::Picture() {
@@ -134,7 +138,7 @@ QImage ClipboardPictures::Picture() {
   try {
     QImage image = Read(*data);
     // Taking the picture may have changed what the owner offers: the next call asks again.
-    if (changes == changes_) state_ = State::Unknown;
+    if (changes == changes_) content_.reset();
     return image;
   } catch (const Exception& failure) {
     if (changes == changes_ && changesReported_) readFailure_ = failure.what();
