@@ -47,11 +47,14 @@ sway_shell_of_x_window() {
 # Whether the compositor shows a window titled exactly $1.
 sway_has_window() { sway_windows | jq -e --arg t "$1" 'select(.name == $t)' >/dev/null; }
 
-# Makes the windows titled exactly $1 float at $2,$3 from now on, those open already included.
+# Makes the windows titled exactly $1 float at $2,$3 (and, given $4 as WxH, of that size) from
+# now on, those open already included.
 place_windows() {
-  local rule="[title=\"^$1\$\"]"
-  swaymsg "for_window $rule \"floating enable, move absolute position $2 $3\"" >/dev/null
-  swaymsg "$rule floating enable, move absolute position $2 $3" >/dev/null 2>&1 || true
+  local rule="[title=\"^$1\$\"]" commands="floating enable"
+  [ -n "${4:-}" ] && commands+=", resize set ${4%x*} ${4#*x}"
+  commands+=", move absolute position $2 $3"
+  swaymsg "for_window $rule \"$commands\"" >/dev/null
+  swaymsg "$rule $commands" >/dev/null 2>&1 || true
 }
 
 # Opens an X window titled $1 at $2,$3, of the size $4 (WxH) and colour $5 (RRGGBB).
@@ -69,9 +72,7 @@ x_window_at() {
 # Opens a native Wayland window titled $1 at $2,$3, of the size $4 (WxH) and colour $5 (RRGGBB):
 # a terminal with nothing in it but its background.
 open_wayland_window() {
-  local w=${4%x*} h=${4#*x}
-  place_windows "$1" "$2" "$3"
-  swaymsg "for_window [title=\"^$1\$\"] resize set $w $h" >/dev/null
+  place_windows "$1" "$2" "$3" "$4"
   foot -T "$1" -o "colors.background=$5" -o "colors.foreground=$5" -o "pad=0x0" \
     -o "cursor.color=$5 $5" sh -c 'sleep 1000000' >"$WORK/foot.$1.log" 2>&1 &
   HELPER_PIDS+=($!)
