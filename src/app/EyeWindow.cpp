@@ -32,6 +32,11 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent
       errors_(errors),
       ui_(std::make_unique<Ui::EyeWindow>()) {
   ui_->setupUi(this);
+  // On a visual with an alpha channel where the X server offers one (set before the window is
+  // made): what lies outside the eye's outline is transparent, so the eye looks right also where
+  // a compositor draws the whole window and ignores its shape (sway, weston). The shape still
+  // cuts the window, and the clicks, where the window system honours it.
+  setAttribute(Qt::WA_TranslucentBackground);
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   setFixedSize(115, 45);
 
@@ -242,9 +247,9 @@ void EyeWindow::OnEyeDoubleClicked() {
 
 void EyeWindow::OnTick() {
   gameWait_->CountTick();
-  const bool clipboardPicture = services_.desktop.ClipboardHasBitmap();
-  if (!clipboardPicture) snapshots_->ClipboardLetGo();
-  if (clipboardPicture && clipboardAutosaveAction_->isChecked()) {
+  const ClipboardContent clipboard = services_.desktop.ClipboardHolds();
+  if (clipboard == ClipboardContent::Other) snapshots_->ClipboardHeldSomethingElse();
+  if (clipboard == ClipboardContent::Picture && clipboardAutosaveAction_->isChecked()) {
     snapshots_->SaveClipboardPicture(true);
   }
   if (repeatAction_->isChecked()) {

@@ -61,8 +61,8 @@ void SnapshotTaker::TakeSnapshot() {
 void SnapshotTaker::SaveClipboardPicture(bool unlessSavedLast) {
   const StatusPicture::Busy busy(status_);
   const QImage picture = services_.desktop.ClipboardBitmap();
-  // A clipboard that emptying did not empty (a clipboard keeper takes the picture back) still
-  // holds the picture saved last: autosave does not save it a second time.
+  // The picture saved last, kept or offered again after the emptying: autosave does not save it a
+  // second time.
   const Fingerprint fingerprint = FingerprintOf(picture);
   if (unlessSavedLast && lastClipboardSave_ == fingerprint) return;
   Save(picture);

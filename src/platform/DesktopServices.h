@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ClipboardContent.h"
 #include "platform/KeyCombination.h"
 #include "platform/Span.h"
 
@@ -67,8 +68,9 @@ class DesktopServices {
   // Every top-level window of the desktop, hidden and never-shown ones too, each once.
   virtual std::vector<TopLevelWindow> TopLevelWindows() = 0;
 
-  // Whether the clipboard holds a picture.
-  virtual bool ClipboardHasBitmap() = 0;
+  // What the clipboard holds, and whether that is a picture.
+  virtual ClipboardContent ClipboardHolds() = 0;
+  bool ClipboardHasBitmap() { return ClipboardHolds() == ClipboardContent::Picture; }
   // A copy of the clipboard's picture, in whatever format it came. Throws Exception
   // ("未対応のクリップボード データです") when the clipboard holds no picture.
   virtual QImage ClipboardBitmap() = 0;

@@ -248,7 +248,7 @@ std::vector<TopLevelWindow> QtDesktopServices::TopLevelWindows() {
   return titles_->Collect();
 }
 
-bool QtDesktopServices::ClipboardHasBitmap() { return clipboard_.HasPicture(); }
+ClipboardContent QtDesktopServices::ClipboardHolds() { return clipboard_.Content(); }
 
 QImage QtDesktopServices::ClipboardBitmap() { return clipboard_.Picture(); }
 

@@ -51,7 +51,7 @@ class QtDesktopServices final : public DesktopServices {
   std::vector<QRect> ScreenGeometries() override;
   QImage CopyScreen(const QRect& rect) override;
   std::vector<TopLevelWindow> TopLevelWindows() override;
-  bool ClipboardHasBitmap() override;
+  ClipboardContent ClipboardHolds() override;
   QImage ClipboardBitmap() override;
   void EmptyClipboard() override;
   void SetWindowOutline(QWidget& window, const SpanList& spans) override;

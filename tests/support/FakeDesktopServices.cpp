@@ -26,6 +26,11 @@ QImage FakeDesktopServices::CopyScreen(const QRect& rect) {
   return screen.copy(rect);
 }
 
+ClipboardContent FakeDesktopServices::ClipboardHolds() {
+  if (clipboard) return ClipboardContent::Picture;
+  return clipboardHasOtherData ? ClipboardContent::Other : ClipboardContent::Nothing;
+}
+
 QImage FakeDesktopServices::ClipboardBitmap() {
   if (!clipboard) throw Exception("未対応のクリップボード データです");
   return *clipboard;

@@ -61,7 +61,7 @@ class FakeDesktopServices : public DesktopServices {
   std::vector<QRect> ScreenGeometries() override { return {QRect(QPoint(0, 0), screen.size())}; }
   QImage CopyScreen(const QRect& rect) override;
   std::vector<TopLevelWindow> TopLevelWindows() override { return windows; }
-  bool ClipboardHasBitmap() override { return clipboard.has_value(); }
+  ClipboardContent ClipboardHolds() override;
   QImage ClipboardBitmap() override;
   void EmptyClipboard() override;
   void SetWindowOutline(QWidget& window, const SpanList& spans) override;

@@ -650,10 +650,11 @@ TEST_F(EyeWindowTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
   EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
 }
 
-// A clipboard that emptying leaves as it was (a clipboard keeper puts the picture back) gets its
-// picture saved once, not once a tick; a new picture, or the same one after the clipboard let
-// go of it, is saved again.
-TEST_F(EyeWindowTest, AutosaveSavesAPictureThatStaysOnTheClipboardOnce) {
+// Autosave saves the picture saved last only once while the clipboard has held nothing else:
+// when emptying leaves it there (a clipboard keeper puts it back), and when it comes back after
+// the clipboard was empty (a Wayland desktop offers its clipboard again at a change of focus).
+// A new picture is saved, and so is the same one after the clipboard held text.
+TEST_F(EyeWindowTest, AutosaveSavesThePictureSavedLastOnlyAfterSomethingElse) {
   eye->ClipboardAutosaveAction()->setChecked(true);
   desktop.emptyingKeepsThePicture = true;
   QImage picture(32, 16, QImage::Format_RGB32);
@@ -673,11 +674,22 @@ TEST_F(EyeWindowTest, AutosaveSavesAPictureThatStaysOnTheClipboardOnce) {
   eye->OnTick();
   EXPECT_EQ(Files().size(), 2);
 
-  desktop.clipboard.reset();  // the clipboard lets go, then gets the same picture again
+  desktop.emptyingKeepsThePicture = false;
+  picture.fill(Qt::red);
+  desktop.clipboard = picture;
   eye->OnTick();
+  eye->OnTick();  // the clipboard is empty
   desktop.clipboard = picture;
   eye->OnTick();
   EXPECT_EQ(Files().size(), 3);
+
+  desktop.clipboard.reset();
+  desktop.clipboardHasOtherData = true;  // text
+  eye->OnTick();
+  desktop.clipboardHasOtherData = false;
+  desktop.clipboard = picture;
+  eye->OnTick();
+  EXPECT_EQ(Files().size(), 4);
 }
 
 TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
