@@ -83,7 +83,9 @@ void EyeSettings::Load() {
   if (reachable != position) desktop.MoveWindow(eye_, reachable);
 }
 
-std::vector<std::string> EyeSettings::GameTitles() const { return GameTitleTexts(gameTitles_); }
+std::vector<std::string> EyeSettings::GameTitles() const {
+  return GameTitleTexts(gameTitles_.value_or(""));
+}
 
 void EyeSettings::Save() {
   const QPoint position = services_.desktop.WindowPosition(eye_);

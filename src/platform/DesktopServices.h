@@ -76,6 +76,11 @@ class DesktopServices {
   virtual QImage ClipboardBitmap() = 0;
   // Removes everything from the clipboard.
   virtual void EmptyClipboard() = 0;
+  // Whether the window system puts the clipboard's picture back by itself after it was emptied:
+  // an X server inside a Wayland desktop (whose root holds no pixels) offers the desktop's
+  // clipboard again at every change of focus from a Wayland window to an X window. There an
+  // empty clipboard does not mean that the picture was let go.
+  virtual bool ClipboardComesBack() = 0;
 
   // The window shows, and takes clicks on, exactly the union of the spans. The spans are in the
   // window's own coordinates, the ones its pictures are drawn in (on a scaled desktop the

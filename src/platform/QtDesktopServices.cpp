@@ -250,6 +250,8 @@ std::vector<TopLevelWindow> QtDesktopServices::TopLevelWindows() {
 
 ClipboardContent QtDesktopServices::ClipboardHolds() { return clipboard_.Content(); }
 
+bool QtDesktopServices::ClipboardComesBack() { return grabber_ && !grabber_->RootHoldsPixels(); }
+
 QImage QtDesktopServices::ClipboardBitmap() { return clipboard_.Picture(); }
 
 void QtDesktopServices::EmptyClipboard() { clipboard_.Empty(); }
