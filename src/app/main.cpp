@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
   // Ending leaves every event loop at once; quit() would first ask each window to close, and a
   // window that refuses (the progress window of a pass) would cancel the ending.
   vosta::CompressionDialogs compressionDialogs;
-  vosta::EyeWindow eye({desktop, compressionDialogs, clock, &vosta::FilePlaces::ForThisProgram,
+  vosta::EyeWindow eye({desktop, compressionDialogs, clock,
+                        vosta::FilePlaces::FoundOnce(&vosta::FilePlaces::ForThisProgram),
                         [] { QCoreApplication::exit(0); }},
                        errors);
   vosta::AboutBox about;
