@@ -1,4 +1,7 @@
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
 
 #include "app/CommandLine.h"
 #include "app/ErrorDisplay.h"
@@ -13,7 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/QtDesktopServices.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   // --help and --version answer before QApplication exists: they need no display.
   if (const auto status = vosta::CommandLine::Handle(argc, argv)) return *status;
   vosta::VostaApplication app(argc, argv);
@@ -52,4 +55,9 @@ int main(int argc, char** argv) {
   // call, once the message loop runs.
   QTimer::singleShot(0, &eye, [&] { errors.Run([&] { eye.OnActivated(); }); });
   return app.exec();
+} catch (const std::exception& failure) {
+  // What fails outside every handler (at start-up, at the end): said on stderr, and a status
+  // that tells the caller the program did not run as it should.
+  std::fprintf(stderr, "vosta: %s\n", failure.what());
+  return EXIT_FAILURE;
 }
