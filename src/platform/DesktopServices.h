@@ -58,7 +58,7 @@ class DesktopServices {
   virtual std::vector<QRect> ScreenGeometries() = 0;
 
   // The pixels of `rect` as the screen shows them now, the program's own windows included, as a
-  // Format_RGB32 image of rect's size. `rect` must lie inside the primary screen (callers clamp).
+  // Format_RGB32 image of rect's size; what lies outside the primary screen is black.
   virtual QImage CopyScreen(const QRect& rect) = 0;
 
   // Every top-level window of the desktop, hidden and never-shown ones too, each once.

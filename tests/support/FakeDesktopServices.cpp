@@ -19,8 +19,7 @@ FakeDesktopServices::FakeDesktopServices() : screen(1920, 1080, QImage::Format_R
 
 QImage FakeDesktopServices::CopyScreen(const QRect& rect) {
   screenCopies.push_back(rect);
-  if (!screen.rect().contains(rect)) throw Exception("fake screen copy outside the screen");
-  return screen.copy(rect);
+  return screen.copy(rect);  // black outside the screen, as the real services make it
 }
 
 QImage FakeDesktopServices::ClipboardBitmap() {
