@@ -135,7 +135,7 @@ TEST(LossyCompression, DefaultsKeepScreenTextLegible) {
   const std::string raw = RecordRaw(dir.path() + "raw.avi", QSize(320, 240), 12);
   for (const media::Codec* codec : media::InstalledCodecs()) {
     if (codec->lossless || !codec->takesQuality) continue;
-    const std::string out = dir.path() + "lossy.avi";
+    const std::string out = dir.path() + CodeText(codec->code) + ".avi";
     ASSERT_EQ(Pass(raw, out, CompressorChoice{codec->code}).outcome, Outcome::Done);
     const double psnr = Psnr(out, raw);
     EXPECT_GE(psnr, 35.0) << codec->name;
@@ -248,14 +248,15 @@ TEST(CompressionPass, ReadsAndWritesMoviesOverOneGibibyte) {
 TEST(CompressionPass, StopsWhenAskedAndSaysWhyItFailed) {
   TempDir dir;
   const std::string raw = RecordRaw(dir.path() + "raw.avi", QSize(640, 480), 60);
-  CompressionJob job(std::make_unique<media::MovieReader>(raw), raw, dir.path() + "out.avi",
-                     CompressorChoice{MakeFourCC("ZMBV")});
+  CompressionJob job(std::make_unique<media::MovieReader>(raw), raw,
+                     SplitPath(dir.path() + "out.avi"), CompressorChoice{MakeFourCC("ZMBV")});
   bool ended = false;
   QObject::connect(&job, &CompressionJob::Ended, &job, [&ended] { ended = true; });
   job.Start();
   job.Stop();
   while (!ended) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
   EXPECT_EQ(job.outcome(), Outcome::Stopped);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "out.avi"));  // the job removed its movie
 
   const testing::PassResult failed =
       Pass(raw, dir.path() + "no/folder/out.avi", CompressorChoice{MakeFourCC("HFYU")});
