@@ -59,10 +59,10 @@ class DesktopServices {
   virtual std::vector<QRect> ScreenGeometries() = 0;
 
   // The pixels of `rect` as the screen shows them now, the program's own windows included, as a
-  // Format_RGB32 image of rect's size. `rect` must lie inside the primary screen (callers clamp).
-  // Where the X server holds no picture of the screen (rootless Xwayland), the pixels come from
-  // the X windows' own contents, black where none lies; throws ScreenUnreadable when no X window
-  // lies in `rect` at all.
+  // Format_RGB32 image of rect's size; what lies outside the primary screen is black. Where the X
+  // server holds no picture of the screen (rootless Xwayland), the pixels come from the X
+  // windows' own contents, black where none lies; throws ScreenUnreadable when no X window lies
+  // in `rect` at all.
   virtual QImage CopyScreen(const QRect& rect) = 0;
 
   // Every top-level window of the desktop, hidden and never-shown ones too, each once.
