@@ -3,6 +3,7 @@
 #include <QString>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/DesktopServices.h"
 #include "platform/Exception.h"
@@ -67,6 +68,19 @@ void ErrorDisplay::Show(const std::string& message, const std::string& kind, Sou
   lastClosed_ = kind;
   closedAt_ = clock_();
   actedSinceClosed_ = false;
+}
+
+void ErrorDisplay::EndWithoutBox(const std::exception_ptr& failure) const noexcept {
+  const char* reason = "an unknown failure";
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& error) {
+    reason = error.what();
+  } catch (...) {
+  }
+  std::fprintf(stderr, "%s: an error box could not be shown (%s); the program ends.\n",
+               title_.c_str(), reason);
+  std::exit(EXIT_FAILURE);
 }
 
 }  // namespace vosta

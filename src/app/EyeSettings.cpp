@@ -21,7 +21,8 @@ namespace {
 class SettingsApplier final : public SettingsReceiver {
  public:
   SettingsApplier(DesktopServices& desktop, QWidget& eye, CaptureArea& area,
-                  bool& clipboardAutosave, std::string& snapshotKey, std::string& gameTitles)
+                  bool& clipboardAutosave, std::optional<std::string>& snapshotKey,
+                  std::optional<std::string>& gameTitles)
       : desktop_(desktop),
         eye_(eye),
         area_(area),
@@ -39,16 +40,16 @@ class SettingsApplier final : public SettingsReceiver {
   void SetAreaY1(std::int32_t v) override { area_.Y1 = v; }
   void SetAreaY2(std::int32_t v) override { area_.Y2 = v; }
   void SetClipAutoSave(bool on) override { clipboardAutosave_ = on; }
-  void SetSnapshotKey(std::string_view name) override { snapshotKey_ = name; }
-  void SetGameTitles(std::string_view titles) override { gameTitles_ = titles; }
+  void SetSnapshotKey(std::string_view name) override { snapshotKey_ = std::string(name); }
+  void SetGameTitles(std::string_view titles) override { gameTitles_ = std::string(titles); }
 
  private:
   DesktopServices& desktop_;
   QWidget& eye_;
   CaptureArea& area_;
   bool& clipboardAutosave_;
-  std::string& snapshotKey_;
-  std::string& gameTitles_;
+  std::optional<std::string>& snapshotKey_;
+  std::optional<std::string>& gameTitles_;
 };
 
 }  // namespace
@@ -81,7 +82,9 @@ void EyeSettings::Load(EyeModes& modes) {
   if (reachable != position) desktop.MoveWindow(eye_, reachable);
 }
 
-std::vector<std::string> EyeSettings::GameTitles() const { return GameTitleTexts(gameTitles_); }
+std::vector<std::string> EyeSettings::GameTitles() const {
+  return GameTitleTexts(gameTitles_.value_or(""));
+}
 
 void EyeSettings::Save(const EyeModes& modes) {
   const QPoint position = services_.desktop.WindowPosition(eye_);

@@ -20,6 +20,7 @@
 #include "dialogs/AreaPicker.h"
 #include "dialogs/PictureResources.h"
 #include "platform/DesktopServices.h"
+#include "platform/ScreenUnreadable.h"
 #include "shape/PictureWidget.h"
 #include "shape/WindowOutline.h"
 #include "ui_EyeWindow.h"
@@ -35,6 +36,11 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QTimer& ticks, 
       ticks_(ticks),
       dialogs_(dialogs) {
   ui_->setupUi(this);
+  // On a visual with an alpha channel where the X server offers one (set before the window is
+  // made): what lies outside the eye's outline is transparent, so the eye looks right also where
+  // a compositor draws the whole window and ignores its shape (sway, weston). The shape still
+  // cuts the window, and the clicks, where the window system honours it.
+  setAttribute(Qt::WA_TranslucentBackground);
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   setFixedSize(115, 45);
 
@@ -80,15 +86,12 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QTimer& ticks, 
     Guarded([] {});
   });
   settings_ = std::make_unique<EyeSettings>(services_, *this, area_);
-  // The snapshot key is a double-click from anywhere; while another handler is at work (a
-  // snapshot's wait, a box, a dialog) it does nothing.
-  snapshotKey_ = std::make_unique<SnapshotKey>(
-      services_.desktop,
-      [this] {
-        errors_.PlayerActed();
-        Guarded([this] { OnEyeDoubleClicked(); });
-      },
-      [this] { return handlerDepth_ > 0; });
+  // The snapshot key is a double-click from anywhere, dispatched as the eye's own double-click
+  // is; like it, it does nothing while a box or dialog is open.
+  snapshotKey_ = std::make_unique<SnapshotKey>(services_.desktop, [this] {
+    errors_.PlayerActed();
+    Guarded([this] { OnEyeDoubleClicked(); });
+  });
 
   services_.desktop.MoveWindow(*this, QPoint(403, 143));
   BuildMenu();
@@ -266,9 +269,17 @@ void EyeWindow::OnEyeDoubleClicked() {
 
 void EyeWindow::OnTick() {
   gameWait_->CountTick();
-  const bool clipboardPicture = services_.desktop.ClipboardHasBitmap();
-  if (!clipboardPicture) snapshots_->ClipboardLetGo();
-  if (clipboardPicture && modes_.clipboardAutosave) snapshots_->SaveClipboardPicture(true);
+  const ClipboardContent clipboard = services_.desktop.ClipboardHolds();
+  // Text and the like, or (on a plain X server) an empty clipboard, let the picture saved last go:
+  // the same picture copied again afterwards is new. Where the desktop offers its clipboard again
+  // by itself, an empty clipboard is what emptying left and does not count.
+  if (clipboard == ClipboardContent::Other ||
+      (clipboard == ClipboardContent::Nothing && !services_.desktop.ClipboardComesBack())) {
+    snapshots_->ClipboardHeldSomethingElse();
+  }
+  if (clipboard == ClipboardContent::Picture && modes_.clipboardAutosave) {
+    snapshots_->SaveClipboardPicture(true);
+  }
   if (modes_.repeat) {
     snapshots_->TakeSnapshot();
   } else if (modes_.Recording()) {
@@ -314,7 +325,15 @@ void EyeWindow::OnSetArea() {
   DesktopServices& desktop = services_.desktop;
   const QRect usable = QRect(QPoint(0, 0), desktop.FullScreenClientSize())
                            .intersected(QRect(QPoint(0, 0), desktop.ScreenSize()));
-  picker.Prepare(desktop.CopyScreen(usable), devicePixelRatioF());
+  QImage frozen;
+  try {
+    frozen = desktop.CopyScreen(usable);
+  } catch (const ScreenUnreadable&) {
+    // No X window shows anywhere: the area is picked over black.
+    frozen = QImage(usable.size(), QImage::Format_RGB32);
+    frozen.fill(Qt::black);
+  }
+  picker.Prepare(frozen, devicePixelRatioF());
   picker.exec();
   area_.X1 = RoundDownToEven(picker.Start().x());
   area_.X2 = RoundDownToEven(picker.End().x());

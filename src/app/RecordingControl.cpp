@@ -13,6 +13,8 @@
 #include "capture/OutputNames.h"
 #include "capture/ScreenGrab.h"
 #include "platform/DesktopServices.h"
+#include "platform/Exception.h"
+#include "platform/ScreenUnreadable.h"
 
 namespace vosta {
 
@@ -62,7 +64,10 @@ bool RecordingControl::Start() {
   recorder_->SetFileName(places.MoviePath(TimestampName(services_.clock)));
   recorder_->SetWidth(static_cast<std::uint16_t>(area.width()));
   recorder_->SetHeight(static_cast<std::uint16_t>(area.height()));
-  if (recorder_->Start()) return true;
+  if (recorder_->Start()) {
+    unreadableSaid_ = false;
+    return true;
+  }
   services_.desktop.ShowMessage(&owner_, messages::kMovieNotCreated, messages::kNoticeCaption,
                                 MessageIcon::Error);
   return false;
@@ -74,7 +79,16 @@ FrameFailure RecordingControl::CaptureFrame() {
   const StatusPicture::Busy busy(status_);
   // The screen's own 32-bit pixels go straight into the writer's 16-bit frame: one conversion,
   // and the same 5 bits a colour as a 16-bit grab would give.
-  const QImage frame = GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32);
+  QImage frame;
+  try {
+    frame = GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32);
+  } catch (const ScreenUnreadable&) {
+    // No frame while nothing of the area can be read (never a black one); the recording goes
+    // on, as the area may become readable again. The player is told once a movie.
+    if (unreadableSaid_) return FrameFailure::None;
+    unreadableSaid_ = true;
+    throw Exception(messages::kAreaUnreadable);
+  }
   if (frame.isNull() || recorder_->AddFrame(frame)) return FrameFailure::None;
   const FrameFailure failure = recorder_->Failure();
   if (failure == FrameFailure::None) return failure;  // not a refusal of the file

@@ -39,7 +39,9 @@ class RecordingControl {
   void Stop();
   // One frame of the capture area. When the disk is full or fails, or the movie was removed,
   // the recording has stopped with every frame so far: the failure is returned, for
-  // TellWhyStopped. FrameFailure::None otherwise.
+  // TellWhyStopped. FrameFailure::None otherwise. While nothing of the area can be read (no X
+  // window there on a Wayland desktop) no frame is added and the recording goes on; the first
+  // such tick of a movie throws Exception(kAreaUnreadable).
   FrameFailure CaptureFrame();
   // The notice of a recording that CaptureFrame stopped, with the frames it kept.
   void TellWhyStopped(FrameFailure failure);
@@ -63,6 +65,7 @@ class RecordingControl {
   StatusPicture& status_;
   QWidget& owner_;
   std::unique_ptr<MovieRecorder> recorder_;
+  bool unreadableSaid_ = false;  // this movie's player was told that its area cannot be read
 };
 
 }  // namespace vosta

@@ -8,6 +8,7 @@
 #include "Messages.h"
 #include "avi/CompressionChoices.h"
 #include "avi/CompressionJob.h"
+#include "avi/NumberedMovie.h"
 #include "avi/PictureFrames.h"
 #include "avi/ProgressWindow.h"
 #include "media/MediaError.h"
@@ -78,8 +79,7 @@ MovieRecorder::~MovieRecorder() {
   FinishWithoutCompression();
   if (job_) {
     job_->Stop();
-    job_.reset();
-    RemoveFile(TemporaryName(fileName_));
+    job_.reset();  // the job removes its unfinished movie
   }
 }
 
@@ -94,9 +94,10 @@ std::int64_t MovieRecorder::FramesWritten() const {
   return writer_ ? writer_->Frames() : framesAtClose_;
 }
 
-std::string MovieRecorder::TemporaryName(const std::string& fileName) {
-  const PathParts parts = SplitPath(fileName);
-  return parts.folder + parts.base + "_.avi";
+PathParts MovieRecorder::TemporaryName(const std::string& fileName) {
+  PathParts parts = SplitPath(fileName);
+  parts.extension = "_.avi";
+  return parts;
 }
 
 bool MovieRecorder::Start() {
@@ -149,20 +150,8 @@ void MovieRecorder::CreateMovie() {
   }
   // The name is taken as snapshot names are: never an existing file, "-2", "-3", ... before the
   // extension when it is taken, each try an exclusive creation.
-  const std::optional<std::string> taken =
-      TakeNumberedName(SplitPath(fileName_), [&](const std::string& name) {
-        try {
-          writer_ = std::make_unique<media::MovieWriter>(name, media::MovieWriter::Creation::New,
-                                                         *parameters, format_.frameTime,
-                                                         media::MovieWriter::Options{false, true});
-          return true;
-        } catch (const MediaError& error) {
-          if (error.Kind() != MediaErrorKind::NameTaken) throw;
-          return false;
-        }
-      });
-  if (!taken) throw MediaError(MediaErrorKind::CannotCreate, "every numbered name is taken");
-  fileName_ = *taken;
+  writer_ = CreateNumberedMovie(SplitPath(fileName_), *parameters, format_.frameTime,
+                                media::MovieWriter::Options{false, true}, fileName_);
 }
 
 bool MovieRecorder::AddFrame(const QImage& picture) {
@@ -268,8 +257,9 @@ void MovieRecorder::OnPassEnded() {
   const CompressionJob::Outcome outcome = job_->outcome();
   const MediaErrorKind failure = job_->failure();
   const std::string detail = job_->detail();
+  // The movie the pass wrote; the job has removed one it did not finish.
+  const std::string temporary = job_->TakeOutput();
   job_.reset();
-  const std::string temporary = TemporaryName(fileName_);
   if (outcome == CompressionJob::Outcome::Done) {
     // rename() puts the new movie in the old one's place at once: there is no moment without a
     // complete movie under the recording's name.
@@ -282,7 +272,6 @@ void MovieRecorder::OnPassEnded() {
   } else {
     if (!detail.empty())
       std::fprintf(stderr, "Movie recorder: the pass failed: %s\n", detail.c_str());
-    RemoveFile(temporary);
     if (!shutdownRequested_) {
       Warn(outcome == CompressionJob::Outcome::Failed ? PassFailureText(failure)
                                                       : messages::kCompressionStoppedText);
@@ -303,8 +292,7 @@ void MovieRecorder::AbortForShutdown() {
 void MovieRecorder::EndForExit() {
   if (job_) {
     job_->Stop();
-    job_.reset();
-    RemoveFile(TemporaryName(fileName_));
+    job_.reset();  // the job removes its unfinished movie
     return;
   }
   FinishWithoutCompression();

@@ -9,6 +9,7 @@
 
 #include "media/CodecCatalog.h"
 #include "media/RawFrameFormat.h"
+#include "platform/PathParts.h"
 
 namespace vosta {
 
@@ -104,8 +105,9 @@ class MovieRecorder : public QObject {
   // The progress window while a pass runs, or null.
   ProgressWindow* Progress() const { return progress_.get(); }
 
-  // The name the pass writes to: FileName with its extension replaced by "_.avi".
-  static std::string TemporaryName(const std::string& fileName);
+  // The name the pass writes to: FileName with its extension replaced by "_.avi", numbered
+  // before that ending when it is taken ("movie-2_.avi").
+  static PathParts TemporaryName(const std::string& fileName);
 
  signals:
   void Finished();

@@ -3,7 +3,10 @@
 #include <QImage>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "platform/ClipboardContent.h"
 
 class QMimeData;
 class QObject;
@@ -28,8 +31,9 @@ class ClipboardPictures {
   // without XFIXES): then every call asks the clipboard again.
   void SetChangesReported(bool reported) { changesReported_ = reported; }
 
-  // Whether the clipboard holds a picture.
-  bool HasPicture();
+  // What the clipboard holds, and whether that is a picture.
+  ClipboardContent Content();
+  bool HasPicture() { return Content() == ClipboardContent::Picture; }
   // A copy of the clipboard's picture, in whatever format it came. Throws Exception
   // ("未対応のクリップボード データです") when the clipboard holds no picture it can read, and
   // the refusals above.
@@ -41,9 +45,8 @@ class ClipboardPictures {
   void Changed();
   QImage Read(const QMimeData& data);
 
-  // What is known of the clipboard since it last changed.
-  enum class State { Unknown, Absent, Present };
-  State state_ = State::Unknown;
+  // What the clipboard holds, when known since it last changed.
+  std::optional<ClipboardContent> content_;
   std::string readFailure_;  // why its picture could not be read; empty: not tried
   std::uint64_t changes_ = 0;
   bool changesReported_ = true;

@@ -4,7 +4,9 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "app/ScopedCount.h"
 #include "platform/Exception.h"
+#include "platform/ScreenUnreadable.h"
 
 namespace vosta::testing {
 
@@ -19,8 +21,13 @@ FakeDesktopServices::FakeDesktopServices() : screen(1920, 1080, QImage::Format_R
 
 QImage FakeDesktopServices::CopyScreen(const QRect& rect) {
   screenCopies.push_back(rect);
-  if (!screen.rect().contains(rect)) throw Exception("fake screen copy outside the screen");
-  return screen.copy(rect);
+  if (screenUnreadable) throw ScreenUnreadable();
+  return screen.copy(rect);  // black outside the screen, as the real services make it
+}
+
+ClipboardContent FakeDesktopServices::ClipboardHolds() {
+  if (clipboard) return ClipboardContent::Picture;
+  return clipboardHasOtherData ? ClipboardContent::Other : ClipboardContent::Nothing;
 }
 
 QImage FakeDesktopServices::ClipboardBitmap() {
@@ -56,7 +63,8 @@ void FakeDesktopServices::MoveWindow(QWidget& window, QPoint topLeft) {
 void FakeDesktopServices::ShowMessage(QWidget* owner, const std::string& text,
                                       const std::string& caption, MessageIcon icon) {
   messages.push_back(Message{text, caption, icon, owner != nullptr});
-  if (onMessage) onMessage(messages.back());
+  const ScopedCount open(boxesOpen_);
+  if (onMessage) onMessage(Message(messages.back()));
 }
 
 void FakeDesktopServices::PumpMessages(PumpMode mode) {

@@ -1,21 +1,25 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QMenu>
+#include <QPushButton>
 #include <QTimer>
 #include <fstream>
 
 #include "app/ErrorDisplay.h"
 #include "app/EyeWindow.h"
+#include "avi/ProgressWindow.h"
 #include "dialogs/AreaPicker.h"
 #include "platform/Exception.h"
 #include "shape/PictureWidget.h"
 #include "support/EyeControls.h"
 #include "support/FakeDesktopServices.h"
+#include "support/MessageOf.h"
 #include "support/MovieTools.h"
 #include "support/ScriptedChoices.h"
 
@@ -24,6 +28,7 @@ namespace {
 
 using testing::FakeClock;
 using testing::FakeDesktopServices;
+using testing::MessageOf;
 using testing::TempDir;
 
 class EyeWindowTest : public ::testing::Test {
@@ -68,6 +73,17 @@ class EyeWindowTest : public ::testing::Test {
   std::string WrittenSettings() const {
     std::ifstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(ini)), {});
+  }
+
+  // "中断" in the window of the running pass, as the player presses it.
+  void PressAbortInTheProgressWindow() const {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (auto* progress = qobject_cast<ProgressWindow*>(window)) {
+        progress->abortButton()->click();
+        return;
+      }
+    }
+    ADD_FAILURE() << "no pass runs";
   }
 
   // Runs the event loop until the movie's pass has ended: "Create AVI file" works again.
@@ -298,6 +314,22 @@ TEST_F(EyeWindowTest, AnEmptyAreaIsRefusedWithANoticeAndWritesNothing) {
   EXPECT_TRUE(ShowsIdlePicture());
 }
 
+TEST_F(EyeWindowTest, AnAreaNoJpegCanHoldIsRefusedInThePlayersTermsBeforeAnyGrab) {
+  for (const CaptureArea area : {CaptureArea{0, 70000, 0, 150}, CaptureArea{0, 100, 65502, 0}}) {
+    StartWithArea(area);
+    const auto width = std::abs(area.X2 - area.X1), height = std::abs(area.Y2 - area.Y1);
+    EXPECT_EQ(MessageOf([&] { eye->OnEyeDoubleClicked(); }),
+              "キャプチャ範囲が大きすぎます (" + std::to_string(width) + " x " +
+                  std::to_string(height) + ")。JPEG にできるのは 65500 x 65500 までです");
+  }
+  EXPECT_TRUE(desktop.screenCopies.empty());
+  EXPECT_TRUE(Files("*").empty());
+  // The largest side a JPEG holds is still taken.
+  StartWithArea({0, 65500, 0, 2});
+  eye->OnEyeDoubleClicked();
+  EXPECT_EQ(JpegSize(Files().front()), QSize(65500, 2));
+}
+
 TEST_F(EyeWindowTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
   StartWithArea({0, 200, 0, 150});
   Repeat().trigger();
@@ -405,17 +437,22 @@ TEST_F(EyeWindowTest, TheSnapshotKeyActsAsADoubleClickAndExitKeepsItsLine) {
   EXPECT_FALSE(Repeat().isChecked());
   EXPECT_EQ(Files().size(), 2u);
 
-  // While the game-window wait runs, a press does nothing.
+  // The game closed while "Repeat to file" runs: a press during the game-window wait unchecks
+  // it, as a double-click there does, so no new wait follows.
   desktop.windows.clear();
+  Repeat().trigger();
   int waits = 0;
   desktop.onPump = [&](PumpMode mode) {
     if (mode != PumpMode::WaitForNext) return;
     if (++waits == 3) desktop.pressKey(2700000);
     eye->OnTick();
   };
-  desktop.pressKey(2600000);
+  eye->OnTick();
+  EXPECT_FALSE(Repeat().isChecked());
   EXPECT_EQ(waits, 10);                    // one wait of ten ticks
   EXPECT_EQ(desktop.messages.size(), 2u);  // the one wait's two notices, nothing more
+  eye->OnTick();
+  EXPECT_EQ(desktop.messages.size(), 2u);
   EXPECT_EQ(Files().size(), 2u);
 
   eye->OnExit();
@@ -441,6 +478,27 @@ TEST_F(EyeWindowTest, GameTitleNamesTheGameAndExitKeepsItsLine) {
   std::ifstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
   const std::string written((std::istreambuf_iterator<char>(ini)), {});
   EXPECT_TRUE(written.ends_with("CLIPAUTOSAVE=0\r\nGAMETITLE=|My Shard\r\n")) << written;
+}
+
+TEST_F(EyeWindowTest, TheSnapshotKeyDoesNothingWhileTheRecordersWarningIsOpen) {
+  {
+    std::ofstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+    ini << "CPX1=0\nCPX2=320\nCPY1=0\nCPY2=240\nHOTKEY=F12\n";
+  }
+  eye->OnActivated();
+  ASSERT_TRUE(desktop.grabbedKey.has_value());
+  eye->OnRecord();
+  for (int i = 0; i < 5; ++i) eye->OnTick();
+  choices.ThenChoose(media::MakeFourCC("FFV1"));
+  desktop.pressKey(1000);  // stops the recording; its pass runs in the background
+  ASSERT_FALSE(Movie().isEnabled());
+  // The pass is stopped: its warning comes when the pass has ended, outside every handler.
+  desktop.onMessage = [&](const FakeDesktopServices::Message&) { desktop.pressKey(900000); };
+  PressAbortInTheProgressWindow();
+  WaitUntilMovieFinished();
+  ASSERT_EQ(desktop.messages.size(), 1u);
+  EXPECT_EQ(desktop.messages[0].caption, "警告");
+  EXPECT_TRUE(Files().empty());
 }
 
 TEST_F(EyeWindowTest, ASnapshotKeyThatCannotBeHadIsReportedOnceAndTheEyeWorksOn) {
@@ -656,12 +714,14 @@ TEST_F(EyeWindowTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
   EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
 }
 
-// A clipboard that emptying leaves as it was (a clipboard keeper puts the picture back) gets its
-// picture saved once, not once a tick; a new picture, or the same one after the clipboard let
-// go of it, is saved again.
-TEST_F(EyeWindowTest, AutosaveSavesAPictureThatStaysOnTheClipboardOnce) {
+// Autosave saves the picture saved last only once while the clipboard has held nothing else:
+// when emptying leaves it there (a clipboard keeper puts it back), and when it comes back after
+// the clipboard was empty (a Wayland desktop offers its clipboard again at a change of focus).
+// A new picture is saved, and so is the same one after the clipboard held text.
+TEST_F(EyeWindowTest, AutosaveSavesThePictureSavedLastOnlyAfterSomethingElse) {
   Autosave().trigger();
   desktop.emptyingKeepsThePicture = true;
+  desktop.clipboardComesBack = true;  // an X server inside a Wayland desktop
   QImage picture(32, 16, QImage::Format_RGB32);
   picture.fill(Qt::blue);
   desktop.clipboard = picture;
@@ -679,11 +739,30 @@ TEST_F(EyeWindowTest, AutosaveSavesAPictureThatStaysOnTheClipboardOnce) {
   eye->OnTick();
   EXPECT_EQ(Files().size(), 2);
 
-  desktop.clipboard.reset();  // the clipboard lets go, then gets the same picture again
+  desktop.emptyingKeepsThePicture = false;
+  picture.fill(Qt::red);
+  desktop.clipboard = picture;
   eye->OnTick();
+  eye->OnTick();  // the clipboard is empty
   desktop.clipboard = picture;
   eye->OnTick();
   EXPECT_EQ(Files().size(), 3);
+
+  desktop.clipboard.reset();
+  desktop.clipboardHasOtherData = true;  // text
+  eye->OnTick();
+  desktop.clipboardHasOtherData = false;
+  desktop.clipboard = picture;
+  eye->OnTick();
+  EXPECT_EQ(Files().size(), 4);
+
+  // On a plain X server an empty clipboard lets it go, as ever: the same picture copied again
+  // after the save is saved again.
+  desktop.clipboardComesBack = false;
+  eye->OnTick();  // the clipboard is empty
+  desktop.clipboard = picture;
+  eye->OnTick();
+  EXPECT_EQ(Files().size(), 5);
 }
 
 TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
