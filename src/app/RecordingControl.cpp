@@ -9,6 +9,7 @@
 
 #include "Messages.h"
 #include "app/EyeServices.h"
+#include "app/RecorderReports.h"
 #include "app/StatusPicture.h"
 #include "avi/MovieRecorder.h"
 #include "capture/CaptureArea.h"
@@ -27,7 +28,8 @@ RecordingControl::RecordingControl(EyeServices& services, const CaptureArea& are
       owner_(owner),
       item_(item),
       ticks_(ticks),
-      recorder_(std::make_unique<MovieRecorder>(services.desktop, services.choices, &owner)) {
+      recorder_(std::make_unique<MovieRecorder>(services.choices, &owner)),
+      reports_(std::make_unique<RecorderReports>(*recorder_, services.desktop)) {
   recorder_->SetWidth(320);
   recorder_->SetHeight(240);
   recorder_->SetCompression(MovieCompression::AfterRecording);

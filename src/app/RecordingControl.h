@@ -12,6 +12,7 @@ class QWidget;
 namespace vosta {
 
 class MovieRecorder;
+class RecorderReports;
 class StatusPicture;
 struct CaptureArea;
 struct EyeServices;
@@ -72,6 +73,7 @@ class RecordingControl {
   QAction& item_;
   QTimer& ticks_;
   std::unique_ptr<MovieRecorder> recorder_;
+  std::unique_ptr<RecorderReports> reports_;  // its progress window and boxes
 };
 
 }  // namespace vosta

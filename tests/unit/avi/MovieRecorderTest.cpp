@@ -9,7 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "avi/ProgressWindow.h"
+#include "app/RecorderReports.h"
+#include "dialogs/ProgressWindow.h"
 #include "support/FakeDesktopServices.h"
 #include "support/MovieTools.h"
 #include "support/ScriptedChoices.h"
@@ -23,9 +24,8 @@ using testing::Probe;
 using testing::TempDir;
 
 TEST(MovieRecorderProperties, ValuesAfterConstructionAndTheirLimits) {
-  FakeDesktopServices desktop;
   testing::ScriptedChoices choices;
-  MovieRecorder recorder(desktop, choices);
+  MovieRecorder recorder(choices);
   EXPECT_EQ(recorder.FileName(), "");
   EXPECT_EQ(recorder.Width(), 320);
   EXPECT_EQ(recorder.Height(), 240);
@@ -54,8 +54,8 @@ TEST(MovieRecorderProperties, ValuesAfterConstructionAndTheirLimits) {
   }
 }
 
-// A recorder writing into a scratch folder, with its message boxes recorded and the player's
-// answers scripted (cancelled unless a test says otherwise).
+// A recorder writing into a scratch folder, with the boxes the application shows for it recorded
+// and the player's answers scripted (cancelled unless a test says otherwise).
 class MovieRecorderTest : public ::testing::Test {
  protected:
   void SetUp() override { recorder.SetFrameRate(16); }
@@ -79,7 +79,8 @@ class MovieRecorderTest : public ::testing::Test {
   TempDir dir;
   FakeDesktopServices desktop;
   testing::ScriptedChoices choices;
-  MovieRecorder recorder{desktop, choices};
+  MovieRecorder recorder{choices};
+  const RecorderReports reports{recorder, desktop};
   QImage picture = Filled(320, 240);
 
   static QImage Filled(int width, int height) {
@@ -231,14 +232,14 @@ TEST_F(MovieRecorderTest, AStoppedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns
 
   start("a.avi");
   ASSERT_TRUE(recorder.Finishing());
-  ProgressWindow* progress = recorder.Progress();
+  ProgressWindow* progress = reports.Progress();
   ASSERT_NE(progress, nullptr);
   EXPECT_TRUE(progress->isVisible());
   EXPECT_EQ(progress->windowTitle(), "進行状況");
   EXPECT_EQ(progress->label()->text(), "圧縮ＡＶＩファイル作成中...");
   progress->abortButton()->click();
   testing::WaitUntilFinished(recorder);
-  EXPECT_EQ(recorder.Progress(), nullptr);
+  EXPECT_EQ(reports.Progress(), nullptr);
   EXPECT_EQ(Texts(), std::vector<std::string>{"圧縮ＡＶＩファイル作成を中断しました."});
   EXPECT_EQ(desktop.messages[0].caption, "警告");
   expectRawMovie("a.avi");
