@@ -5,8 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
-
-#include "platform/Exception.h"
+#include <stdexcept>
 
 namespace vosta {
 
@@ -28,7 +27,7 @@ void OnSignal(int number) {
 ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
   int fds[2] = {-1, -1};
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) {
-    throw Exception("socketpair failed");
+    throw std::runtime_error("socketpair failed");
   }
   readEnd_.Reset(fds[0]);
   writeEnd_.Reset(fds[1]);

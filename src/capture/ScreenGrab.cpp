@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Messages.h"
 #include "platform/Exception.h"
 
 namespace vosta {
@@ -14,7 +13,7 @@ namespace {
 // of rect's size.
 QImage GrabPartlyOffScreen(DesktopServices& desktop, const QRect& rect, const QRect& onScreen) {
   QImage result(rect.size(), QImage::Format_RGB32);
-  if (result.isNull()) throw Exception(messages::kNoPictureMemory);
+  if (result.isNull()) throw Exception(Failure::NoPictureMemory);
   result.fill(Qt::black);
   if (onScreen.isEmpty()) return result;
 

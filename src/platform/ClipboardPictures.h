@@ -3,7 +3,9 @@
 #include <QImage>
 #include <cstdint>
 #include <memory>
-#include <string>
+#include <optional>
+
+#include "platform/Exception.h"
 
 class QMimeData;
 class QObject;
@@ -30,9 +32,9 @@ class ClipboardPictures {
 
   // Whether the clipboard holds a picture.
   bool HasPicture();
-  // A copy of the clipboard's picture, in whatever format it came. Throws Exception
-  // ("未対応のクリップボード データです") when the clipboard holds no picture it can read, and
-  // the refusals above.
+  // A copy of the clipboard's picture, in whatever format it came. Throws
+  // Exception(Failure::UnsupportedClipboard) when the clipboard holds no picture it can read,
+  // and the refusals above.
   QImage Picture();
   // Removes everything from the clipboard.
   void Empty();
@@ -44,7 +46,7 @@ class ClipboardPictures {
   // What is known of the clipboard since it last changed.
   enum class State { Unknown, Absent, Present };
   State state_ = State::Unknown;
-  std::string readFailure_;  // why its picture could not be read; empty: not tried
+  std::optional<Exception> readFailure_;  // why its picture could not be read; none: not tried
   std::uint64_t changes_ = 0;
   bool changesReported_ = true;
   std::unique_ptr<QObject> watch_;  // receives the clipboard's change signal

@@ -66,16 +66,16 @@ class DesktopServices {
 
   // Whether the clipboard holds a picture.
   virtual bool ClipboardHasBitmap() = 0;
-  // A copy of the clipboard's picture, in whatever format it came. Throws Exception
-  // ("未対応のクリップボード データです") when the clipboard holds no picture.
+  // A copy of the clipboard's picture, in whatever format it came. Throws
+  // Exception(Failure::UnsupportedClipboard) when the clipboard holds no picture.
   virtual QImage ClipboardBitmap() = 0;
   // Removes everything from the clipboard.
   virtual void EmptyClipboard() = 0;
 
   // The window shows, and takes clicks on, exactly the union of the spans. The spans are in the
   // window's own coordinates, the ones its pictures are drawn in (on a scaled desktop the
-  // window system scales outline and pictures alike). Throws Exception
-  // ("SetWindowRGNに失敗しました") when the window system refuses.
+  // window system scales outline and pictures alike). Throws
+  // Exception(Failure::OutlineApplyFailed) when the window system refuses.
   virtual void SetWindowOutline(QWidget& window, const SpanList& spans) = 0;
 
   // Lets the window system move `window` with the mouse until the button is released. False

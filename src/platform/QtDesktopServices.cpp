@@ -19,7 +19,6 @@
 #include <cstring>
 #include <memory>
 
-#include "Messages.h"
 #include "platform/Exception.h"
 #include "platform/XcbKeyGrab.h"
 #include "platform/XcbReply.h"
@@ -238,7 +237,7 @@ void QtDesktopServices::EmptyClipboard() { clipboard_.Empty(); }
 
 void QtDesktopServices::SetWindowOutline(QWidget& window, const SpanList& spans) {
   if (!window.isWindow() || window.winId() == 0 || window.windowHandle() == nullptr) {
-    throw Exception(messages::kOutlineApplyFailed);
+    throw Exception(Failure::OutlineApplyFailed);
   }
   QRegion region;
   for (const Span& span : spans) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <stdexcept>
 
 #include "platform/Exception.h"
 
@@ -19,12 +20,12 @@ FakeDesktopServices::FakeDesktopServices() : screen(1920, 1080, QImage::Format_R
 
 QImage FakeDesktopServices::CopyScreen(const QRect& rect) {
   screenCopies.push_back(rect);
-  if (!screen.rect().contains(rect)) throw Exception("fake screen copy outside the screen");
+  if (!screen.rect().contains(rect)) throw std::logic_error("fake screen copy outside the screen");
   return screen.copy(rect);
 }
 
 QImage FakeDesktopServices::ClipboardBitmap() {
-  if (!clipboard) throw Exception("未対応のクリップボード データです");
+  if (!clipboard) throw Exception(Failure::UnsupportedClipboard);
   return *clipboard;
 }
 
