@@ -26,7 +26,7 @@ NEW_MAIN = [ -f $(BUILD)/CMakeCache.txt ] || $(MAIN) -DBUILD_TESTING=OFF -DVOSTA
 SANITIZED_TREE = cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON \
   -DVOSTA_BENCH=OFF -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 $(CONFIGURE)
 
-.PHONY: build run test test-tree unit e2e sanitized tsan fuzz soak memcheck bench package format \
+.PHONY: build run test test-tree unit e2e wayland sanitized tsan fuzz soak memcheck bench package format \
   format-check clean
 
 build:
@@ -55,6 +55,10 @@ unit: test-tree
 
 e2e: test-tree
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L e2e
+
+# The end-to-end tests on a Wayland desktop (headless sway with Xwayland).
+wayland: test-tree
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L wayland
 
 sanitized:
 	tools/install-deps build test

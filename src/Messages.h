@@ -154,4 +154,13 @@ inline constexpr char kPreviewNoFrame[] = "このＡＶＩファイルには表�
 inline constexpr char kPreviewEncoderRefused[] =
     "この圧縮プログラムはこのフレームを圧縮できません。";
 
+// --- on standard error, when no X server answers at the start (after "vosta: ") ------------
+
+inline constexpr char kNoXDisplay[] =
+    "no X server to run on: DISPLAY is not set (VOSTA is an X program; on a Wayland desktop it "
+    "runs through Xwayland)";
+inline constexpr char kXDisplayUnreachable[] =
+    "no X server to run on: the display %1 cannot be opened (VOSTA is an X program; on a Wayland "
+    "desktop it runs through Xwayland)";
+
 }  // namespace vosta::messages

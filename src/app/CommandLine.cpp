@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <algorithm>
-#include <iostream>
+#include <ostream>
 #include <string_view>
 
 #include "app/Version.h"
@@ -77,6 +77,8 @@ CommandLine::CommandLine(const std::vector<std::string>& arguments) {
       if (++i == arguments.size()) {
         outcome_ = Outcome::kMistake;
         mistake_ = "option '" + argument + "' needs a value";
+      } else {
+        toolkitValues_.emplace_back(WithOneDash(argument), arguments[i]);
       }
     } else if (IsOneOf(argument, kToolkitFlags) || IsJoinedToolkitOption(argument)) {
       // left for QApplication
@@ -113,11 +115,15 @@ std::optional<int> CommandLine::Answer(std::ostream& out, std::ostream& err) con
   return std::nullopt;
 }
 
-std::optional<int> CommandLine::Handle(int argc, const char* const* argv) {
-  const CommandLine commandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
-  const std::optional<int> status = commandLine.Answer(std::cout, std::cerr);
-  std::cout.flush();
-  return status;
+std::optional<std::string> CommandLine::ToolkitValue(std::string_view option) const {
+  for (auto it = toolkitValues_.rbegin(); it != toolkitValues_.rend(); ++it) {
+    if (it->first == option) return it->second;
+  }
+  return std::nullopt;
+}
+
+CommandLine CommandLine::FromArgv(int argc, const char* const* argv) {
+  return CommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
 }
 
 }  // namespace vosta

@@ -3,6 +3,8 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vosta {
@@ -21,17 +23,21 @@ class CommandLine {
   Outcome outcome() const { return outcome_; }
   // What is wrong, for kMistake ("unknown option '--x'").
   const std::string& mistake() const { return mistake_; }
+  // The value given to one of the toolkit's options that take one, named with a single dash
+  // ("-platform", "-display"), whether written with one dash or two; the last one given.
+  std::optional<std::string> ToolkitValue(std::string_view option) const;
 
   // Writes what the outcome asks for and returns the exit status, or nothing when the program
   // should start.
   std::optional<int> Answer(std::ostream& out, std::ostream& err) const;
 
-  // Reads argv and answers on the standard streams: main() returns the status when one comes.
-  static std::optional<int> Handle(int argc, const char* const* argv);
+  // The program's arguments in argv (the program's name left out).
+  static CommandLine FromArgv(int argc, const char* const* argv);
 
  private:
   Outcome outcome_ = Outcome::kRun;
   std::string mistake_;
+  std::vector<std::pair<std::string, std::string>> toolkitValues_;  // option (one dash), value
 };
 
 }  // namespace vosta

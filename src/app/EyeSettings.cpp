@@ -22,12 +22,13 @@ namespace {
 class SettingsApplier final : public SettingsReceiver {
  public:
   SettingsApplier(DesktopServices& desktop, QWidget& eye, CaptureArea& area,
-                  QAction& clipboardAutosave, std::string& snapshotKey)
+                  QAction& clipboardAutosave, std::string& snapshotKey, std::string& gameTitles)
       : desktop_(desktop),
         eye_(eye),
         area_(area),
         clipboardAutosave_(clipboardAutosave),
-        snapshotKey_(snapshotKey) {}
+        snapshotKey_(snapshotKey),
+        gameTitles_(gameTitles) {}
   void SetWindowLeft(std::int32_t x) override {
     desktop_.MoveWindow(eye_, QPoint(x, desktop_.WindowPosition(eye_).y()));
   }
@@ -40,6 +41,7 @@ class SettingsApplier final : public SettingsReceiver {
   void SetAreaY2(std::int32_t v) override { area_.Y2 = v; }
   void SetClipAutoSave(bool on) override { clipboardAutosave_.setChecked(on); }
   void SetSnapshotKey(std::string_view name) override { snapshotKey_ = name; }
+  void SetGameTitles(std::string_view titles) override { gameTitles_ = titles; }
 
  private:
   DesktopServices& desktop_;
@@ -47,6 +49,7 @@ class SettingsApplier final : public SettingsReceiver {
   CaptureArea& area_;
   QAction& clipboardAutosave_;
   std::string& snapshotKey_;
+  std::string& gameTitles_;
 };
 
 }  // namespace
@@ -67,7 +70,7 @@ void EyeSettings::Load() {
   const std::optional<std::string> text = ReadSettingsFile(services_.places().SettingsPath());
   if (!text) return;
   DesktopServices& desktop = services_.desktop;
-  SettingsApplier applier(desktop, eye_, area_, clipboardAutosave_, snapshotKey_);
+  SettingsApplier applier(desktop, eye_, area_, clipboardAutosave_, snapshotKey_, gameTitles_);
   ApplySettingsText(*text, applier);
   // An eye put wholly off every screen could never be reached again, not even to choose
   // "Exit": it comes back to the nearest place where all of it shows.
@@ -78,6 +81,8 @@ void EyeSettings::Load() {
   const QPoint reachable = ReachablePosition(position, visible, desktop.ScreenGeometries());
   if (reachable != position) desktop.MoveWindow(eye_, reachable);
 }
+
+std::vector<std::string> EyeSettings::GameTitles() const { return GameTitleTexts(gameTitles_); }
 
 void EyeSettings::Save() {
   const QPoint position = services_.desktop.WindowPosition(eye_);
@@ -90,6 +95,7 @@ void EyeSettings::Save() {
   values.y2 = area_.Y2;
   values.clipAutoSave = clipboardAutosave_.isChecked();
   values.snapshotKey = snapshotKey_;
+  values.gameTitles = gameTitles_;
   const FilePlaces places = services_.places();
   places.CreateSettingsFolder();
   WriteSettingsFile(places.SettingsPath(), values);

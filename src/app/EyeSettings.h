@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class QAction;
 class QWidget;
@@ -11,8 +12,9 @@ struct CaptureArea;
 struct EyeServices;
 
 // The eye's settings in VOSTA.ini: its place on the screen, the capture area, "Clip board auto
-// save" and the name of the snapshot key. They are read when the eye is first activated and
-// written by "Exit"; the key's name goes back as it came.
+// save", the name of the snapshot key and the texts that name the game's window. They are read
+// when the eye is first activated and written by "Exit"; the key's name and the game's texts go
+// back as they came.
 class EyeSettings {
  public:
   // `eye` is the window whose place is kept, `area` the capture area and `clipboardAutosave`
@@ -28,6 +30,8 @@ class EyeSettings {
   bool Loaded() const { return loaded_; }
   // The snapshot key's name as the file gives it; empty when it names none.
   const std::string& SnapshotKeyName() const { return snapshotKey_; }
+  // The texts that name the game's window as the file gives them; none when it gives none.
+  std::vector<std::string> GameTitles() const;
 
   // Writes the eye's place, the capture area and the autosave switch, replacing the file whole.
   void Save();
@@ -42,6 +46,7 @@ class EyeSettings {
   CaptureArea& area_;
   QAction& clipboardAutosave_;
   std::string snapshotKey_;
+  std::string gameTitles_;  // GAMETITLE's value, byte for byte; empty: no such line
   bool loaded_ = false;
   bool retryBlocked_ = false;
 };

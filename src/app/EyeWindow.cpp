@@ -198,6 +198,7 @@ void EyeWindow::OnCreated() {
 void EyeWindow::OnActivated() {
   if (settings_->Loaded()) return;
   settings_->LoadOnce();
+  if (settings_->Loaded()) gameWait_->SetGameTitles(settings_->GameTitles());
   if (settings_->Loaded()) snapshotKey_->Take(settings_->SnapshotKeyName());
 }
 

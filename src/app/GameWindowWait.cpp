@@ -12,17 +12,27 @@ namespace vosta {
 namespace {
 
 constexpr std::size_t kTitleBytes = 255;
-constexpr std::string_view kGameTitle = "Ultima Online";
+
+std::vector<std::string> DefaultTitles() { return {"Ultima Online", "ClassicUO", "TazUO"}; }
 
 }  // namespace
 
 GameWindowWait::GameWindowWait(DesktopServices& desktop, QWidget& owner,
                                std::function<bool()> stopRequested)
-    : desktop_(desktop), owner_(owner), stopRequested_(std::move(stopRequested)) {}
+    : desktop_(desktop),
+      owner_(owner),
+      stopRequested_(std::move(stopRequested)),
+      titles_(DefaultTitles()) {}
 
-bool GameWindowWait::NamesTheGame(std::string_view title) {
-  return title.substr(0, std::min(title.size(), kTitleBytes)).find(kGameTitle) !=
-         std::string_view::npos;
+void GameWindowWait::SetGameTitles(std::vector<std::string> texts) {
+  titles_ = texts.empty() ? DefaultTitles() : std::move(texts);
+}
+
+bool GameWindowWait::NamesTheGame(std::string_view title) const {
+  const std::string_view read = title.substr(0, std::min(title.size(), kTitleBytes));
+  return std::any_of(titles_.begin(), titles_.end(), [read](const std::string& text) {
+    return !text.empty() && read.find(text) != std::string_view::npos;
+  });
 }
 
 void GameWindowWait::Check() {

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 class QWidget;
 
@@ -10,8 +12,10 @@ namespace vosta {
 
 class DesktopServices;
 
-// The check for the game: some top-level window whose title contains "Ultima Online". When
-// there is none, the check keeps the program's events flowing for ten ticks of the eye's timer,
+// The check for the game: some top-level window whose title contains one of the game's texts,
+// by default "Ultima Online" (the original client), "ClassicUO" and "TazUO" (the open client most
+// players run today and its best-known fork, whose titles never hold the first). When there is
+// none, the check keeps the program's events flowing for ten ticks of the eye's timer,
 // then says so. The wait sleeps until the next event arrives instead of spinning; a termination
 // request ends it at once.
 class GameWindowWait {
@@ -38,13 +42,17 @@ class GameWindowWait {
   // The game's window found by the last check; 0 for none. With several, the last one listed.
   std::uint32_t GameWindow() const { return gameWindow_; }
 
-  // Whether a window title names the game: the text "Ultima Online" within its first 255 bytes.
-  static bool NamesTheGame(std::string_view title);
+  // Replaces the texts that name the game (the settings file's GAMETITLE); none: the default.
+  void SetGameTitles(std::vector<std::string> texts);
+  // Whether a window title names the game: one of the texts, byte for byte, within its first
+  // 255 bytes.
+  bool NamesTheGame(std::string_view title) const;
 
  private:
   DesktopServices& desktop_;
   QWidget& owner_;
   std::function<bool()> stopRequested_;
+  std::vector<std::string> titles_;
   std::int32_t ticks_ = 0;
   std::uint32_t gameWindow_ = 0;
   int checks_ = 0;  // checks under way, nested ones included

@@ -25,6 +25,7 @@ constexpr std::string_view kCpy1 = "CPY1=";
 constexpr std::string_view kCpy2 = "CPY2=";
 constexpr std::string_view kClipAutoSave = "CLIPAUTOSAVE=";
 constexpr std::string_view kSnapshotKey = "HOTKEY=";
+constexpr std::string_view kGameTitles = "GAMETITLE=";
 constexpr std::string_view kLineEnd = "\r\n";
 
 bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
@@ -145,8 +146,22 @@ void ApplySettingsText(std::string_view text, SettingsReceiver& receiver) {
       receiver.SetClipAutoSave(*rest != "0");
     } else if (auto rest = RestAfter(line, kSnapshotKey)) {
       receiver.SetSnapshotKey(*rest);
+    } else if (auto rest = RestAfter(line, kGameTitles)) {
+      // A line that names no text at all is as if it were not there.
+      if (!GameTitleTexts(*rest).empty()) receiver.SetGameTitles(*rest);
     }
   });
+}
+
+std::vector<std::string> GameTitleTexts(std::string_view value) {
+  std::vector<std::string> texts;
+  for (;;) {
+    const std::size_t bar = value.find('|');
+    const std::string_view text = value.substr(0, bar);
+    if (!text.empty()) texts.emplace_back(text);
+    if (bar == std::string_view::npos) return texts;
+    value.remove_prefix(bar + 1);
+  }
 }
 
 std::string FormatSettings(const SettingsValues& values) {
@@ -162,6 +177,7 @@ std::string FormatSettings(const SettingsValues& values) {
   add(kCpy2, std::to_string(values.y2));
   add(kClipAutoSave, values.clipAutoSave ? "1" : "0");
   if (!values.snapshotKey.empty()) add(kSnapshotKey, values.snapshotKey);
+  if (!values.gameTitles.empty()) add(kGameTitles, values.gameTitles);
   return text;
 }
 

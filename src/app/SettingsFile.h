@@ -9,7 +9,8 @@
 namespace vosta {
 
 // The settings file VOSTA.ini: the eye's position, the capture area and the clipboard autosave
-// switch, as seven KEY=VALUE lines, and the snapshot key as an eighth when one is set.
+// switch, as seven KEY=VALUE lines, and the snapshot key and the game's window titles after them
+// when they are set.
 
 // Whole-number conversion with 0 as fallback. Leading spaces are skipped; then either an
 // optional "+" or "-" and decimal digits, or a hexadecimal number introduced by "$", "x", "X",
@@ -36,7 +37,12 @@ class SettingsReceiver {
   virtual void SetAreaY2(std::int32_t v) = 0;
   virtual void SetClipAutoSave(bool on) = 0;
   virtual void SetSnapshotKey(std::string_view name) = 0;  // the line's rest, as it stands
+  // GAMETITLE's rest as it stands; only for a line that names at least one text.
+  virtual void SetGameTitles(std::string_view titles) = 0;
 };
+
+// The texts of a GAMETITLE value: the parts between "|", byte for byte, empty ones left out.
+std::vector<std::string> GameTitleTexts(std::string_view value);
 
 // Puts every line of `text` through the key tests and tells `receiver` what each matching line
 // sets. Keys match case-sensitively at the very start of a line; other lines are ignored.
@@ -46,10 +52,12 @@ struct SettingsValues {
   std::int32_t winX = 0, winY = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   bool clipAutoSave = false;
   std::string snapshotKey;  // HOTKEY's value as the file gave it; empty: no such line
+  // (Braced, so that initialisations that stop before it still compile without a warning.)
+  std::string gameTitles{};  // GAMETITLE's value as the file gave it; empty: no such line
 };
 
-// The seven lines, CR LF each, in key order, and HOTKEY last when a snapshot key is set. Area
-// values are written as held (odd ones too).
+// The seven lines, CR LF each, in key order, then HOTKEY when a snapshot key is set and GAMETITLE
+// when game titles are. Area values are written as held (odd ones too).
 std::string FormatSettings(const SettingsValues& values);
 
 // Reads the whole file. Returns std::nullopt when no file exists (nothing reported). Throws

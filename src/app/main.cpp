@@ -1,4 +1,5 @@
 #include <QTimer>
+#include <iostream>
 
 #include "app/CommandLine.h"
 #include "app/ErrorDisplay.h"
@@ -6,6 +7,7 @@
 #include "app/MovieExitGuard.h"
 #include "app/ShutdownSignals.h"
 #include "app/VostaApplication.h"
+#include "app/XPlatform.h"
 #include "capture/OutputNames.h"
 #include "dialogs/AboutBox.h"
 #include "dialogs/AreaPicker.h"
@@ -15,7 +17,10 @@
 
 int main(int argc, char** argv) {
   // --help and --version answer before QApplication exists: they need no display.
-  if (const auto status = vosta::CommandLine::Handle(argc, argv)) return *status;
+  const auto commandLine = vosta::CommandLine::FromArgv(argc, argv);
+  if (const auto status = commandLine.Answer(std::cout, std::cerr)) return *status;
+  // Always an X client, on an X server that answers.
+  if (const auto status = vosta::XPlatform::Prepare(commandLine, std::cerr)) return *status;
   vosta::VostaApplication app(argc, argv);
   vosta::QtDesktopServices desktop;
   vosta::SystemClock clock;

@@ -20,6 +20,16 @@ run_without_display "$APP/vosta" --bogus
 grep -qF "vosta: unknown option '--bogus'" "$WORK/err" || fail "an unknown option told: $ERR"
 pass "an unknown option is told on standard error, status 2"
 
+# Without an X server: one line on standard error and status 1, not the toolkit's abort.
+run_without_display "$APP/vosta"
+[ "$STATUS" = 1 ] || fail "without DISPLAY the program ended with $STATUS: $ERR"
+[ "$ERR" = "vosta: no X server to run on: DISPLAY is not set (VOSTA is an X program; on a Wayland desktop it runs through Xwayland)" ] \
+  || fail "without DISPLAY the program told: $ERR"
+run_without_display "$APP/vosta" -display :65000
+[ "$STATUS" = 1 ] && [ "$(wc -l <"$WORK/err")" = 1 ] && grep -qF "the display :65000 cannot be opened" "$WORK/err" \
+  || fail "with an X display that cannot be opened the program ended with $STATUS: $ERR"
+pass "without an X server the program ends at once with one line and status 1"
+
 # -name sets the instance name of the window class, so the eye's class shows that Qt took it.
 VOSTA_ARGS=(-name vosta-e2e -session e2e_1)
 start_vosta

@@ -17,6 +17,7 @@ class Ignore final : public vosta::SettingsReceiver {
   void SetAreaY2(std::int32_t) override {}
   void SetClipAutoSave(bool) override {}
   void SetSnapshotKey(std::string_view) override {}
+  void SetGameTitles(std::string_view) override {}
 };
 
 }  // namespace

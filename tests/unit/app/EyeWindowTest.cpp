@@ -383,6 +383,24 @@ TEST_F(EyeWindowTest, TheSnapshotKeyActsAsADoubleClickAndExitKeepsItsLine) {
   EXPECT_TRUE(written.ends_with("CLIPAUTOSAVE=0\r\nHOTKEY=Shift+F9\r\n")) << written;
 }
 
+// GAMETITLE's texts name the game from the first activation on, and "Exit" keeps the line.
+TEST_F(EyeWindowTest, GameTitleNamesTheGameAndExitKeepsItsLine) {
+  {
+    std::ofstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+    ini << "CPX1=0\nCPX2=20\nCPY1=0\nCPY2=20\nGAMETITLE=|My Shard\n";
+  }
+  desktop.windows = {{7, "Ultima Online"}, {9, "My Shard"}};
+  eye->OnActivated();
+  eye->OnEyeDoubleClicked();
+  EXPECT_EQ(Files().size(), 1u);
+  EXPECT_EQ(eye->GameWait().GameWindow(), 9u);
+
+  eye->OnExit();
+  std::ifstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(ini)), {});
+  EXPECT_TRUE(written.ends_with("CLIPAUTOSAVE=0\r\nGAMETITLE=|My Shard\r\n")) << written;
+}
+
 TEST_F(EyeWindowTest, ASnapshotKeyThatCannotBeHadIsReportedOnceAndTheEyeWorksOn) {
   {
     std::ofstream ini(dir.path() + "VOSTA.ini", std::ios::binary);

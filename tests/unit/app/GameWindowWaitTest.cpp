@@ -43,6 +43,13 @@ TEST_F(GameWindowWaitTest, TitleMatching) {
       {{{1, longPrefix + "xUltima Online"}}, 0},  // past the first 255 bytes
       {{{1, "日本語 Ultima Online"}}, 1},
       {{{1, "Ultima Online"}, {2, "Ultima Online 2"}}, 2},  // the last one listed is held
+      // today's open client, before and after logging in, and its fork
+      {{{1, "ClassicUO - 1.1.0.0"}}, 1},
+      {{{1, "Tolvan - ClassicUO - 1.1.0.0"}}, 1},
+      {{{1, "[TazUO 3.20.0]"}}, 1},
+      {{{1, "classicuo - 1.1.0.0"}, {2, "TAZUO"}, {3, "Classic UO"}}, 0},
+      {{{1, std::string(246, 'x') + "ClassicUO"}}, 1},
+      {{{1, std::string(247, 'x') + "ClassicUO"}}, 0},
   };
   TickWhileWaiting();
   for (const Case& c : cases) {
@@ -50,6 +57,23 @@ TEST_F(GameWindowWaitTest, TitleMatching) {
     wait.Check();
     EXPECT_EQ(wait.GameWindow(), c.found) << c.windows.front().title;
   }
+}
+
+// The settings file's texts replace the list whole; none brings the default back.
+TEST_F(GameWindowWaitTest, GameTitlesReplaceTheTexts) {
+  TickWhileWaiting();
+  wait.SetGameTitles({"My Shard", "UO|"});
+  EXPECT_FALSE(wait.NamesTheGame("Ultima Online"));
+  EXPECT_FALSE(wait.NamesTheGame("ClassicUO - 1.1.0.0"));
+  EXPECT_TRUE(wait.NamesTheGame("Launcher: My Shard"));
+  EXPECT_FALSE(wait.NamesTheGame("my shard"));
+  EXPECT_TRUE(wait.NamesTheGame("UO|x"));
+  EXPECT_FALSE(wait.NamesTheGame(""));
+  desktop.windows = {{3, "Ultima Online"}, {5, "My Shard 2"}};
+  wait.Check();
+  EXPECT_EQ(wait.GameWindow(), 5u);
+  wait.SetGameTitles({});
+  EXPECT_TRUE(wait.NamesTheGame("[TazUO 3.20.0]"));
 }
 
 TEST_F(GameWindowWaitTest, AFoundGameWindowCostsOnePassAndNoMessage) {

@@ -32,6 +32,9 @@ class Recorder : public SettingsReceiver {
   void SetSnapshotKey(std::string_view name) override {
     calls.push_back("key=" + std::string(name));
   }
+  void SetGameTitles(std::string_view titles) override {
+    calls.push_back("titles=" + std::string(titles));
+  }
 
  private:
   void Add(const char* what, std::int64_t v) { calls.push_back(what + "="s + std::to_string(v)); }
@@ -100,6 +103,17 @@ TEST(SettingsApply, MatchesKeysExactlyAtLineStart) {
 
 // clang-format on
 
+// GAMETITLE goes on as written, blanks, empty texts and bytes included, the last one winning; a
+// line without any text is as if it were not there, and does not undo an earlier one.
+TEST(SettingsApply, GameTitleLinesGoOnAsWrittenUnlessTheyNameNoText) {
+  EXPECT_EQ(Apply("GAMETITLE=A|B\ngametitle=C\n GAMETITLE=D\nGAMETITLE=\nGAMETITLE=||\n"
+                  "GAMETITLE=| My Shard ||\xff\r\nGAMETITLE=|\n"),
+            (Calls{"titles=A|B", "titles=| My Shard ||\xff"}));
+  EXPECT_EQ(GameTitleTexts("Ultima Online||ClassicUO| My Shard |"),
+            (std::vector<std::string>{"Ultima Online", "ClassicUO", " My Shard "}));
+  EXPECT_EQ(GameTitleTexts("|||"), std::vector<std::string>{});
+}
+
 TEST(SettingsFormat, WritesSevenCrLfLinesThatReadBack) {
   const SettingsValues example{403, 143, 0, 1024, 0, 740, false, ""};
   EXPECT_EQ(FormatSettings(example),
@@ -121,6 +135,17 @@ TEST(SettingsFormat, WritesTheSnapshotKeyBackUnchangedAsAnEighthLine) {
   values.snapshotKey = " ctrl+Alt+s ";
   EXPECT_EQ(FormatSettings(values), sevenLines + "HOTKEY= ctrl+Alt+s \r\n");
   EXPECT_EQ(Apply(FormatSettings(values)).back(), "key= ctrl+Alt+s ");
+}
+
+TEST(SettingsFormat, WritesTheGameTitlesBackUnchangedAfterTheSnapshotKey) {
+  SettingsValues values{403, 143, 0, 1024, 0, 740, true, ""};
+  const std::string sevenLines = FormatSettings(values);
+  values.gameTitles = "Ultima Online||My Shard ";
+  EXPECT_EQ(FormatSettings(values), sevenLines + "GAMETITLE=Ultima Online||My Shard \r\n");
+  values.snapshotKey = "F12";
+  EXPECT_EQ(FormatSettings(values),
+            sevenLines + "HOTKEY=F12\r\nGAMETITLE=Ultima Online||My Shard \r\n");
+  EXPECT_EQ(Apply(FormatSettings(values)).back(), "titles=Ultima Online||My Shard ");
 }
 
 TEST(SettingsApply, SurvivesRandomBytesAndHugeLines) {
