@@ -29,15 +29,14 @@ RecorderReports::RecorderReports(MovieRecorder& recorder, DesktopServices& deskt
     if (progress_) progress_->SetPercent(percent);
   });
   // The progress window goes first, before any box about how the pass ended.
-  connect(&recorder, &MovieRecorder::PassEnded, this, [this] { progress_.reset(); });
+  connect(&recorder, &MovieRecorder::PassEnded, this, [this](PassOutcome) { progress_.reset(); });
 }
 
 RecorderReports::~RecorderReports() = default;
 
 void RecorderReports::OnPassStarted() {
   progress_ = std::make_unique<ProgressWindow>();
-  connect(progress_.get(), &ProgressWindow::AbortRequested, &recorder_,
-          &MovieRecorder::AbortPass);
+  connect(progress_.get(), &ProgressWindow::AbortRequested, &recorder_, &MovieRecorder::AbortPass);
   progress_->ShowNow();
 }
 
@@ -74,8 +73,8 @@ std::string RecorderReports::Text(MovieWarning warning) {
 
 void RecorderReports::OnWarned(MovieWarning warning) {
   // The compressor's own failures are errors; the rest are warnings.
-  const bool error = warning == MovieWarning::CompressorNotStarted ||
-                     warning == MovieWarning::FrameNotCompressed;
+  const bool error =
+      warning == MovieWarning::CompressorNotStarted || warning == MovieWarning::FrameNotCompressed;
   desktop_.ShowMessage(nullptr, Text(warning),
                        error ? messages::kErrorCaption : messages::kWarningCaption,
                        error ? MessageIcon::Error : MessageIcon::Warning);

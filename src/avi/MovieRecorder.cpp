@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "avi/CompressionChoices.h"
@@ -253,30 +254,36 @@ bool MovieRecorder::StartPass() {
 }
 
 void MovieRecorder::OnPassEnded() {
-  emit PassEnded();  // before any warning about it
   const CompressionJob::Outcome outcome = job_->outcome();
   const MediaErrorKind failure = job_->failure();
   const std::string detail = job_->detail();
   job_.reset();
   const std::string temporary = TemporaryName(fileName_);
+  PassOutcome ended =
+      outcome == CompressionJob::Outcome::Failed ? PassOutcome::Failed : PassOutcome::Stopped;
+  std::optional<MovieWarning> warning;
   if (outcome == CompressionJob::Outcome::Done) {
+    ended = PassOutcome::Compressed;
     // rename() puts the new movie in the old one's place at once: there is no moment without a
     // complete movie under the recording's name.
     if (std::rename(temporary.c_str(), fileName_.c_str()) != 0) {
       std::fprintf(stderr, "Movie recorder: cannot put the compressed movie in place of %s\n",
                    fileName_.c_str());
       RemoveFile(temporary);
-      Warn(MovieWarning::PassNotPlaced);
+      ended = PassOutcome::Failed;
+      warning = MovieWarning::PassNotPlaced;
     }
   } else {
     if (!detail.empty())
       std::fprintf(stderr, "Movie recorder: the pass failed: %s\n", detail.c_str());
     RemoveFile(temporary);
     if (!shutdownRequested_) {
-      Warn(outcome == CompressionJob::Outcome::Failed ? PassFailure(failure)
-                                                      : MovieWarning::PassStopped);
+      warning = outcome == CompressionJob::Outcome::Failed ? PassFailure(failure)
+                                                           : MovieWarning::PassStopped;
     }
   }
+  emit PassEnded(ended);  // before any warning about it
+  if (warning) Warn(*warning);
   EndFinishing();
 }
 

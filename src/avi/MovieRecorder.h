@@ -36,6 +36,13 @@ enum class FrameFailure {
   WriteFailed,  // an I/O error: the movie keeps no index
 };
 
+// How a compression pass ended.
+enum class PassOutcome {
+  Compressed,  // the compressed movie took the recording's place
+  Stopped,     // stopped ("中断", or the program ending): the recording stays as recorded
+  Failed,      // a fault, reported as a warning: the recording stays as recorded
+};
+
 // What the recorder tells the player about, by kind; the application gives each its box.
 enum class MovieWarning {
   CompressorNotStarted,  // the compressor chosen at Start cannot begin (an error)
@@ -128,7 +135,7 @@ class MovieRecorder : public QObject {
   void PassStarted();
   void PassProgressed(int percent);  // 0 to 100, each value once
   // The pass is over, before any warning about how it ended.
-  void PassEnded();
+  void PassEnded(PassOutcome outcome);
   void Finished();
 
  private:

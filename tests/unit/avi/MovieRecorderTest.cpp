@@ -224,6 +224,13 @@ TEST_F(MovieRecorderTest, AStoppedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns
     choices.ThenChoose(MakeFourCC("FFV1"));
     recorder.Finish();
   };
+  std::vector<PassOutcome> ended;
+  QObject::connect(&recorder, &MovieRecorder::PassEnded, &recorder,
+                   [&ended](PassOutcome outcome) { ended.push_back(outcome); });
+  // The progress window is gone before any box about the pass.
+  desktop.onMessage = [this](const FakeDesktopServices::Message&) {
+    EXPECT_EQ(reports.Progress(), nullptr);
+  };
   const auto expectRawMovie = [this](const std::string& name) {
     auto stream = Probe(PathOf(name));
     EXPECT_EQ(stream["codec_name"], "rawvideo");
@@ -263,6 +270,8 @@ TEST_F(MovieRecorderTest, AStoppedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns
   EXPECT_EQ(desktop.messages.size(), 2u);
   EXPECT_EQ(Probe(PathOf("c.avi"))["codec_name"], "ffv1");
   EXPECT_FALSE(std::filesystem::exists(PathOf("c_.avi")));
+  EXPECT_EQ(ended,
+            (std::vector{PassOutcome::Stopped, PassOutcome::Failed, PassOutcome::Compressed}));
 }
 
 // The save options start at "Full Frames" with the settings chosen last; confirming "Full
