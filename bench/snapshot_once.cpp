@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     const vosta::CaptureArea area{0, screen.width(), 0, screen.height()};
     const QImage picture = vosta::GrabCaptureArea(desktop, area, vosta::GrabDepth::Bits32);
     std::puts(vosta::SaveBitmapAsJpeg(picture, argv[1]).c_str());
-  } catch (const vosta::Exception& e) {
+  } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
   }

@@ -46,6 +46,10 @@ inline constexpr char kGameNotRunning[] = "Ultima Online が起動してない�
 
 // A snapshot or a recording asked for while the capture area is empty (information).
 inline constexpr char kAreaNotSet[] = "キャプチャ範囲が設定されていません。";
+// A snapshot or a movie frame of an area where no X window lies, on a desktop whose screen only
+// the Wayland compositor holds (the error box; a recording says it once and goes on).
+inline constexpr char kAreaUnreadable[] =
+    "キャプチャ範囲に X のウィンドウがないため、画面を読み取れません";
 // The movie file could not be made when a recording was to start (error).
 inline constexpr char kMovieNotCreated[] = "AVIファイルを作成できませんでした";
 // An area too large for a movie frame, with its width and height (error).
@@ -79,6 +83,9 @@ inline constexpr char kJpegError[] = "JPEG エラー #%1";
 inline constexpr char kUnsupportedClipboard[] = "未対応のクリップボード データです";
 inline constexpr char kClipboardTooLarge[] =
     "クリップボードの画像が大きすぎます (%1 x %2)。JPEG にできるのは 65500 x 65500 までです";
+// A capture area that a JPEG cannot hold (%1 x %2: its width and height).
+inline constexpr char kAreaTooLargeForJpeg[] =
+    "キャプチャ範囲が大きすぎます (%1 x %2)。JPEG にできるのは 65500 x 65500 までです";
 inline constexpr char kClipboardNoMemory[] =
     "クリップボードの画像 (%1 x %2) を読み込むためのメモリが足りません";
 
@@ -94,6 +101,10 @@ inline constexpr char kKeyUnknown[] =
     "スナップショットのキー %1 は使えません: そのような名前のキーはありません";
 inline constexpr char kKeyUnknownModifier[] =
     "スナップショットのキー %1 は使えません: そのような修飾キーはありません";
+inline constexpr char kKeyMissing[] =
+    "スナップショットのキー %1 は使えません: キーの名前がありません";
+inline constexpr char kKeyIsModifier[] =
+    "スナップショットのキー %1 は使えません: 修飾キーやロックキーはそれだけでは使えません";
 inline constexpr char kKeyNotOnKeyboard[] =
     "スナップショットのキー %1 は使えません: このキーボードにはそのキーがありません";
 inline constexpr char kKeyTaken[] =

@@ -249,7 +249,7 @@ QImage DrawAboutTitle() {
   tiny.setPixelSize(10);
   const Line lines[] = {
       {"VOSTA", title, 0},
-      {"Version 1.0", small, 34},
+      {QStringLiteral("Version " VOSTA_VERSION), small, 34},
       {"a capture companion for Ultima Online players", tiny, 50},
       {"(C) 2026 the VOSTA developers. All rights reserved.", tiny, 65},
   };
@@ -269,7 +269,10 @@ QImage DrawAboutTitle() {
   for (int i = 0; i < 256; ++i) {
     palette.append(qRgb(red.red() * i / 255, red.green() * i / 255, red.blue() * i / 255));
   }
-  return canvas.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
+  QImage indexed = canvas.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
+  // The version drawn, as a text of the PNG: a test compares it with the program's version.
+  indexed.setText("Version", VOSTA_VERSION);
+  return indexed;
 }
 
 // The rectangle holding every non-black pixel.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,7 @@ class EyeSettings {
   // Whether the settings have been read (or found missing).
   bool Loaded() const { return loaded_; }
   // The snapshot key's name as the file gives it; empty when it names none.
-  const std::string& SnapshotKeyName() const { return snapshotKey_; }
+  std::string SnapshotKeyName() const { return snapshotKey_.value_or(""); }
   // The texts that name the game's window as the file gives them; none when it gives none.
   std::vector<std::string> GameTitles() const;
 
@@ -45,8 +46,8 @@ class EyeSettings {
   QWidget& eye_;
   CaptureArea& area_;
   QAction& clipboardAutosave_;
-  std::string snapshotKey_;
-  std::string gameTitles_;  // GAMETITLE's value, byte for byte; empty: no such line
+  std::optional<std::string> snapshotKey_;  // none: the file has no HOTKEY line
+  std::optional<std::string> gameTitles_;   // GAMETITLE's value, byte for byte; none: no such line
   bool loaded_ = false;
   bool retryBlocked_ = false;
 };

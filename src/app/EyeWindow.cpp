@@ -19,6 +19,7 @@
 #include "dialogs/AreaPicker.h"
 #include "dialogs/PictureResources.h"
 #include "platform/DesktopServices.h"
+#include "platform/Exception.h"
 #include "shape/PictureWidget.h"
 #include "shape/WindowOutline.h"
 #include "ui_EyeWindow.h"
@@ -31,6 +32,11 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent
       errors_(errors),
       ui_(std::make_unique<Ui::EyeWindow>()) {
   ui_->setupUi(this);
+  // On a visual with an alpha channel where the X server offers one (set before the window is
+  // made): what lies outside the eye's outline is transparent, so the eye looks right also where
+  // a compositor draws the whole window and ignores its shape (sway, weston). The shape still
+  // cuts the window, and the clicks, where the window system honours it.
+  setAttribute(Qt::WA_TranslucentBackground);
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   setFixedSize(115, 45);
 
@@ -72,15 +78,12 @@ EyeWindow::EyeWindow(EyeServices services, ErrorDisplay& errors, QWidget* parent
   recording_ = std::make_unique<RecordingControl>(services_, area_, *status_, *this, *recordAction_,
                                                   tickTimer_, [this] { Guarded([] {}); });
   settings_ = std::make_unique<EyeSettings>(services_, *this, area_, *clipboardAutosaveAction_);
-  // The snapshot key is a double-click from anywhere; while another handler is at work (a
-  // snapshot's wait, a box, a dialog) it does nothing.
-  snapshotKey_ = std::make_unique<SnapshotKey>(
-      services_.desktop,
-      [this] {
-        errors_.PlayerActed();
-        Guarded([this] { OnEyeDoubleClicked(); });
-      },
-      [this] { return handlerDepth_ > 0; });
+  // The snapshot key is a double-click from anywhere, dispatched as the eye's own double-click
+  // is; like it, it does nothing while a box or dialog is open.
+  snapshotKey_ = std::make_unique<SnapshotKey>(services_.desktop, [this] {
+    errors_.PlayerActed();
+    Guarded([this] { OnEyeDoubleClicked(); });
+  });
 
   services_.desktop.MoveWindow(*this, QPoint(403, 143));
   BuildMenu();
@@ -244,9 +247,9 @@ void EyeWindow::OnEyeDoubleClicked() {
 
 void EyeWindow::OnTick() {
   gameWait_->CountTick();
-  const bool clipboardPicture = services_.desktop.ClipboardHasBitmap();
-  if (!clipboardPicture) snapshots_->ClipboardLetGo();
-  if (clipboardPicture && clipboardAutosaveAction_->isChecked()) {
+  const ClipboardContent clipboard = services_.desktop.ClipboardHolds();
+  if (clipboard == ClipboardContent::Other) snapshots_->ClipboardHeldSomethingElse();
+  if (clipboard == ClipboardContent::Picture && clipboardAutosaveAction_->isChecked()) {
     snapshots_->SaveClipboardPicture(true);
   }
   if (repeatAction_->isChecked()) {
@@ -287,7 +290,16 @@ void EyeWindow::OnSetArea() {
   DesktopServices& desktop = services_.desktop;
   const QRect usable = QRect(QPoint(0, 0), desktop.FullScreenClientSize())
                            .intersected(QRect(QPoint(0, 0), desktop.ScreenSize()));
-  areaPicker_->Prepare(desktop.CopyScreen(usable), devicePixelRatioF());
+  QImage frozen;
+  try {
+    frozen = desktop.CopyScreen(usable);
+  } catch (const Exception& failure) {
+    if (failure.Kind() != Failure::ScreenUnreadable) throw;
+    // No X window shows anywhere: the area is picked over black.
+    frozen = QImage(usable.size(), QImage::Format_RGB32);
+    frozen.fill(Qt::black);
+  }
+  areaPicker_->Prepare(frozen, devicePixelRatioF());
   areaPicker_->exec();
   area_.X1 = RoundDownToEven(areaPicker_->Start().x());
   area_.X2 = RoundDownToEven(areaPicker_->End().x());

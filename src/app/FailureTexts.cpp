@@ -34,6 +34,10 @@ std::string FailureText(const Exception& failure) {
       return kNoExecutablePlace;
     case Failure::NoPictureMemory:
       return kNoPictureMemory;
+    case Failure::ScreenUnreadable:
+      return kAreaUnreadable;
+    case Failure::AreaTooLargeForJpeg:
+      return WithSize(kAreaTooLargeForJpeg, failure);
     case Failure::JpegError:
       return Text(kJpegError).arg(qint64{failure.Code()}).toStdString();
     case Failure::UnsupportedClipboard:
@@ -52,6 +56,10 @@ std::string FailureText(const Exception& failure) {
       return WithName(kKeyUnknown, failure.Name());
     case Failure::KeyUnknownModifier:
       return WithName(kKeyUnknownModifier, failure.Name());
+    case Failure::KeyMissing:
+      return WithName(kKeyMissing, failure.Name());
+    case Failure::KeyIsModifier:
+      return WithName(kKeyIsModifier, failure.Name());
     case Failure::KeyNotOnKeyboard:
       return WithName(kKeyNotOnKeyboard, failure.Name());
     case Failure::KeyTaken:

@@ -16,6 +16,7 @@
 #include "capture/OutputNames.h"
 #include "capture/ScreenGrab.h"
 #include "platform/DesktopServices.h"
+#include "platform/Exception.h"
 
 namespace vosta {
 
@@ -84,6 +85,7 @@ void RecordingControl::StartOrStop() {
   recorder_->SetWidth(static_cast<std::uint16_t>(area.width()));
   recorder_->SetHeight(static_cast<std::uint16_t>(area.height()));
   if (recorder_->Start()) {
+    unreadableSaid_ = false;
     item_.setChecked(true);
   } else {
     services_.desktop.ShowMessage(&owner_, messages::kMovieNotCreated, messages::kNoticeCaption,
@@ -104,7 +106,17 @@ void RecordingControl::CaptureFrame() {
   const StatusPicture::Busy busy(status_);
   // The screen's own 32-bit pixels go straight into the writer's 16-bit frame: one conversion,
   // and the same 5 bits a colour as a 16-bit grab would give.
-  const QImage frame = GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32);
+  QImage frame;
+  try {
+    frame = GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32);
+  } catch (const Exception& failure) {
+    // No frame while nothing of the area can be read (never a black one); the recording goes
+    // on, as the area may become readable again. The player is told once a movie.
+    if (failure.Kind() != Failure::ScreenUnreadable) throw;
+    if (unreadableSaid_) return;
+    unreadableSaid_ = true;
+    throw;
+  }
   if (frame.isNull() || recorder_->AddFrame(frame)) return;
   const FrameFailure failure = recorder_->Failure();
   if (failure == FrameFailure::None) return;  // not a refusal of the file

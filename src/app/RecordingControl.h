@@ -42,7 +42,9 @@ class RecordingControl {
   // Ends the recording with its save options; a compression pass then runs in the background.
   void Stop();
   // One frame of the capture area. When the disk is full or fails, or the movie was removed,
-  // the recording stops with every frame so far and says why.
+  // the recording stops with every frame so far and says why. While nothing of the area can be
+  // read (no X window there on a Wayland desktop) no frame is added and the recording goes on;
+  // the first such tick of a movie throws Exception(kAreaUnreadable).
   void CaptureFrame();
 
   // Ends a running recording without its compression pass, so that the movie is complete; for
@@ -74,6 +76,7 @@ class RecordingControl {
   QTimer& ticks_;
   std::unique_ptr<MovieRecorder> recorder_;
   std::unique_ptr<RecorderReports> reports_;  // its progress window and boxes
+  bool unreadableSaid_ = false;  // this movie's player was told that its area cannot be read
 };
 
 }  // namespace vosta

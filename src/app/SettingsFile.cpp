@@ -176,8 +176,8 @@ std::string FormatSettings(const SettingsValues& values) {
   add(kCpy1, std::to_string(values.y1));
   add(kCpy2, std::to_string(values.y2));
   add(kClipAutoSave, values.clipAutoSave ? "1" : "0");
-  if (!values.snapshotKey.empty()) add(kSnapshotKey, values.snapshotKey);
-  if (!values.gameTitles.empty()) add(kGameTitles, values.gameTitles);
+  if (values.snapshotKey) add(kSnapshotKey, *values.snapshotKey);
+  if (values.gameTitles) add(kGameTitles, *values.gameTitles);
   return text;
 }
 

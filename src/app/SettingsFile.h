@@ -51,13 +51,12 @@ void ApplySettingsText(std::string_view text, SettingsReceiver& receiver);
 struct SettingsValues {
   std::int32_t winX = 0, winY = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   bool clipAutoSave = false;
-  std::string snapshotKey;  // HOTKEY's value as the file gave it; empty: no such line
-  // (Braced, so that initialisations that stop before it still compile without a warning.)
-  std::string gameTitles{};  // GAMETITLE's value as the file gave it; empty: no such line
+  std::optional<std::string> snapshotKey;  // HOTKEY's value as the file gave it, empty ones too
+  std::optional<std::string> gameTitles;   // GAMETITLE's value as the file gave it, empty ones too
 };
 
-// The seven lines, CR LF each, in key order, then HOTKEY when a snapshot key is set and GAMETITLE
-// when game titles are. Area values are written as held (odd ones too).
+// The seven lines, CR LF each, in key order, then HOTKEY and GAMETITLE when the file had those
+// lines. Area values are written as held (odd ones too).
 std::string FormatSettings(const SettingsValues& values);
 
 // Reads the whole file. Returns std::nullopt when no file exists (nothing reported). Throws

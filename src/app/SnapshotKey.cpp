@@ -16,6 +16,9 @@ Failure ProblemFailure(KeyCombinationName::Problem problem) {
     case KeyCombinationName::Problem::UnknownModifier:
       return Failure::KeyUnknownModifier;
     case KeyCombinationName::Problem::NoKey:
+      return Failure::KeyMissing;
+    case KeyCombinationName::Problem::ModifierKey:
+      return Failure::KeyIsModifier;
     case KeyCombinationName::Problem::UnknownKey:
     case KeyCombinationName::Problem::None:
       break;
@@ -42,9 +45,8 @@ Failure OutcomeFailure(KeyGrabOutcome outcome) {
 
 }  // namespace
 
-SnapshotKey::SnapshotKey(DesktopServices& desktop, std::function<void()> act,
-                         std::function<bool()> busy, Clock clock)
-    : desktop_(desktop), act_(std::move(act)), busy_(std::move(busy)), clock_(std::move(clock)) {
+SnapshotKey::SnapshotKey(DesktopServices& desktop, std::function<void()> act, Clock clock)
+    : desktop_(desktop), act_(std::move(act)), clock_(std::move(clock)) {
   if (!clock_) {
     clock_ = [] {
       return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -58,7 +60,8 @@ SnapshotKey::~SnapshotKey() { Release(); }
 
 void SnapshotKey::Take(const std::string& name) {
   Release();
-  if (name.empty()) return;
+  // A line of nothing but blanks names no key, as an empty one does.
+  if (name.find_first_not_of(" \t") == std::string::npos) return;
   const KeyCombinationName read = ReadKeyCombination(name);
   if (read.problem != KeyCombinationName::Problem::None)
     throw Exception(ProblemFailure(read.problem), name);
@@ -76,17 +79,15 @@ void SnapshotKey::Release() {
 }
 
 void SnapshotKey::OnPressed(std::uint32_t serverTime) {
-  if (running_ || (busy_ && busy_())) return;
+  if (desktop_.ModalBoxOpen()) return;
   // Server times wrap after 49 days: a press counts as made during the last work when it lies
   // less than half the range before that work's end.
   if (busyUntilKnown_ && static_cast<std::int32_t>(serverTime - busyUntil_) < 0) return;
-  running_ = true;
   const std::int64_t started = clock_();
   act_();
   // The work's length, moved onto the server's clock from the press that began it.
   busyUntil_ = serverTime + static_cast<std::uint32_t>(clock_() - started);
   busyUntilKnown_ = true;
-  running_ = false;
 }
 
 }  // namespace vosta

@@ -10,24 +10,24 @@ class DesktopServices;
 
 // The snapshot key: a key named in the settings (HOTKEY=) that does what a double-click on the
 // eye does, whichever window has the focus, so that a player can take a snapshot without
-// leaving the game. Presses are not queued up: one that comes while the last one's work still
-// runs, or that was made while it ran and reaches the program only afterwards, does nothing.
+// leaving the game. It acts wherever a double-click acts, also inside the game-window wait, and
+// does nothing where a double-click cannot reach the eye: while a modal box or dialog is open.
+// Presses are not queued up: one that was made while the last one's work ran and reaches the
+// program only afterwards does nothing.
 class SnapshotKey {
  public:
   // A monotonic clock in milliseconds.
   using Clock = std::function<std::int64_t()>;
 
-  // `act` does the double-click's work; `busy` tells whether another handler is at work now.
-  // `clock` defaults to the system's steady clock.
-  SnapshotKey(DesktopServices& desktop, std::function<void()> act, std::function<bool()> busy,
-              Clock clock = {});
+  // `act` does the double-click's work. `clock` defaults to the system's steady clock.
+  SnapshotKey(DesktopServices& desktop, std::function<void()> act, Clock clock = {});
   ~SnapshotKey();
   SnapshotKey(const SnapshotKey&) = delete;
   SnapshotKey& operator=(const SnapshotKey&) = delete;
 
-  // Takes the key that `name` gives ("F12", "Ctrl+Alt+S"); an empty name takes none. Throws
-  // Exception (one of the Failure::Key kinds, the name as its Name) when it cannot be used; the
-  // program then runs on without.
+  // Takes the key that `name` gives ("F12", "Ctrl+Alt+S"); a name of nothing but blanks takes
+  // none. Throws Exception (one of the Failure::Key kinds, the name as its Name) when it cannot
+  // be used (a modifier or lock key on its own among them); the program then runs on without.
   void Take(const std::string& name);
   // Gives the key back to the desktop.
   void Release();
@@ -38,10 +38,8 @@ class SnapshotKey {
 
   DesktopServices& desktop_;
   std::function<void()> act_;
-  std::function<bool()> busy_;
   Clock clock_;
   bool held_ = false;
-  bool running_ = false;
   bool busyUntilKnown_ = false;
   std::uint32_t busyUntil_ = 0;  // server time at which the last press's work ended
 };

@@ -1,6 +1,7 @@
 #include "app/SnapshotTaker.h"
 
 #include <QHash>
+#include <cstdlib>
 #include <string>
 
 #include "Messages.h"
@@ -13,6 +14,7 @@
 #include "capture/OutputNames.h"
 #include "capture/ScreenGrab.h"
 #include "platform/DesktopServices.h"
+#include "platform/Exception.h"
 
 namespace vosta {
 
@@ -37,14 +39,22 @@ void SnapshotTaker::TakeSnapshot() {
                                   MessageIcon::Information);
     return;
   }
+  // An area that no JPEG can hold is refused before anything is grabbed, in the player's terms.
+  const std::int64_t width = std::abs(std::int64_t{area_.X2} - area_.X1);
+  const std::int64_t height = std::abs(std::int64_t{area_.Y2} - area_.Y1);
+  if (width > kLargestJpegSide || height > kLargestJpegSide) {
+    throw Exception::WithSize(Failure::AreaTooLargeForJpeg, width, height);
+  }
+  // Nothing of the area could be read (Failure::ScreenUnreadable): no file, rather than a black
+  // one.
   Save(GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32));
 }
 
 void SnapshotTaker::SaveClipboardPicture(bool unlessSavedLast) {
   const StatusPicture::Busy busy(status_);
   const QImage picture = services_.desktop.ClipboardBitmap();
-  // A clipboard that emptying did not empty (a clipboard keeper takes the picture back) still
-  // holds the picture saved last: autosave does not save it a second time.
+  // The picture saved last, kept or offered again after the emptying: autosave does not save it a
+  // second time.
   const Fingerprint fingerprint = FingerprintOf(picture);
   if (unlessSavedLast && lastClipboardSave_ == fingerprint) return;
   Save(picture);

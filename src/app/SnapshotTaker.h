@@ -25,13 +25,18 @@ class SnapshotTaker {
 
   // A snapshot of the capture area, once the game-window check has found the game. One wait at
   // a time: a snapshot asked for while a snapshot or a recording command waits for the game
-  // window or shows its notices is skipped. An empty area gives a notice and no file.
+  // window or shows its notices is skipped. An empty area gives a notice and no file; an area
+  // where nothing can be read throws Exception(kAreaUnreadable) and writes nothing.
   void TakeSnapshot();
   // Saves the clipboard's picture and empties the clipboard. With `unlessSavedLast`
-  // (autosave), not when it is the picture saved last and the clipboard still holds it.
+  // (autosave), not when it is the picture saved last and the clipboard has held nothing else
+  // since: a clipboard keeper that puts it back, or a Wayland desktop that offers it again at a
+  // change of focus, gives no second file.
   void SaveClipboardPicture(bool unlessSavedLast = false);
-  // The clipboard holds no picture any more: the next one is new, even if it is the same.
-  void ClipboardLetGo() { lastClipboardSave_.reset(); }
+  // The clipboard holds something other than a picture (text and the like): the next picture is
+  // new, even if it is the one saved last. An empty clipboard does not count; it is what
+  // emptying leaves, also where the picture comes back afterwards.
+  void ClipboardHeldSomethingElse() { lastClipboardSave_.reset(); }
 
   // Whether a snapshot (its game-window check, wait and notices included) is under way.
   bool InProgress() const { return snapshots_ > 0; }

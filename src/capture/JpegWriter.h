@@ -7,6 +7,9 @@
 
 namespace vosta {
 
+// The most pixels a JPEG file holds in either direction.
+inline constexpr std::int64_t kLargestJpegSide = 65500;
+
 // A picture as a baseline JFIF file of quality 90 (YCbCr 4:2:0, standard Huffman tables), rows
 // from the top down. 32-bit and 24-bit pictures are read as they stand; any other format is
 // converted to 32-bit colour first. Throws Exception(Failure::JpegError) with the encoder's

@@ -106,20 +106,24 @@ ClipboardPictures::~ClipboardPictures() = default;
 
 void ClipboardPictures::Changed() {
   ++changes_;
-  state_ = State::Unknown;
+  content_.reset();
   readFailure_.reset();
 }
 
-bool ClipboardPictures::HasPicture() {
-  if (state_ == State::Unknown || !changesReported_) {
-    // Asking the owner may take Qt's whole time-out; a change reported meanwhile wins.
-    const std::uint64_t changes = changes_;
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    const bool present = data != nullptr && OffersPicture(data->formats());
-    if (changes == changes_) state_ = present ? State::Present : State::Absent;
-    return present;
+ClipboardContent ClipboardPictures::Content() {
+  if (content_ && changesReported_) return *content_;
+  // Asking the owner may take Qt's whole time-out; a change reported meanwhile wins.
+  const std::uint64_t changes = changes_;
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+  const QStringList formats = data != nullptr ? data->formats() : QStringList();
+  ClipboardContent content = ClipboardContent::Other;
+  if (formats.isEmpty()) {
+    content = ClipboardContent::Nothing;
+  } else if (OffersPicture(formats)) {
+    content = ClipboardContent::Picture;
   }
-  return state_ == State::Present;
+  if (changes == changes_) content_ = content;
+  return content;
 }
 
 QImage ClipboardPictures::Picture() {
@@ -131,7 +135,7 @@ QImage ClipboardPictures::Picture() {
   try {
     QImage image = Read(*data);
     // Taking the picture may have changed what the owner offers: the next call asks again.
-    if (changes == changes_) state_ = State::Unknown;
+    if (changes == changes_) content_.reset();
     return image;
   } catch (const Exception& failure) {
     if (changes == changes_ && changesReported_) readFailure_ = failure;
@@ -168,8 +172,14 @@ QImage ClipboardPictures::Read(const QMimeData& data) {
 }
 
 void ClipboardPictures::Empty() {
-  // Gives up the selection, so every format the previous owner offered is gone.
-  QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  // Takes the selection with nothing on it, then gives it up, so every format the previous owner
+  // offered is gone. Taking it first matters where the X clipboard is a bridge to a Wayland
+  // desktop's (Xwayland): the bridge hands an X client's selection on to the Wayland clients
+  // and clears theirs when that client lets go, whereas a selection that the bridge itself owns,
+  // given up by anyone else, clears only the X side and comes back at the next change of focus.
+  clipboard->setMimeData(new QMimeData, QClipboard::Clipboard);
+  clipboard->clear(QClipboard::Clipboard);
   // Qt reports the clearing as a change; forgetting the answers here as well keeps them true
   // also where it would not (no X11, or a clearing that Qt could not report).
   Changed();

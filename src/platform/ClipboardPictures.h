@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/ClipboardContent.h"
 #include "platform/Exception.h"
 
 class QMimeData;
@@ -30,8 +31,9 @@ class ClipboardPictures {
   // without XFIXES): then every call asks the clipboard again.
   void SetChangesReported(bool reported) { changesReported_ = reported; }
 
-  // Whether the clipboard holds a picture.
-  bool HasPicture();
+  // What the clipboard holds, and whether that is a picture.
+  ClipboardContent Content();
+  bool HasPicture() { return Content() == ClipboardContent::Picture; }
   // A copy of the clipboard's picture, in whatever format it came. Throws
   // Exception(Failure::UnsupportedClipboard) when the clipboard holds no picture it can read,
   // and the refusals above.
@@ -43,9 +45,8 @@ class ClipboardPictures {
   void Changed();
   QImage Read(const QMimeData& data);
 
-  // What is known of the clipboard since it last changed.
-  enum class State { Unknown, Absent, Present };
-  State state_ = State::Unknown;
+  // What the clipboard holds, when known since it last changed.
+  std::optional<ClipboardContent> content_;
   std::optional<Exception> readFailure_;  // why its picture could not be read; none: not tried
   std::uint64_t changes_ = 0;
   bool changesReported_ = true;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ClipboardContent.h"
 #include "platform/KeyCombination.h"
 #include "platform/Span.h"
 
@@ -59,13 +60,17 @@ class DesktopServices {
 
   // The pixels of `rect` as the screen shows them now, the program's own windows included, as a
   // Format_RGB32 image of rect's size. `rect` must lie inside the primary screen (callers clamp).
+  // Where the X server holds no picture of the screen (rootless Xwayland), the pixels come from
+  // the X windows' own contents, black where none lies; throws
+  // Exception(Failure::ScreenUnreadable) when no X window lies in `rect` at all.
   virtual QImage CopyScreen(const QRect& rect) = 0;
 
   // Every top-level window of the desktop, hidden and never-shown ones too, each once.
   virtual std::vector<TopLevelWindow> TopLevelWindows() = 0;
 
-  // Whether the clipboard holds a picture.
-  virtual bool ClipboardHasBitmap() = 0;
+  // What the clipboard holds, and whether that is a picture.
+  virtual ClipboardContent ClipboardHolds() = 0;
+  bool ClipboardHasBitmap() { return ClipboardHolds() == ClipboardContent::Picture; }
   // A copy of the clipboard's picture, in whatever format it came. Throws
   // Exception(Failure::UnsupportedClipboard) when the clipboard holds no picture.
   virtual QImage ClipboardBitmap() = 0;
@@ -94,6 +99,10 @@ class DesktopServices {
   // null (owned by the application).
   virtual void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,
                            MessageIcon icon) = 0;
+
+  // Whether a modal message box or dialog of this program is open now: the eye then takes no
+  // input.
+  virtual bool ModalBoxOpen() = 0;
 
   // Opens a folder in the desktop's file browser; the outcome is not reported.
   virtual void OpenFolder(const std::string& path) = 0;

@@ -18,6 +18,10 @@ const char* Description(Failure kind) {
       return "the executable's folder cannot be found";
     case Failure::NoPictureMemory:
       return "no memory for the picture";
+    case Failure::ScreenUnreadable:
+      return "no X window covers the rectangle to copy";
+    case Failure::AreaTooLargeForJpeg:
+      return "the capture area is larger than a JPEG can hold";
     case Failure::JpegError:
       return "the JPEG encoder failed";
     case Failure::UnsupportedClipboard:
@@ -36,6 +40,10 @@ const char* Description(Failure kind) {
       return "no key of that name";
     case Failure::KeyUnknownModifier:
       return "no modifier of that name";
+    case Failure::KeyMissing:
+      return "no key named after the modifiers";
+    case Failure::KeyIsModifier:
+      return "a modifier or lock key cannot be used on its own";
     case Failure::KeyNotOnKeyboard:
       return "the key is not on this keyboard";
     case Failure::KeyTaken:

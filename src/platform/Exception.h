@@ -15,8 +15,11 @@ enum class Failure {
   WriteError,         // the disk took fewer bytes than asked (no Name)
   NoExecutablePlace,  // the executable's folder, where everything is written, cannot be found
   // Pictures.
-  NoPictureMemory,  // a grab's picture cannot be allocated
-  JpegError,        // the JPEG encoder failed; Code(): its message number
+  NoPictureMemory,      // a grab's picture cannot be allocated
+  ScreenUnreadable,     // the X server keeps no picture of the screen (a rootless Xwayland's root)
+                        // and no X window lies in the rectangle: only the compositor has its pixels
+  AreaTooLargeForJpeg,  // Width(), Height(): a capture area larger than a JPEG can hold
+  JpegError,            // the JPEG encoder failed; Code(): its message number
   // The clipboard. Width(), Height(): the size of the picture refused.
   UnsupportedClipboard,  // nothing there that can be read as a picture
   ClipboardTooLarge,     // larger than a JPEG can hold
@@ -29,6 +32,8 @@ enum class Failure {
   // The snapshot key cannot be used. Name(): the key as the settings write it.
   KeyUnknown,
   KeyUnknownModifier,
+  KeyMissing,     // a modifier with no key after it
+  KeyIsModifier,  // a modifier or lock key on its own
   KeyNotOnKeyboard,
   KeyTaken,
   KeyRefused,

@@ -43,6 +43,15 @@ std::uint32_t KeysymNamed(std::string_view name) {
   return keysym;
 }
 
+// Shift, Control, Alt, Meta, Super, Hyper, the lock keys and the keys that switch levels or
+// groups (ISO_Level3_Shift, Mode_switch, ...).
+bool IsModifierOrLockKey(std::uint32_t keysym) {
+  return (keysym >= XKB_KEY_Shift_L && keysym <= XKB_KEY_Hyper_R) ||
+         (keysym >= XKB_KEY_ISO_Lock && keysym <= XKB_KEY_ISO_Level5_Lock) ||
+         keysym == XKB_KEY_Mode_switch || keysym == XKB_KEY_Num_Lock ||
+         keysym == XKB_KEY_Scroll_Lock;
+}
+
 }  // namespace
 
 KeyCombinationName ReadKeyCombination(std::string_view text) {
@@ -63,6 +72,11 @@ KeyCombinationName ReadKeyCombination(std::string_view text) {
     parts.pop_back();
   }
   for (std::string_view part : parts) {
+    // An empty part leaves the key or a modifier out ("++", "Ctrl++Alt").
+    if (part.empty()) {
+      result.problem = KeyCombinationName::Problem::NoKey;
+      return result;
+    }
     const std::optional<KeyModifier> modifier = ModifierNamed(part);
     if (!modifier) {
       result.problem = KeyCombinationName::Problem::UnknownModifier;
@@ -78,6 +92,9 @@ KeyCombinationName ReadKeyCombination(std::string_view text) {
   result.key.keysym = KeysymNamed(keyPart);
   if (result.key.keysym == XKB_KEY_NoSymbol) {
     result.problem = KeyCombinationName::Problem::UnknownKey;
+    result.part = keyPart;
+  } else if (IsModifierOrLockKey(result.key.keysym)) {
+    result.problem = KeyCombinationName::Problem::ModifierKey;
     result.part = keyPart;
   }
   return result;

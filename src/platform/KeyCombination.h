@@ -30,9 +30,10 @@ struct KeyCombination {
 struct KeyCombinationName {
   enum class Problem {
     None,
-    NoKey,            // nothing names the key ("", "Ctrl+")
+    NoKey,            // nothing names the key, or a part is empty ("", "Ctrl+", "++")
     UnknownKey,       // the last part names no key ("F13x")
     UnknownModifier,  // a part before the last is no modifier ("Hyper+F1", "F1+F2")
+    ModifierKey,      // the key is a modifier or lock key itself ("Shift_L", "Caps_Lock")
   };
   KeyCombination key;
   Problem problem = Problem::None;
@@ -42,7 +43,8 @@ struct KeyCombinationName {
 // Reads "Modifier+...+Key". The parts are separated by "+" with optional blanks around them;
 // modifiers are Shift, Ctrl (Control), Alt and Super (Win), in any letter case and order. The
 // key is an X keysym name ("F12", "Print", "s", "KP_Enter"), matched exactly and then regardless
-// of letter case, or a single character ("+" in "Ctrl++").
+// of letter case, or a single character ("+" in "Ctrl++"). A modifier or lock key cannot be the
+// key: held down with others, it would take them from every other program.
 KeyCombinationName ReadKeyCombination(std::string_view text);
 
 }  // namespace vosta

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDesktopServices>
@@ -23,6 +24,7 @@
 #include "platform/XcbKeyGrab.h"
 #include "platform/XcbReply.h"
 #include "platform/XcbScreenGrabber.h"
+#include "platform/XcbWindowComposer.h"
 #include "platform/XcbWindowTitles.h"
 
 namespace vosta {
@@ -105,6 +107,7 @@ QtDesktopServices::QtDesktopServices() {
   }
   root_ = root;
   grabber_ = std::make_unique<XcbScreenGrabber>(connection_, root);
+  composer_ = std::make_unique<XcbWindowComposer>(connection_, root, *grabber_);
   titles_ = std::make_unique<XcbWindowTitles>(connection_, root);
 }
 
@@ -122,6 +125,7 @@ void QtDesktopServices::SetScreenCopyMethod(ScreenCopyMethod method) {
       break;
     case ScreenCopyMethod::Automatic:
     case ScreenCopyMethod::QtGrab:
+    case ScreenCopyMethod::WindowContents:
       grabber_->SetMethod(XcbScreenGrabber::Method::Automatic);
       break;
   }
@@ -152,6 +156,10 @@ std::vector<QRect> QtDesktopServices::ScreenGeometries() {
 QImage QtDesktopServices::CopyScreen(const QRect& rect) {
   lastCopyMethod_ = ScreenCopyMethod::Automatic;
   if (rect.isEmpty()) return {};
+  if (grabber_ && (copyMethod_ == ScreenCopyMethod::WindowContents ||
+                   (copyMethod_ == ScreenCopyMethod::Automatic && !grabber_->RootHoldsPixels()))) {
+    return ComposeFromWindows(rect);
+  }
   QScreen* screen = PrimaryScreen();
   const QRect inside =
       screen != nullptr ? rect.intersected(QRect(QPoint(0, 0), ScreenSize())) : QRect();
@@ -204,6 +212,16 @@ QImage QtDesktopServices::CopyScreen(const QRect& rect) {
   return image;
 }
 
+QImage QtDesktopServices::ComposeFromWindows(const QRect& rect) {
+  QImage image(rect.size(), QImage::Format_RGB32);
+  if (image.isNull()) return image;
+  // Qt's screens are placed on the root as its geometry says; what lies off the root is black.
+  if (!composer_->Compose(rect.translated(ScreenOrigin()), image))
+    throw Exception(Failure::ScreenUnreadable);
+  lastCopyMethod_ = ScreenCopyMethod::WindowContents;
+  return image;
+}
+
 bool QtDesktopServices::GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at) {
   // Qt's grab takes logical coordinates; take the logical rectangle that covers `rect` and cut
   // the physical pixels out of what comes back.
@@ -229,7 +247,7 @@ std::vector<TopLevelWindow> QtDesktopServices::TopLevelWindows() {
   return titles_->Collect();
 }
 
-bool QtDesktopServices::ClipboardHasBitmap() { return clipboard_.HasPicture(); }
+ClipboardContent QtDesktopServices::ClipboardHolds() { return clipboard_.Content(); }
 
 QImage QtDesktopServices::ClipboardBitmap() { return clipboard_.Picture(); }
 
@@ -284,6 +302,8 @@ void QtDesktopServices::ShowMessage(QWidget* owner, const std::string& text,
   box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   box.exec();
 }
+
+bool QtDesktopServices::ModalBoxOpen() { return QApplication::activeModalWidget() != nullptr; }
 
 void QtDesktopServices::OpenFolder(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));

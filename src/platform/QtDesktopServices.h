@@ -15,6 +15,7 @@ namespace vosta {
 
 class XcbKeyGrab;
 class XcbScreenGrabber;
+class XcbWindowComposer;
 class XcbWindowTitles;
 
 // The desktop services over Qt and, where Qt has no call for it, over Qt's own xcb connection.
@@ -31,6 +32,9 @@ class QtDesktopServices final : public DesktopServices {
     SharedMemory,  // MIT-SHM only
     GetImage,      // plain GetImage only
     QtGrab,        // Qt's screen grab only
+    // The top-level X windows' own contents, composed; Automatic takes it where the root window
+    // holds no pixels (rootless Xwayland).
+    WindowContents,
   };
 
   QtDesktopServices();
@@ -47,7 +51,7 @@ class QtDesktopServices final : public DesktopServices {
   std::vector<QRect> ScreenGeometries() override;
   QImage CopyScreen(const QRect& rect) override;
   std::vector<TopLevelWindow> TopLevelWindows() override;
-  bool ClipboardHasBitmap() override;
+  ClipboardContent ClipboardHolds() override;
   QImage ClipboardBitmap() override;
   void EmptyClipboard() override;
   void SetWindowOutline(QWidget& window, const SpanList& spans) override;
@@ -57,6 +61,7 @@ class QtDesktopServices final : public DesktopServices {
   void MoveWindow(QWidget& window, QPoint topLeft) override;
   void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,
                    MessageIcon icon) override;
+  bool ModalBoxOpen() override;
   void OpenFolder(const std::string& path) override;
   void PumpMessages(PumpMode mode) override;
   KeyGrabOutcome GrabKey(const KeyCombination& key,
@@ -65,12 +70,14 @@ class QtDesktopServices final : public DesktopServices {
 
  private:
   bool GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at);
+  QImage ComposeFromWindows(const QRect& rect);
 
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t root_ = 0;
   ScreenCopyMethod copyMethod_ = ScreenCopyMethod::Automatic;
   ScreenCopyMethod lastCopyMethod_ = ScreenCopyMethod::Automatic;
   std::unique_ptr<XcbScreenGrabber> grabber_;
+  std::unique_ptr<XcbWindowComposer> composer_;
   std::unique_ptr<XcbWindowTitles> titles_;
   std::unique_ptr<XcbKeyGrab> keys_;
 

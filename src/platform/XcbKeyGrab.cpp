@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <cstdio>
 #include <initializer_list>
 #include <memory>
 
@@ -19,32 +20,32 @@ constexpr std::uint16_t kModifierBits = 0xff;
 
 }  // namespace
 
-std::vector<std::uint8_t> KeycodesOf(xcb_connection_t* connection, std::uint32_t keysym) {
+KeysGivingKeysym KeysOf(xcb_connection_t* connection, std::uint32_t keysym) {
   const xcb_setup_t* setup = xcb_get_setup(connection);
   const int first = setup->min_keycode;
   const int count = setup->max_keycode - setup->min_keycode + 1;
-  XcbReply<xcb_get_keyboard_mapping_reply_t> mapping(xcb_get_keyboard_mapping_reply(
+  XcbReply<xcb_get_keyboard_mapping_reply_t> reply(xcb_get_keyboard_mapping_reply(
       connection,
       xcb_get_keyboard_mapping(connection, static_cast<xcb_keycode_t>(first),
                                static_cast<std::uint8_t>(count)),
       nullptr));
-  if (!mapping) return {};
-  const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping.get());
-  const int perKey = mapping->keysyms_per_keycode;
-  const int length = xcb_get_keyboard_mapping_keysyms_length(mapping.get());
-  std::vector<std::uint8_t> firstGroup, otherGroups;
-  for (int key = 0; key < count; ++key) {
-    for (int column = 0; column < perKey && key * perKey + column < length; ++column) {
-      if (symbols[key * perKey + column] != keysym) continue;
-      (column < 2 ? firstGroup : otherGroups).push_back(static_cast<std::uint8_t>(first + key));
-      break;
-    }
-  }
-  return !firstGroup.empty() ? firstGroup : otherGroups;
+  if (!reply) return {};
+  const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(reply.get());
+  const int length = xcb_get_keyboard_mapping_keysyms_length(reply.get());
+  KeyboardMapping mapping;
+  mapping.firstKeycode = static_cast<std::uint8_t>(first);
+  mapping.keysymsPerKeycode = reply->keysyms_per_keycode;
+  mapping.keysyms.assign(symbols, symbols + std::max(length, 0));
+  return KeysGiving(mapping, keysym);
 }
 
 XcbKeyGrab::XcbKeyGrab(xcb_connection_t* connection, std::uint32_t root)
     : connection_(connection), root_(root) {
+  // The keyboard extension announces a new keyboard (another layout) with events of its own.
+  constexpr char kName[] = "XKEYBOARD";
+  XcbReply<xcb_query_extension_reply_t> extension(xcb_query_extension_reply(
+      connection_, xcb_query_extension(connection_, sizeof kName - 1, kName), nullptr));
+  if (extension && extension->present) keyboardEvent_ = extension->first_event;
   QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -55,7 +56,7 @@ XcbKeyGrab::~XcbKeyGrab() {
 }
 
 std::uint16_t XcbKeyGrab::MaskHolding(std::uint32_t keysym) const {
-  const std::vector<std::uint8_t> keys = KeycodesOf(connection_, keysym);
+  const std::vector<std::uint8_t> keys = KeysOf(connection_, keysym).keycodes;
   if (keys.empty()) return 0;
   XcbReply<xcb_get_modifier_mapping_reply_t> mapping(
       xcb_get_modifier_mapping_reply(connection_, xcb_get_modifier_mapping(connection_), nullptr));
@@ -88,11 +89,22 @@ std::vector<std::uint16_t> XcbKeyGrab::LockCombinations() const {
 
 KeyGrabOutcome XcbKeyGrab::Grab(const KeyCombination& key, Pressed pressed) {
   Release();
-  const std::vector<std::uint8_t> keycodes = KeycodesOf(connection_, key.keysym);
-  if (keycodes.empty()) return KeyGrabOutcome::NotOnKeyboard;
+  const KeyGrabOutcome outcome = GrabKeys(key);
+  if (outcome != KeyGrabOutcome::Grabbed) return outcome;
+  wanted_ = key;
+  pressed_ = std::move(pressed);
+  down_ = false;
+  releasedAt_.reset();
+  return outcome;
+}
+
+KeyGrabOutcome XcbKeyGrab::GrabKeys(const KeyCombination& key) {
+  const KeysGivingKeysym keys = KeysOf(connection_, key.keysym);
+  if (keys.keycodes.empty()) return KeyGrabOutcome::NotOnKeyboard;
 
   std::uint16_t modifiers = 0;
-  if (key.Has(KeyModifier::Shift)) modifiers |= XCB_MOD_MASK_SHIFT;
+  // A keysym that the keyboard gives only on the Shift level ("+", "!") needs Shift held.
+  if (key.Has(KeyModifier::Shift) || keys.shifted) modifiers |= XCB_MOD_MASK_SHIFT;
   if (key.Has(KeyModifier::Control)) modifiers |= XCB_MOD_MASK_CONTROL;
   // Alt and Super sit on whichever modifier the server's mapping gives their keys.
   const auto either = [this](std::uint32_t left, std::uint32_t right) {
@@ -117,7 +129,7 @@ KeyGrabOutcome XcbKeyGrab::Grab(const KeyCombination& key, Pressed pressed) {
     xcb_void_cookie_t cookie;
   };
   std::vector<Request> requests;
-  for (std::uint8_t keycode : keycodes) {
+  for (std::uint8_t keycode : keys.keycodes) {
     for (std::uint16_t locks : LockCombinations()) {
       const auto mask = static_cast<std::uint16_t>(modifiers | locks);
       // The events come with respect to the root window even when one of this program's own
@@ -143,11 +155,8 @@ KeyGrabOutcome XcbKeyGrab::Grab(const KeyCombination& key, Pressed pressed) {
     xcb_flush(connection_);
     return outcome;
   }
-  keycodes_ = keycodes;
+  keycodes_ = keys.keycodes;
   modifiers_ = modifiers;
-  pressed_ = std::move(pressed);
-  down_ = false;
-  releasedAt_.reset();
   return KeyGrabOutcome::Grabbed;
 }
 
@@ -157,6 +166,12 @@ void XcbKeyGrab::Ungrab(std::uint8_t keycode, std::uint16_t modifiers) {
 
 void XcbKeyGrab::Release() {
   ++generation_;
+  UngrabKeys();
+  wanted_.reset();
+  pressed_ = nullptr;
+}
+
+void XcbKeyGrab::UngrabKeys() {
   if (keycodes_.empty()) return;
   for (std::uint8_t keycode : keycodes_) {
     for (std::uint16_t locks : LockCombinations())
@@ -164,12 +179,48 @@ void XcbKeyGrab::Release() {
   }
   xcb_flush(connection_);
   keycodes_.clear();
-  pressed_ = nullptr;
+}
+
+void XcbKeyGrab::GrabAgain() {
+  regrabPosted_ = false;
+  if (!wanted_) return;
+  UngrabKeys();
+  down_ = false;
+  releasedAt_.reset();
+  if (GrabKeys(*wanted_) != KeyGrabOutcome::Grabbed) {
+    // Tried again at the next change of keyboard.
+    std::fprintf(stderr, "The snapshot key cannot be taken on the new keyboard layout\n");
+  }
+}
+
+bool XcbKeyGrab::KeyboardChanged(const void* message) const {
+  const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  const std::uint8_t kind = event->response_type & 0x7f;
+  if (kind == XCB_MAPPING_NOTIFY) {
+    const auto* mapping = reinterpret_cast<const xcb_mapping_notify_event_t*>(event);
+    return mapping->request == XCB_MAPPING_KEYBOARD || mapping->request == XCB_MAPPING_MODIFIER;
+  }
+  // The keyboard extension's events share one code; the next byte tells which one it is.
+  constexpr std::uint8_t kNewKeyboardNotify = 0, kMapNotify = 1;
+  if (keyboardEvent_ == 0 || kind != keyboardEvent_) return false;
+  const std::uint8_t extensionKind = reinterpret_cast<const std::uint8_t*>(event)[1];
+  return extensionKind == kNewKeyboardNotify || extensionKind == kMapNotify;
 }
 
 bool XcbKeyGrab::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-  if (keycodes_.empty() || eventType != "xcb_generic_event_t") return false;
+  if (!wanted_ || eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  if (KeyboardChanged(event)) {
+    // A new layout moves the keysym to other keys: grab again once the burst of events that a
+    // change brings has been dispatched. Qt sees the event too.
+    if (!regrabPosted_) {
+      regrabPosted_ = true;
+      QMetaObject::invokeMethod(
+          &messages_, [this] { GrabAgain(); }, Qt::QueuedConnection);
+    }
+    return false;
+  }
+  if (keycodes_.empty()) return false;
   const std::uint8_t kind = event->response_type & 0x7f;
   if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE) return false;
   const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);

@@ -99,16 +99,37 @@ QSize XcbScreenGrabber::RootSize() {
   return rootSize_;
 }
 
-bool XcbScreenGrabber::Grab(const QRect& rect, QImage& target, QPoint at) {
+bool XcbScreenGrabber::RootHoldsPixels() {
+  if (rootPixels_ == RootPixels::Unknown) {
+    xcb_generic_error_t* rawError = nullptr;
+    XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+        connection_,
+        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0, 1, 1, kAllPlanes),
+        &rawError));
+    XcbReply<xcb_generic_error_t> error(rawError);
+    // Only the server's own refusal to read the root decides; a connection that fails says
+    // nothing about the root and leaves the copy as it was.
+    if (error && error->error_code == XCB_MATCH) {
+      rootPixels_ = RootPixels::None;
+    } else if (reply) {
+      rootPixels_ = RootPixels::Held;
+    }
+  }
+  return rootPixels_ != RootPixels::None;
+}
+
+bool XcbScreenGrabber::Grab(xcb_drawable_t drawable, const QRect& rect, QImage& target, QPoint at) {
   if (rect.isEmpty()) return true;
-  if (target.format() != QImage::Format_RGB32 || !target.rect().contains(QRect(at, rect.size()))) {
+  if ((target.format() != QImage::Format_RGB32 &&
+       target.format() != QImage::Format_ARGB32_Premultiplied) ||
+      !target.rect().contains(QRect(at, rect.size()))) {
     return false;
   }
-  if (method_ != Method::GetImage && GrabShared(rect, target, at)) {
+  if (method_ != Method::GetImage && GrabShared(drawable, rect, target, at)) {
     lastMethod_ = Method::SharedMemory;
     return true;
   }
-  if (method_ != Method::SharedMemory && GrabPlain(rect, target, at)) {
+  if (method_ != Method::SharedMemory && GrabPlain(drawable, rect, target, at)) {
     lastMethod_ = Method::GetImage;
     return true;
   }
@@ -116,14 +137,15 @@ bool XcbScreenGrabber::Grab(const QRect& rect, QImage& target, QPoint at) {
   return false;
 }
 
-bool XcbScreenGrabber::GrabShared(const QRect& rect, QImage& target, QPoint at) {
-  if (!FillSegment(rect)) return false;
+bool XcbScreenGrabber::GrabShared(xcb_drawable_t drawable, const QRect& rect, QImage& target,
+                                  QPoint at) {
+  if (!FillSegment(drawable, rect)) return false;
   CopyRows(segment_->Memory(), rect.width(), rect.height(), target, at);
   return true;
 }
 
 QImage XcbScreenGrabber::GrabShared(const QRect& rect) {
-  if (rect.isEmpty() || method_ == Method::GetImage || !FillSegment(rect)) return {};
+  if (rect.isEmpty() || method_ == Method::GetImage || !FillSegment(root_, rect)) return {};
   lastMethod_ = Method::SharedMemory;
   // The image keeps the segment alive for as long as it lives.
   auto* keep = new std::shared_ptr<Segment>(segment_);
@@ -132,13 +154,13 @@ QImage XcbScreenGrabber::GrabShared(const QRect& rect) {
       [](void* info) { delete static_cast<std::shared_ptr<Segment>*>(info); }, keep);
 }
 
-bool XcbScreenGrabber::FillSegment(const QRect& rect) {
+bool XcbScreenGrabber::FillSegment(xcb_drawable_t drawable, const QRect& rect) {
   const std::size_t bytes = static_cast<std::size_t>(rect.width()) * rect.height() * 4;
   if (!EnsureSegment(bytes)) return false;
   xcb_generic_error_t* rawError = nullptr;
   XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
       connection_,
-      xcb_shm_get_image(connection_, root_, static_cast<std::int16_t>(rect.x()),
+      xcb_shm_get_image(connection_, drawable, static_cast<std::int16_t>(rect.x()),
                         static_cast<std::int16_t>(rect.y()),
                         static_cast<std::uint16_t>(rect.width()),
                         static_cast<std::uint16_t>(rect.height()), kAllPlanes,
@@ -149,11 +171,12 @@ bool XcbScreenGrabber::FillSegment(const QRect& rect) {
   return PixelsAreBgrx(reply->depth, reply->visual) && reply->size >= bytes;
 }
 
-bool XcbScreenGrabber::GrabPlain(const QRect& rect, QImage& target, QPoint at) {
+bool XcbScreenGrabber::GrabPlain(xcb_drawable_t drawable, const QRect& rect, QImage& target,
+                                 QPoint at) {
   xcb_generic_error_t* rawError = nullptr;
   XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
       connection_,
-      xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_,
+      xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable,
                     static_cast<std::int16_t>(rect.x()), static_cast<std::int16_t>(rect.y()),
                     static_cast<std::uint16_t>(rect.width()),
                     static_cast<std::uint16_t>(rect.height()), kAllPlanes),

@@ -11,11 +11,11 @@
 
 namespace vosta {
 
-// Copies pixels of an X11 root window into QImages. The fast way is MIT-SHM: the server writes
-// the pixels straight into one shared memory segment that is kept and reused (grown when a larger
-// rectangle comes). Where MIT-SHM is missing or refused (a remote display), plain GetImage is
-// used. Only 24/32-bit TrueColor roots with B,G,R,X pixels in memory are handled; on anything
-// else Grab() reports failure and the caller takes another way.
+// Copies pixels of an X11 root window, or of one of its windows, into QImages. The fast way is
+// MIT-SHM: the server writes the pixels straight into one shared memory segment that is kept and
+// reused (grown when a larger rectangle comes). Where MIT-SHM is missing or refused (a remote
+// display), plain GetImage is used. Only 24/32-bit TrueColor roots with B,G,R,X pixels in memory
+// are handled; on anything else Grab() reports failure and the caller takes another way.
 //
 // The connection belongs to someone else (Qt) and must outlive this object.
 class XcbScreenGrabber {
@@ -42,7 +42,17 @@ class XcbScreenGrabber {
 
   // Copies `rect` (root coordinates, wholly inside the root) into `target` at `at`. `target` must
   // be Format_RGB32 and large enough. False when the server did not deliver the pixels.
-  bool Grab(const QRect& rect, QImage& target, QPoint at);
+  bool Grab(const QRect& rect, QImage& target, QPoint at) { return Grab(root_, rect, target, at); }
+
+  // The same for `window`'s own contents: `rect` is in the window's coordinates, inside the
+  // window and inside the root. `target` may also be Format_ARGB32_Premultiplied, for windows of
+  // a visual with an alpha channel.
+  bool Grab(xcb_drawable_t window, const QRect& rect, QImage& target, QPoint at);
+
+  // Whether the root window holds the screen's pixels. A rootless X server (Xwayland under a
+  // Wayland compositor) keeps none: it refuses to read the root (BadMatch), and MIT-SHM of the
+  // root hands back zeros as if it had succeeded. Asked of the server once, by reading one pixel.
+  bool RootHoldsPixels();
 
   // The pixels of `rect` (wholly inside the root) by MIT-SHM, without a copy: the image shares
   // the memory that the server wrote into. A later grab never writes into memory that such an
@@ -53,9 +63,10 @@ class XcbScreenGrabber {
   Method LastMethod() const { return lastMethod_; }
 
  private:
-  bool GrabShared(const QRect& rect, QImage& target, QPoint at);
-  bool FillSegment(const QRect& rect);  // the server writes `rect` into the segment
-  bool GrabPlain(const QRect& rect, QImage& target, QPoint at);
+  bool GrabShared(xcb_drawable_t drawable, const QRect& rect, QImage& target, QPoint at);
+  // The server writes `rect` of `drawable` into the segment.
+  bool FillSegment(xcb_drawable_t drawable, const QRect& rect);
+  bool GrabPlain(xcb_drawable_t drawable, const QRect& rect, QImage& target, QPoint at);
   bool EnsureSegment(std::size_t bytes);
   bool PixelsAreBgrx(std::uint8_t depth, xcb_visualid_t visual) const;
 
@@ -65,6 +76,7 @@ class XcbScreenGrabber {
   xcb_connection_t* connection_;
   xcb_window_t root_;
   QSize rootSize_;
+  enum class RootPixels { Unknown, Held, None } rootPixels_ = RootPixels::Unknown;
   Method method_ = Method::Automatic;
   Method lastMethod_ = Method::Automatic;
 

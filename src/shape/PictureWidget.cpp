@@ -25,6 +25,13 @@ void PictureWidget::RepaintNow() { repaint(); }
 
 void PictureWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  // In a window with an outline, only what lies inside the outline is drawn. Where the window
+  // has an alpha channel the rest stays transparent, so the window looks right also where the
+  // compositor draws its whole rectangle and does not cut it to the outline.
+  const QWidget* top = window();
+  if (const QRegion outline = top->mask(); !outline.isEmpty()) {
+    painter.setClipRegion(outline.translated(-mapTo(top, QPoint(0, 0))));
+  }
   painter.fillRect(rect(), palette().window());
   painter.drawImage(QPoint(0, 0), picture_);
 }

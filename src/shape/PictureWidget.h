@@ -6,7 +6,8 @@
 namespace vosta {
 
 // A widget that shows one picture at its top-left corner and reports the mouse. With AutoSize it
-// takes its picture's size. The picture can be drawn on and repainted at once.
+// takes its picture's size. The picture can be drawn on and repainted at once. In a window with
+// an outline (a mask) it draws nothing outside that outline.
 class PictureWidget : public QWidget {
   Q_OBJECT
   Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)

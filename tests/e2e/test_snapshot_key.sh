@@ -5,7 +5,8 @@ source "$(dirname "$0")/lib.sh"
 # The game's window, which logs the keys that reach it, holds the focus; the area lies inside it.
 "$BUILD_DIR/tests/titled_window" "Ultima Online" --size 400x300 --pos 300,200 --color 204060 \
   --log-keys >"$WORK/game.log" 2>&1 &
-HELPER_PIDS+=($!)
+GAME_PID=$!
+HELPER_PIDS+=($GAME_PID)
 wait_for 10 grep -q . "$WORK/game.log" || fail "the game's window did not appear"
 GAME=$(head -1 "$WORK/game.log")
 AREA=$'CPX1=400\r\nCPX2=600\r\nCPY1=300\r\nCPY2=450\r\n'
@@ -44,6 +45,17 @@ sleep 1
 [ "$(count_shots)" = $((before + 1)) ] || fail "a held F12 gave $(($(count_shots) - before)) snapshots"
 pass "HOTKEY=F12: one snapshot of the area per press, the game keeps the focus"
 
+# While a modal dialog is open a double-click cannot reach the eye, and the key does nothing.
+menu_choose $MENU_ABOUT
+wait_for 5 windows_named About || fail "the About box did not open"
+before=$(count_shots)
+xdotool key F12
+sleep 1
+[ "$(count_shots)" = "$before" ] || fail "F12 took a snapshot while the About box was open"
+xdotool key Return
+wait_until_not 5 windows_named About || fail "the About box stayed"
+pass "F12 does nothing while the About box is open"
+
 menu_choose $MENU_EXIT
 wait_until_not 10 vosta_running || fail "Exit did not end the program"
 [ "$(tail -n 1 "$APP/VOSTA.ini")" = $'HOTKEY=F12\r' ] || fail "Exit lost the HOTKEY line"
@@ -69,7 +81,47 @@ xdotool key s ctrl+s alt+s
 wait_for 5 game_got_keys $((reached + 3)) || fail "S without Ctrl+Alt was taken"
 [ "$(count_shots)" = "$before" ] || fail "S without Ctrl+Alt took a snapshot"
 pass "HOTKEY=Ctrl+Alt+S: a snapshot also with Num Lock and Caps Lock on; S, Ctrl+S, Alt+S go on"
+
+# Another layout puts S on another key: the key follows it, and the key that gave S goes on.
+setxkbmap -layout us -variant dvorak || fail "setxkbmap cannot switch to Dvorak"
+sleep 1
+focus_game
+expect_one_snapshot ctrl+alt+s "Ctrl+Alt+S after the switch to Dvorak"
+reached=$(keys_reaching_game)
+before=$(count_shots)
+xdotool key ctrl+alt+o   # o is on the key that gave S before
+wait_for 5 game_got_keys $((reached + 3)) || fail "the key that gave S is still taken after Dvorak"
+[ "$(count_shots)" = "$before" ] || fail "the key that gave S takes snapshots after Dvorak"
+setxkbmap -layout us
+pass "HOTKEY=Ctrl+Alt+S follows a change of keyboard layout"
 kill "$VOSTA_PID"; wait "$VOSTA_PID" 2>/dev/null || true
+
+# A symbol typed with Shift is Shift and its key: the plain key still reaches the game.
+for symbol in plus exclam; do
+  case $symbol in plus) name="+" plain=equal ;; exclam) name="!" plain=1 ;; esac
+  settings_with_key "$name"
+  start_vosta
+  focus_game
+  expect_one_snapshot "$symbol" "HOTKEY=$name"
+  reached=$(keys_reaching_game)
+  before=$(count_shots)
+  xdotool key "$plain"
+  wait_for 5 game_got_keys $((reached + 1)) || fail "$plain did not reach the game with HOTKEY=$name"
+  sleep 0.5
+  [ "$(count_shots)" = "$before" ] || fail "$plain took a snapshot with HOTKEY=$name"
+  kill "$VOSTA_PID"; wait "$VOSTA_PID" 2>/dev/null || true
+done
+pass "HOTKEY=+ and HOTKEY=!: Shift with their keys take the snapshot; = and 1 reach the game"
+
+# Nothing but blanks after HOTKEY= names no key: no box, and Exit writes the line back as it was.
+settings_with_key "   "
+start_vosta
+sleep 1
+windows_named Vosta && fail "a box came for a HOTKEY line of blanks"
+menu_choose $MENU_EXIT
+wait_until_not 10 vosta_running || fail "Exit did not end the program"
+[ "$(tail -n 1 "$APP/VOSTA.ini")" = $'HOTKEY=   \r' ] || fail "Exit changed the HOTKEY line of blanks"
+pass "HOTKEY= with blanks: no key, no box, the line is written back as it was"
 
 printf '%s' "$AREA" >"$APP/VOSTA.ini"
 start_vosta
@@ -107,3 +159,26 @@ box_shown Vosta "a modifier that does not exist"
 logged "スナップショットのキー Hyper+F1 は使えません: そのような修飾キーはありません" ||
   fail "stderr does not name the bad modifier"
 pass "HOTKEY=Hyper+F1: one box naming the key and why, and the program runs on"
+kill "$VOSTA_PID"; wait "$VOSTA_PID" 2>/dev/null || true
+kill "${HELPER_PIDS[-1]}"  # the key holder
+
+# The game closes while "Repeat to file" runs: F12 during the game-window wait ends the
+# repeating, as a double-click there does, so no new wait follows the wait's two boxes.
+settings_with_key F12
+start_vosta
+menu_choose $MENU_REPEAT
+before=$(count_shots)
+wait_for 10 shots_at_least $((before + 1)) || fail "Repeat to file took no snapshot"
+kill "$GAME_PID"; wait "$GAME_PID" 2>/dev/null || true
+wait_until_not 10 xdotool search --name "^Ultima Online\$" || fail "the game's window stayed"
+sleep 2   # the next tick's snapshot waits for the game
+xdotool key F12
+box_shown VOSTA "the wait for the game ran out"
+# The game is back (a window never shown, which takes no focus from the box) before the refusal
+# is closed: a snapshot would follow at the next tick if "Repeat to file" were still on.
+open_titled_window "Ultima Online" --hidden
+before=$(count_shots)
+box_shown TOLVAN "the refusal after the wait"
+sleep 3
+[ "$(count_shots)" = "$before" ] || fail "Repeat to file went on after F12 during the wait"
+pass "F12 during the game-window wait ends Repeat to file; no new wait follows"

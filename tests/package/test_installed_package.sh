@@ -38,6 +38,8 @@ desktop=$(cd "$WORK/root" && find usr/share/applications -name '*.desktop')
 APP_ID=$(basename "$desktop" .desktop)
 expected="./usr/bin/vosta
 ./usr/share/applications/$APP_ID.desktop
+./usr/share/doc/vosta/changelog.gz
+./usr/share/doc/vosta/copyright
 ./usr/share/icons/hicolor/64x64/apps/$APP_ID.png
 ./usr/share/metainfo/$APP_ID.metainfo.xml"
 listing=$(dpkg-deb -c "$DEB")
@@ -46,7 +48,20 @@ files=$(awk '$1 !~ /^d/ {print $6}' <<<"$listing" | sort)
 awk '{print $1, $2}' <<<"$listing" | grep -v '^[-d]rw[-x]r-[-x]r-[-x] root/root$' &&
   fail "files of the package not owned by root, or writable by others"
 grep -q '^-rwxr-xr-x root/root .* ./usr/bin/vosta$' <<<"$listing" || fail "/usr/bin/vosta is not executable"
-pass "the package holds the program, the desktop entry, the icon and the metainfo of $APP_ID"
+pass "the package holds the program, its copyright and changelog, the desktop entry, the icon and the metainfo of $APP_ID"
+
+# Debian's own checks. Errors fail the test; the warnings kept are printed: no-manual-page (the
+# program's --help and the README say how to use it).
+lintian --tag-display-limit 0 --fail-on error "$DEB" >"$WORK/lintian.log" 2>&1 ||
+  fail "lintian finds errors: $(grep -v '^running with root' "$WORK/lintian.log")"
+grep '^[WE]: ' "$WORK/lintian.log" | grep -v ' no-manual-page ' &&
+  fail "lintian warns of more than the kept warnings"
+grep -qF "vosta ($VERSION) " <(zcat "$WORK/root/usr/share/doc/vosta/changelog.gz") ||
+  fail "the changelog does not name version $VERSION"
+name_and_address='^[^<]+ <[^@>]+@[^@>]+>$'
+[[ "$(dpkg-deb -f "$DEB" Maintainer)" =~ $name_and_address ]] ||
+  fail "the Maintainer field holds no name and address: $(dpkg-deb -f "$DEB" Maintainer)"
+pass "lintian finds no errors and only the kept warning; the Maintainer has an address"
 
 desktop-file-validate "$WORK/root/$desktop" || fail "the desktop entry is not valid"
 grep -qx "Exec=vosta" "$WORK/root/$desktop" || fail "the desktop entry does not start vosta"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "app/ScopedCount.h"
 #include "platform/Exception.h"
 
 namespace vosta::testing {
@@ -21,7 +22,13 @@ FakeDesktopServices::FakeDesktopServices() : screen(1920, 1080, QImage::Format_R
 QImage FakeDesktopServices::CopyScreen(const QRect& rect) {
   screenCopies.push_back(rect);
   if (!screen.rect().contains(rect)) throw std::logic_error("fake screen copy outside the screen");
+  if (screenUnreadable) throw Exception(Failure::ScreenUnreadable);
   return screen.copy(rect);
+}
+
+ClipboardContent FakeDesktopServices::ClipboardHolds() {
+  if (clipboard) return ClipboardContent::Picture;
+  return clipboardHasOtherData ? ClipboardContent::Other : ClipboardContent::Nothing;
 }
 
 QImage FakeDesktopServices::ClipboardBitmap() {
@@ -57,7 +64,8 @@ void FakeDesktopServices::MoveWindow(QWidget& window, QPoint topLeft) {
 void FakeDesktopServices::ShowMessage(QWidget* owner, const std::string& text,
                                       const std::string& caption, MessageIcon icon) {
   messages.push_back(Message{text, caption, icon, owner != nullptr});
-  if (onMessage) onMessage(messages.back());
+  const ScopedCount open(boxesOpen_);
+  if (onMessage) onMessage(Message(messages.back()));
 }
 
 void FakeDesktopServices::PumpMessages(PumpMode mode) {

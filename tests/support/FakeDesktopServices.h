@@ -24,8 +24,9 @@ class FakeDesktopServices : public DesktopServices {
   FakeDesktopServices();
 
   // --- scripted state -------------------------------------------------------------------
-  QImage screen;     // the whole primary screen, Format_RGB32
-  QSize usableSize;  // FullScreenClientSize()
+  QImage screen;                  // the whole primary screen, Format_RGB32
+  bool screenUnreadable = false;  // CopyScreen throws Failure::ScreenUnreadable (no X window there)
+  QSize usableSize;               // FullScreenClientSize()
   std::vector<TopLevelWindow> windows;
   std::optional<QImage> clipboard;       // a picture on the clipboard, or none
   bool clipboardHasOtherData = false;    // text and the like, removed by EmptyClipboard
@@ -37,6 +38,7 @@ class FakeDesktopServices : public DesktopServices {
   std::function<void(PumpMode)> onPump;
   // Called when a message box is shown, while it is "open" (a nested message loop).
   std::function<void(const Message&)> onMessage;
+  bool dialogOpen = false;  // a modal dialog (not a message box) is open
 
   // --- what the program did -------------------------------------------------------------
   std::vector<Message> messages;
@@ -59,7 +61,7 @@ class FakeDesktopServices : public DesktopServices {
   std::vector<QRect> ScreenGeometries() override { return {QRect(QPoint(0, 0), screen.size())}; }
   QImage CopyScreen(const QRect& rect) override;
   std::vector<TopLevelWindow> TopLevelWindows() override { return windows; }
-  bool ClipboardHasBitmap() override { return clipboard.has_value(); }
+  ClipboardContent ClipboardHolds() override;
   QImage ClipboardBitmap() override;
   void EmptyClipboard() override;
   void SetWindowOutline(QWidget& window, const SpanList& spans) override;
@@ -69,11 +71,15 @@ class FakeDesktopServices : public DesktopServices {
   void MoveWindow(QWidget& window, QPoint topLeft) override;
   void ShowMessage(QWidget* owner, const std::string& text, const std::string& caption,
                    MessageIcon icon) override;
+  bool ModalBoxOpen() override { return boxesOpen_ > 0 || dialogOpen; }
   void OpenFolder(const std::string& path) override { openedFolders.push_back(path); }
   void PumpMessages(PumpMode mode) override;
   KeyGrabOutcome GrabKey(const KeyCombination& key,
                          std::function<void(std::uint32_t)> pressed) override;
   void ReleaseKey() override;
+
+ private:
+  int boxesOpen_ = 0;
 };
 
 // A clock that shows a set time and can be scripted to move on at every reading.

@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
 
   if (!o.holdKey.empty()) {
     const xkb_keysym_t keysym = xkb_keysym_from_name(o.holdKey.c_str(), XKB_KEYSYM_NO_FLAGS);
-    for (std::uint8_t keycode : vosta::KeycodesOf(c, keysym)) {
+    for (std::uint8_t keycode : vosta::KeysOf(c, keysym).keycodes) {
       std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(
           xcb_request_check(c, xcb_grab_key_checked(c, 1, screen->root, XCB_MOD_MASK_ANY, keycode,
                                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));

@@ -13,30 +13,13 @@ namespace vosta {
 namespace {
 
 using Method = QtDesktopServices::ScreenCopyMethod;
+using x11test::Block;
 using x11test::HelperWindow;
+using x11test::Mismatches;
 
 constexpr QRgb kRed = 0xFFFF0000;
 constexpr QRgb kGreen = 0xFF00FF00;
 constexpr QRgb kBlack = 0xFF000000;
-
-QStringList Block(QRect r, const char* color) {
-  return {"--override-redirect",
-          "--pos",
-          QString("%1,%2").arg(r.x()).arg(r.y()),
-          "--size",
-          QString("%1x%2").arg(r.width()).arg(r.height()),
-          "--color",
-          color};
-}
-
-// Counts the pixels of `image` inside `area` (image coordinates) that are not `color`.
-int Mismatches(const QImage& image, const QRect& area, QRgb color) {
-  int wrong = 0;
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    for (int x = area.left(); x <= area.right(); ++x) wrong += image.pixel(x, y) != color;
-  }
-  return wrong;
-}
 
 class ScreenCopyTest : public ::testing::TestWithParam<Method> {
  protected:
@@ -118,6 +101,8 @@ INSTANTIATE_TEST_SUITE_P(EveryWay, ScreenCopyTest,
                                return "GetImage";
                              case Method::QtGrab:
                                return "QtGrab";
+                             case Method::WindowContents:  // WindowContentsTest
+                               break;
                            }
                            return "Unknown";
                          });

@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QProcess>
+#include <QRect>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
@@ -50,6 +52,26 @@ inline CommandResult RunCommand(const QString& program, const QStringList& argum
   }
   return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
           process.readAllStandardOutput()};
+}
+
+// The titled_window options of a block of one colour at `r`, kept away from the window manager.
+inline QStringList Block(QRect r, const char* color) {
+  return {"--override-redirect",
+          "--pos",
+          QString("%1,%2").arg(r.x()).arg(r.y()),
+          "--size",
+          QString("%1x%2").arg(r.width()).arg(r.height()),
+          "--color",
+          color};
+}
+
+// Counts the pixels of `image` inside `area` (image coordinates) that are not `color`.
+inline int Mismatches(const QImage& image, const QRect& area, QRgb color) {
+  int wrong = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) wrong += image.pixel(x, y) != color;
+  }
+  return wrong;
 }
 
 // A window of the titled_window helper, open for the life of this object.

@@ -18,6 +18,7 @@
 #include "platform/Exception.h"
 #include "shape/PictureWidget.h"
 #include "support/FakeDesktopServices.h"
+#include "support/MessageOf.h"
 #include "support/MovieTools.h"
 #include "support/ScriptedChoices.h"
 
@@ -26,6 +27,7 @@ namespace {
 
 using testing::FakeClock;
 using testing::FakeDesktopServices;
+using testing::MessageOf;
 using testing::TempDir;
 
 class EyeWindowTest : public ::testing::Test {
@@ -258,6 +260,22 @@ TEST_F(EyeWindowTest, AnEmptyAreaIsRefusedWithANoticeAndWritesNothing) {
   EXPECT_TRUE(ShowsIdlePicture());
 }
 
+TEST_F(EyeWindowTest, AnAreaNoJpegCanHoldIsRefusedInThePlayersTermsBeforeAnyGrab) {
+  for (const CaptureArea area : {CaptureArea{0, 70000, 0, 150}, CaptureArea{0, 100, 65502, 0}}) {
+    eye->SetArea(area);
+    const auto width = std::abs(area.X2 - area.X1), height = std::abs(area.Y2 - area.Y1);
+    EXPECT_EQ(MessageOf([&] { eye->OnEyeDoubleClicked(); }),
+              "キャプチャ範囲が大きすぎます (" + std::to_string(width) + " x " +
+                  std::to_string(height) + ")。JPEG にできるのは 65500 x 65500 までです");
+  }
+  EXPECT_TRUE(desktop.screenCopies.empty());
+  EXPECT_TRUE(Files("*").empty());
+  // The largest side a JPEG holds is still taken.
+  eye->SetArea({0, 65500, 0, 2});
+  eye->OnEyeDoubleClicked();
+  EXPECT_EQ(JpegSize(Files().front()), QSize(65500, 2));
+}
+
 TEST_F(EyeWindowTest, AFailingTickIsShownOnceAndTheNextTickRuns) {
   eye->SetArea({0, 200, 0, 150});
   eye->RepeatAction()->setChecked(true);
@@ -363,17 +381,22 @@ TEST_F(EyeWindowTest, TheSnapshotKeyActsAsADoubleClickAndExitKeepsItsLine) {
   EXPECT_FALSE(eye->RepeatAction()->isChecked());
   EXPECT_EQ(Files().size(), 2u);
 
-  // While the game-window wait runs, a press does nothing.
+  // The game closed while "Repeat to file" runs: a press during the game-window wait unchecks
+  // it, as a double-click there does, so no new wait follows.
   desktop.windows.clear();
+  eye->RepeatAction()->trigger();
   int ticks = 0;
   desktop.onPump = [&](PumpMode mode) {
     if (mode != PumpMode::WaitForNext) return;
     if (++ticks == 3) desktop.pressKey(2700000);
     eye->OnTick();
   };
-  desktop.pressKey(2600000);
+  eye->OnTick();
+  EXPECT_FALSE(eye->RepeatAction()->isChecked());
   EXPECT_EQ(eye->GameWait().Ticks(), 10);
   EXPECT_EQ(desktop.messages.size(), 2u);  // the one wait's two notices, nothing more
+  eye->OnTick();
+  EXPECT_EQ(desktop.messages.size(), 2u);
   EXPECT_EQ(Files().size(), 2u);
 
   eye->OnExit();
@@ -399,6 +422,27 @@ TEST_F(EyeWindowTest, GameTitleNamesTheGameAndExitKeepsItsLine) {
   std::ifstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
   const std::string written((std::istreambuf_iterator<char>(ini)), {});
   EXPECT_TRUE(written.ends_with("CLIPAUTOSAVE=0\r\nGAMETITLE=|My Shard\r\n")) << written;
+}
+
+TEST_F(EyeWindowTest, TheSnapshotKeyDoesNothingWhileTheRecordersWarningIsOpen) {
+  {
+    std::ofstream ini(dir.path() + "VOSTA.ini", std::ios::binary);
+    ini << "CPX1=0\nCPX2=320\nCPY1=0\nCPY2=240\nHOTKEY=F12\n";
+  }
+  eye->OnActivated();
+  ASSERT_TRUE(desktop.grabbedKey.has_value());
+  eye->OnRecord();
+  for (int i = 0; i < 5; ++i) eye->OnTick();
+  choices.ThenChoose(media::MakeFourCC("FFV1"));
+  desktop.pressKey(1000);  // stops the recording; its pass runs in the background
+  ASSERT_TRUE(eye->Recording().Finishing());
+  // The pass is stopped: its warning comes when the pass has ended, outside every handler.
+  desktop.onMessage = [&](const FakeDesktopServices::Message&) { desktop.pressKey(900000); };
+  eye->Recording().Recorder().AbortPass();
+  testing::WaitUntilFinished(eye->Recording().Recorder());
+  ASSERT_EQ(desktop.messages.size(), 1u);
+  EXPECT_EQ(desktop.messages[0].caption, "警告");
+  EXPECT_TRUE(Files().empty());
 }
 
 TEST_F(EyeWindowTest, ASnapshotKeyThatCannotBeHadIsReportedOnceAndTheEyeWorksOn) {
@@ -606,10 +650,11 @@ TEST_F(EyeWindowTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
   EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
 }
 
-// A clipboard that emptying leaves as it was (a clipboard keeper puts the picture back) gets its
-// picture saved once, not once a tick; a new picture, or the same one after the clipboard let
-// go of it, is saved again.
-TEST_F(EyeWindowTest, AutosaveSavesAPictureThatStaysOnTheClipboardOnce) {
+// Autosave saves the picture saved last only once while the clipboard has held nothing else:
+// when emptying leaves it there (a clipboard keeper puts it back), and when it comes back after
+// the clipboard was empty (a Wayland desktop offers its clipboard again at a change of focus).
+// A new picture is saved, and so is the same one after the clipboard held text.
+TEST_F(EyeWindowTest, AutosaveSavesThePictureSavedLastOnlyAfterSomethingElse) {
   eye->ClipboardAutosaveAction()->setChecked(true);
   desktop.emptyingKeepsThePicture = true;
   QImage picture(32, 16, QImage::Format_RGB32);
@@ -629,11 +674,22 @@ TEST_F(EyeWindowTest, AutosaveSavesAPictureThatStaysOnTheClipboardOnce) {
   eye->OnTick();
   EXPECT_EQ(Files().size(), 2);
 
-  desktop.clipboard.reset();  // the clipboard lets go, then gets the same picture again
+  desktop.emptyingKeepsThePicture = false;
+  picture.fill(Qt::red);
+  desktop.clipboard = picture;
   eye->OnTick();
+  eye->OnTick();  // the clipboard is empty
   desktop.clipboard = picture;
   eye->OnTick();
   EXPECT_EQ(Files().size(), 3);
+
+  desktop.clipboard.reset();
+  desktop.clipboardHasOtherData = true;  // text
+  eye->OnTick();
+  desktop.clipboardHasOtherData = false;
+  desktop.clipboard = picture;
+  eye->OnTick();
+  EXPECT_EQ(Files().size(), 4);
 }
 
 TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {

@@ -115,7 +115,7 @@ TEST(SettingsApply, GameTitleLinesGoOnAsWrittenUnlessTheyNameNoText) {
 }
 
 TEST(SettingsFormat, WritesSevenCrLfLinesThatReadBack) {
-  const SettingsValues example{403, 143, 0, 1024, 0, 740, false, ""};
+  const SettingsValues example{403, 143, 0, 1024, 0, 740, false, std::nullopt};
   EXPECT_EQ(FormatSettings(example),
             "WINX=403\r\nWINY=143\r\nCPX1=0\r\nCPX2=1024\r\nCPY1=0\r\nCPY2=740\r\n"
             "CLIPAUTOSAVE=0\r\n");
@@ -123,18 +123,21 @@ TEST(SettingsFormat, WritesSevenCrLfLinesThatReadBack) {
             (Calls{"left=403", "top=143", "x1=0", "x2=1024", "y1=0", "y2=740", "clip=0"}));
 
   // Extremes come back unchanged; odd area values (whole-screen areas) come back made even.
-  const SettingsValues extremes{INT_MIN, INT_MAX, -1, 1921, INT_MIN, INT_MAX, true, ""};
+  const SettingsValues extremes{INT_MIN, INT_MAX, -1, 1921, INT_MIN, INT_MAX, true, std::nullopt};
   EXPECT_EQ(Apply(FormatSettings(extremes)),
             (Calls{"left=-2147483648", "top=2147483647", "x1=-2", "x2=1920", "y1=-2147483648",
                    "y2=2147483646", "clip=1"}));
 }
 
 TEST(SettingsFormat, WritesTheSnapshotKeyBackUnchangedAsAnEighthLine) {
-  SettingsValues values{403, 143, 0, 1024, 0, 740, true, ""};
+  SettingsValues values{403, 143, 0, 1024, 0, 740, true, std::nullopt};
   const std::string sevenLines = FormatSettings(values);
   values.snapshotKey = " ctrl+Alt+s ";
   EXPECT_EQ(FormatSettings(values), sevenLines + "HOTKEY= ctrl+Alt+s \r\n");
   EXPECT_EQ(Apply(FormatSettings(values)).back(), "key= ctrl+Alt+s ");
+  // An empty line is kept as it was, too.
+  values.snapshotKey = "";
+  EXPECT_EQ(FormatSettings(values), sevenLines + "HOTKEY=\r\n");
 }
 
 TEST(SettingsFormat, WritesTheGameTitlesBackUnchangedAfterTheSnapshotKey) {
@@ -207,7 +210,7 @@ TEST_F(SettingsFileOnDisk, ReadsWholeFileOrReportsWhyNot) {
 
 TEST_F(SettingsFileOnDisk, WriteReplacesWholeFileOrLeavesItAlone) {
   Put("WINX=1\r\nEXTRA=keep?\r\n" + std::string(5000, 'x'));
-  const SettingsValues values{-5, 7, 2, 1024, -4, 741, true, ""};
+  const SettingsValues values{-5, 7, 2, 1024, -4, 741, true, std::nullopt};
   WriteSettingsFile(path_, values);
   EXPECT_EQ(ReadSettingsFile(path_), FormatSettings(values));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no temp left

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QImageReader>
 
+#include "app/Version.h"
 #include "dialogs/PictureResources.h"
 
 namespace vosta {
@@ -44,6 +45,8 @@ TEST(Pictures, OutlineMaskSplitsAtColumn44) {
 TEST(Pictures, AboutTitleIsIndexedRedOnBlackInsideItsMargins) {
   const QImage title = Load(":/about-title.png");
   ASSERT_EQ(title.size(), QSize(300, 89));
+  // The version it shows is the program's (tools/draw-pictures draws the picture again).
+  EXPECT_EQ(title.text("Version").toStdString(), kVersion);
   EXPECT_EQ(title.format(), QImage::Format_Indexed8);
   EXPECT_EQ(title.colorCount(), 256);
   int red = 0;

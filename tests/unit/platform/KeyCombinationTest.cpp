@@ -64,10 +64,25 @@ TEST(KeyCombinationName, NamesThePartOfABadName) {
       {"Ctrl+ab", Problem::UnknownKey, "ab"},
       {"Hyper+F1", Problem::UnknownModifier, "Hyper"},
       {"F1+F2", Problem::UnknownModifier, "F1"},
-      {"Ctrl++F1", Problem::UnknownModifier, ""},
+      // an empty part leaves something out: no modifier is named ""
+      {"++", Problem::NoKey, ""},
+      {"Ctrl++F1", Problem::NoKey, ""},
       {"Strg+S", Problem::UnknownModifier, "Strg"},
       {"Ctrl+Alt+Shift+Meta+S", Problem::UnknownModifier, "Meta"},
       {"\xff\xfe", Problem::UnknownKey, "\xff\xfe"},
+      // modifier and lock keys on their own would hold every other key they are pressed with
+      {"Shift_L", Problem::ModifierKey, "Shift_L"},
+      {"Ctrl+control_r", Problem::ModifierKey, "control_r"},
+      {"Alt_L", Problem::ModifierKey, "Alt_L"},
+      {"Meta_R", Problem::ModifierKey, "Meta_R"},
+      {"Super_L", Problem::ModifierKey, "Super_L"},
+      {"Hyper_R", Problem::ModifierKey, "Hyper_R"},
+      {"ISO_Level3_Shift", Problem::ModifierKey, "ISO_Level3_Shift"},
+      {"ISO_Level5_Shift", Problem::ModifierKey, "ISO_Level5_Shift"},
+      {"Caps_Lock", Problem::ModifierKey, "Caps_Lock"},
+      {"Num_Lock", Problem::ModifierKey, "Num_Lock"},
+      {"Scroll_Lock", Problem::ModifierKey, "Scroll_Lock"},
+      {"Mode_switch", Problem::ModifierKey, "Mode_switch"},
   };
   for (const BadNameCase& c : cases) {
     const KeyCombinationName read = ReadKeyCombination(c.text);

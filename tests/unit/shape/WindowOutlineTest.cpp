@@ -264,5 +264,31 @@ TEST(WindowOutlineLifecycle, RefusedOutlinePassesTheErrorOnAndKeepsTheRegion) {
   }
 }
 
+// A picture without an alpha channel in a window with an outline and an alpha channel: what lies
+// outside the outline stays transparent, so a compositor that draws the window's whole
+// rectangle shows what lies behind it there.
+TEST(PictureWidgetOutline, DrawsNothingOutsideTheWindowsOutline) {
+  QWidget window(nullptr, Qt::FramelessWindowHint);
+  window.setAttribute(Qt::WA_TranslucentBackground);
+  window.resize(10, 10);
+  window.setMask(QRegion(2, 3, 4, 2));
+  auto* eye = new PictureWidget(&window);
+  eye->move(1, 1);
+  QImage picture(8, 8, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  eye->SetAutoSize(true);
+  eye->SetPicture(picture);
+
+  QImage shown(window.size(), QImage::Format_ARGB32);
+  shown.fill(Qt::transparent);
+  window.render(&shown, QPoint(), QRegion(), QWidget::DrawChildren | QWidget::IgnoreMask);
+  for (int y = 0; y < shown.height(); ++y) {
+    for (int x = 0; x < shown.width(); ++x) {
+      const bool inside = QRect(2, 3, 4, 2).contains(x, y);
+      EXPECT_EQ(shown.pixel(x, y), inside ? qRgb(255, 0, 0) : 0u) << x << "," << y;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vosta
