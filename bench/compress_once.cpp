@@ -43,7 +43,10 @@ int main(int argc, char** argv) {
   const std::int64_t frames = raw->IndexedFrames();
   long residentAt100 = 0;
   long residentAt2000 = 0;
-  CompressionJob job(std::move(raw), argv[1], argv[4],
+  // The output named on the command line is this run's: an earlier one goes first, so that the
+  // pass does not write beside it under a numbered name.
+  std::remove(argv[4]);
+  CompressionJob job(std::move(raw), argv[1], SplitPath(argv[4]),
                      media::CompressorChoice{codec->code, {quality, 0, 0}});
   QObject::connect(&job, &CompressionJob::Progressed, &app, [&](int percent) {
     const std::int64_t done = frames * percent / 100;
@@ -60,6 +63,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: the pass failed: %s\n", argv[0], job.detail().c_str());
     return 1;
   }
+  job.TakeOutput();  // the movie stays for the comparisons
   std::printf("frames %lld seconds %.3f fps %.2f rss_kb_at_100 %ld rss_kb_at_2000 %ld\n",
               static_cast<long long>(frames), seconds, static_cast<double>(frames) / seconds,
               residentAt100, residentAt2000);

@@ -3,6 +3,7 @@
 #include <QString>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/FailureTexts.h"
 #include "platform/DesktopServices.h"
@@ -70,6 +71,19 @@ void ErrorDisplay::Show(const std::string& message, const Sameness& sameness, So
   lastClosed_ = sameness;
   closedAt_ = clock_();
   actedSinceClosed_ = false;
+}
+
+void ErrorDisplay::EndWithoutBox(const std::exception_ptr& failure) const noexcept {
+  const char* reason = "an unknown failure";
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& error) {
+    reason = error.what();
+  } catch (...) {
+  }
+  std::fprintf(stderr, "%s: an error box could not be shown (%s); the program ends.\n",
+               title_.c_str(), reason);
+  std::exit(EXIT_FAILURE);
 }
 
 }  // namespace vosta

@@ -52,15 +52,21 @@ class ErrorDisplay {
   // The player pressed on the eye or chose a menu command.
   void PlayerActed() { actedSinceClosed_ = true; }
 
-  // Runs a handler; a failure that escapes it is shown and swallowed.
+  // Runs a handler; a failure that escapes it is shown and swallowed. When the box itself cannot
+  // be shown, nothing more can be told to the player: the program says so on stderr and ends
+  // with status 1 (the recording is finished on the way out, as on every exit()).
   template <typename Handler>
   void Run(Handler&& handler, Source source = Source::Player) noexcept {
     try {
-      std::forward<Handler>(handler)();
-    } catch (const std::exception& failure) {
-      Show(failure, source);
+      try {
+        std::forward<Handler>(handler)();
+      } catch (const std::exception& failure) {
+        Show(failure, source);
+      } catch (...) {
+        Show(std::string(messages::kUnknownFailure), source);
+      }
     } catch (...) {
-      Show(std::string(messages::kUnknownFailure), source);
+      EndWithoutBox(std::current_exception());
     }
   }
 
@@ -77,6 +83,7 @@ class ErrorDisplay {
   };
 
   void Show(const std::string& message, const Sameness& sameness, Source source);
+  [[noreturn]] void EndWithoutBox(const std::exception_ptr& failure) const noexcept;
 
   DesktopServices& desktop_;
   std::string title_;

@@ -22,7 +22,8 @@ namespace {
 class SettingsApplier final : public SettingsReceiver {
  public:
   SettingsApplier(DesktopServices& desktop, QWidget& eye, CaptureArea& area,
-                  QAction& clipboardAutosave, std::string& snapshotKey, std::string& gameTitles)
+                  QAction& clipboardAutosave, std::optional<std::string>& snapshotKey,
+                  std::optional<std::string>& gameTitles)
       : desktop_(desktop),
         eye_(eye),
         area_(area),
@@ -40,16 +41,16 @@ class SettingsApplier final : public SettingsReceiver {
   void SetAreaY1(std::int32_t v) override { area_.Y1 = v; }
   void SetAreaY2(std::int32_t v) override { area_.Y2 = v; }
   void SetClipAutoSave(bool on) override { clipboardAutosave_.setChecked(on); }
-  void SetSnapshotKey(std::string_view name) override { snapshotKey_ = name; }
-  void SetGameTitles(std::string_view titles) override { gameTitles_ = titles; }
+  void SetSnapshotKey(std::string_view name) override { snapshotKey_ = std::string(name); }
+  void SetGameTitles(std::string_view titles) override { gameTitles_ = std::string(titles); }
 
  private:
   DesktopServices& desktop_;
   QWidget& eye_;
   CaptureArea& area_;
   QAction& clipboardAutosave_;
-  std::string& snapshotKey_;
-  std::string& gameTitles_;
+  std::optional<std::string>& snapshotKey_;
+  std::optional<std::string>& gameTitles_;
 };
 
 }  // namespace
@@ -82,7 +83,9 @@ void EyeSettings::Load() {
   if (reachable != position) desktop.MoveWindow(eye_, reachable);
 }
 
-std::vector<std::string> EyeSettings::GameTitles() const { return GameTitleTexts(gameTitles_); }
+std::vector<std::string> EyeSettings::GameTitles() const {
+  return GameTitleTexts(gameTitles_.value_or(""));
+}
 
 void EyeSettings::Save() {
   const QPoint position = services_.desktop.WindowPosition(eye_);

@@ -248,7 +248,13 @@ void EyeWindow::OnEyeDoubleClicked() {
 void EyeWindow::OnTick() {
   gameWait_->CountTick();
   const ClipboardContent clipboard = services_.desktop.ClipboardHolds();
-  if (clipboard == ClipboardContent::Other) snapshots_->ClipboardHeldSomethingElse();
+  // Text and the like, or (on a plain X server) an empty clipboard, let the picture saved last go:
+  // the same picture copied again afterwards is new. Where the desktop offers its clipboard again
+  // by itself, an empty clipboard is what emptying left and does not count.
+  if (clipboard == ClipboardContent::Other ||
+      (clipboard == ClipboardContent::Nothing && !services_.desktop.ClipboardComesBack())) {
+    snapshots_->ClipboardHeldSomethingElse();
+  }
   if (clipboard == ClipboardContent::Picture && clipboardAutosaveAction_->isChecked()) {
     snapshots_->SaveClipboardPicture(true);
   }

@@ -52,7 +52,8 @@ struct SettingsValues {
   std::int32_t winX = 0, winY = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   bool clipAutoSave = false;
   std::optional<std::string> snapshotKey;  // HOTKEY's value as the file gave it, empty ones too
-  std::optional<std::string> gameTitles;   // GAMETITLE's value as the file gave it, empty ones too
+  // (Braced, so that initialisations that stop before it compile without a warning.)
+  std::optional<std::string> gameTitles{};  // GAMETITLE's value as the file gave it, empty ones too
 };
 
 // The seven lines, CR LF each, in key order, then HOTKEY and GAMETITLE when the file had those

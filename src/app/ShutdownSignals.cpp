@@ -4,8 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
-#include <stdexcept>
+#include <system_error>
 
 namespace vosta {
 
@@ -27,7 +28,8 @@ void OnSignal(int number) {
 ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
   int fds[2] = {-1, -1};
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) {
-    throw std::runtime_error("socketpair failed");
+    throw std::system_error(errno, std::generic_category(),
+                            "cannot watch for the termination signals");
   }
   readEnd_.Reset(fds[0]);
   writeEnd_.Reset(fds[1]);

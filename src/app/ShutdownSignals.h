@@ -14,6 +14,7 @@ class ShutdownSignals : public QObject {
   Q_OBJECT
 
  public:
+  // Throws std::system_error when the signals cannot be watched (no descriptor left).
   explicit ShutdownSignals(QObject* parent = nullptr);
   ~ShutdownSignals() override;
 

@@ -33,9 +33,8 @@ class SnapshotTaker {
   // since: a clipboard keeper that puts it back, or a Wayland desktop that offers it again at a
   // change of focus, gives no second file.
   void SaveClipboardPicture(bool unlessSavedLast = false);
-  // The clipboard holds something other than a picture (text and the like): the next picture is
-  // new, even if it is the one saved last. An empty clipboard does not count; it is what
-  // emptying leaves, also where the picture comes back afterwards.
+  // The clipboard let the picture saved last go (it held text and the like, or was emptied where
+  // nothing puts the picture back): the next picture is new, even if it is the one saved last.
   void ClipboardHeldSomethingElse() { lastClipboardSave_.reset(); }
 
   // Whether a snapshot (its game-window check, wait and notices included) is under way.

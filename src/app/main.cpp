@@ -1,4 +1,7 @@
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <iostream>
 
 #include "app/CommandLine.h"
@@ -15,7 +18,7 @@
 #include "platform/Clock.h"
 #include "platform/QtDesktopServices.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   // --help and --version answer before QApplication exists: they need no display.
   const auto commandLine = vosta::CommandLine::FromArgv(argc, argv);
   if (const auto status = commandLine.Answer(std::cout, std::cerr)) return *status;
@@ -33,7 +36,8 @@ int main(int argc, char** argv) {
   // Ending leaves every event loop at once; quit() would first ask each window to close, and a
   // window that refuses (the progress window of a pass) would cancel the ending.
   vosta::CompressionDialogs compressionDialogs;
-  vosta::EyeWindow eye({desktop, compressionDialogs, clock, &vosta::FilePlaces::ForThisProgram,
+  vosta::EyeWindow eye({desktop, compressionDialogs, clock,
+                        vosta::FilePlaces::FoundOnce(&vosta::FilePlaces::ForThisProgram),
                         [] { QCoreApplication::exit(0); }},
                        errors);
   vosta::AboutBox about;
@@ -56,4 +60,9 @@ int main(int argc, char** argv) {
   // call, once the message loop runs.
   QTimer::singleShot(0, &eye, [&] { errors.Run([&] { eye.OnActivated(); }); });
   return app.exec();
+} catch (const std::exception& failure) {
+  // What fails outside every handler (at start-up, at the end): said on stderr, and a status
+  // that tells the caller the program did not run as it should.
+  std::fprintf(stderr, "vosta: %s\n", failure.what());
+  return EXIT_FAILURE;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "avi/BoundedQueue.h"
+#include "avi/NumberedMovie.h"
 #include "media/FramePool.h"
 #include "media/MovieReader.h"
 #include "media/MovieWriter.h"
@@ -57,7 +58,7 @@ class OnExit {
 }  // namespace
 
 CompressionJob::CompressionJob(std::unique_ptr<media::MovieReader> raw, std::string rawPath,
-                               std::string output, media::CompressorChoice choice, QObject* parent)
+                               PathParts output, media::CompressorChoice choice, QObject* parent)
     : QObject(parent),
       raw_(std::move(raw)),
       rawPath_(std::move(rawPath)),
@@ -67,6 +68,7 @@ CompressionJob::CompressionJob(std::unique_ptr<media::MovieReader> raw, std::str
 CompressionJob::~CompressionJob() {
   stop_ = true;
   if (worker_.joinable()) worker_.join();
+  if (!written_.empty()) static_cast<void>(::unlink(written_.c_str()));
 }
 
 void CompressionJob::Start() {
@@ -107,19 +109,24 @@ void CompressionJob::Run() {
     encoder.Describe(*parameters);
     // The new movie is on the disk, not only in memory, before it replaces a recording; writing
     // it out as it grows keeps that last wait short.
-    media::MovieWriter writer(output_, media::MovieWriter::Creation::Replace, *parameters,
-                              raw_->Format().frameTime, {true, true});
+    // A file of that name, such as a player's own movie, is never emptied or removed.
+    const std::unique_ptr<media::MovieWriter> writer =
+        CreateNumberedMovie(output_, *parameters, raw_->Format().frameTime, {true, true}, written_);
     Report(0);
     if (inRuns) {
-      CompressInRuns(encoder, writer, processors, codec->RunLength(choice_.settings));
+      CompressInRuns(encoder, *writer, processors, codec->RunLength(choice_.settings));
     } else {
-      Compress(encoder, writer);
+      Compress(encoder, *writer);
     }
-    if (!Stopping()) writer.Finish();
+    if (!Stopping()) writer->Finish();
   } catch (const MediaError& error) {
     Fail(error);
   }
   const Outcome outcome = failed_ ? Outcome::Failed : stop_ ? Outcome::Stopped : Outcome::Done;
+  if (outcome != Outcome::Done && !written_.empty()) {
+    static_cast<void>(::unlink(written_.c_str()));
+    written_.clear();
+  }
   if (outcome == Outcome::Done && lastPercent_ != 100) emit Progressed(100);
   outcome_ = outcome;
   emit Ended();

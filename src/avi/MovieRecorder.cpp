@@ -8,6 +8,7 @@
 
 #include "avi/CompressionChoices.h"
 #include "avi/CompressionJob.h"
+#include "avi/NumberedMovie.h"
 #include "avi/PictureFrames.h"
 #include "media/MediaError.h"
 #include "media/MovieReader.h"
@@ -70,8 +71,7 @@ MovieRecorder::~MovieRecorder() {
   FinishWithoutCompression();
   if (job_) {
     job_->Stop();
-    job_.reset();
-    RemoveFile(TemporaryName(fileName_));
+    job_.reset();  // the job removes its unfinished movie
   }
 }
 
@@ -86,9 +86,10 @@ std::int64_t MovieRecorder::FramesWritten() const {
   return writer_ ? writer_->Frames() : framesAtClose_;
 }
 
-std::string MovieRecorder::TemporaryName(const std::string& fileName) {
-  const PathParts parts = SplitPath(fileName);
-  return parts.folder + parts.base + "_.avi";
+PathParts MovieRecorder::TemporaryName(const std::string& fileName) {
+  PathParts parts = SplitPath(fileName);
+  parts.extension = "_.avi";
+  return parts;
 }
 
 bool MovieRecorder::Start() {
@@ -141,20 +142,8 @@ void MovieRecorder::CreateMovie() {
   }
   // The name is taken as snapshot names are: never an existing file, "-2", "-3", ... before the
   // extension when it is taken, each try an exclusive creation.
-  const std::optional<std::string> taken =
-      TakeNumberedName(SplitPath(fileName_), [&](const std::string& name) {
-        try {
-          writer_ = std::make_unique<media::MovieWriter>(name, media::MovieWriter::Creation::New,
-                                                         *parameters, format_.frameTime,
-                                                         media::MovieWriter::Options{false, true});
-          return true;
-        } catch (const MediaError& error) {
-          if (error.Kind() != MediaErrorKind::NameTaken) throw;
-          return false;
-        }
-      });
-  if (!taken) throw MediaError(MediaErrorKind::CannotCreate, "every numbered name is taken");
-  fileName_ = *taken;
+  writer_ = CreateNumberedMovie(SplitPath(fileName_), *parameters, format_.frameTime,
+                                media::MovieWriter::Options{false, true}, fileName_);
 }
 
 bool MovieRecorder::AddFrame(const QImage& picture) {
@@ -257,8 +246,9 @@ void MovieRecorder::OnPassEnded() {
   const CompressionJob::Outcome outcome = job_->outcome();
   const MediaErrorKind failure = job_->failure();
   const std::string detail = job_->detail();
+  // The movie the pass wrote; the job has removed one it did not finish.
+  const std::string temporary = job_->TakeOutput();
   job_.reset();
-  const std::string temporary = TemporaryName(fileName_);
   PassOutcome ended =
       outcome == CompressionJob::Outcome::Failed ? PassOutcome::Failed : PassOutcome::Stopped;
   std::optional<MovieWarning> warning;
@@ -276,7 +266,6 @@ void MovieRecorder::OnPassEnded() {
   } else {
     if (!detail.empty())
       std::fprintf(stderr, "Movie recorder: the pass failed: %s\n", detail.c_str());
-    RemoveFile(temporary);
     if (!shutdownRequested_) {
       warning = outcome == CompressionJob::Outcome::Failed ? PassFailure(failure)
                                                            : MovieWarning::PassStopped;
@@ -299,8 +288,7 @@ void MovieRecorder::AbortForShutdown() {
 void MovieRecorder::EndForExit() {
   if (job_) {
     job_->Stop();
-    job_.reset();
-    RemoveFile(TemporaryName(fileName_));
+    job_.reset();  // the job removes its unfinished movie
     return;
   }
   FinishWithoutCompression();

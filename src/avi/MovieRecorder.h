@@ -9,6 +9,7 @@
 
 #include "media/CodecCatalog.h"
 #include "media/RawFrameFormat.h"
+#include "platform/PathParts.h"
 
 namespace vosta {
 
@@ -125,8 +126,9 @@ class MovieRecorder : public QObject {
   const media::RawFrameFormat& Format() const { return format_; }
   // The settings that the save options chose last (the next ones start from them).
   const media::EncoderSettings& SaveSettings() const { return saveSettings_; }
-  // The name the pass writes to: FileName with its extension replaced by "_.avi".
-  static std::string TemporaryName(const std::string& fileName);
+  // The name the pass writes to: FileName with its extension replaced by "_.avi", numbered
+  // before that ending when it is taken ("movie-2_.avi").
+  static PathParts TemporaryName(const std::string& fileName);
 
  signals:
   // Something the player is told about; while the slot runs no frame is added.

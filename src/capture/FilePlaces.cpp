@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <sstream>
 
 #include "capture/OutputNames.h"
@@ -69,6 +71,15 @@ FilePlaces FilePlaces::ForThisProgram() {
     return beside;
   }
   return InUserFolders(Home(), Environment("XDG_CONFIG_HOME"));
+}
+
+std::function<FilePlaces()> FilePlaces::FoundOnce(std::function<FilePlaces()> find) {
+  auto known = std::make_shared<std::optional<FilePlaces>>();
+  return [find = std::move(find), known] {
+    struct stat folder {};
+    if (!*known || ::stat((*known)->OutputFolder().c_str(), &folder) != 0) *known = find();
+    return **known;
+  };
 }
 
 void FilePlaces::CreateOutputFolder() const {

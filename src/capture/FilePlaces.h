@@ -1,10 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace vosta {
 
-// Where the program's files go, found anew at each use. A program whose folder can be written (a
+// Where the program's files go. A program whose folder can be written (a
 // copied or unpacked program, a build folder), or that has its VOSTA.ini beside it already,
 // keeps them beside itself: VOSTA.ini there, the snapshots and movies in ScreenShot/. An
 // installed program, whose folder its user cannot write, keeps VOSTA.ini in
@@ -19,6 +20,10 @@ class FilePlaces {
   static FilePlaces InUserFolders(const std::string& home, const std::string& configHome);
   // The places of the running program, by the rule above.
   static FilePlaces ForThisProgram();
+  // The places that `find` gives, found once and kept while their output folder is there: a
+  // snapshot a second costs one look at the folder, and a folder found missing (removed, or on
+  // a medium taken away) has its places found anew.
+  static std::function<FilePlaces()> FoundOnce(std::function<FilePlaces()> find);
 
   std::string SettingsPath() const { return settingsFolder_ + "VOSTA.ini"; }
   // The folder of the snapshots and movies, without a "/" at its end.

@@ -59,10 +59,11 @@ class DesktopServices {
   virtual std::vector<QRect> ScreenGeometries() = 0;
 
   // The pixels of `rect` as the screen shows them now, the program's own windows included, as a
-  // Format_RGB32 image of rect's size. `rect` must lie inside the primary screen (callers clamp).
-  // Where the X server holds no picture of the screen (rootless Xwayland), the pixels come from
-  // the X windows' own contents, black where none lies; throws
-  // Exception(Failure::ScreenUnreadable) when no X window lies in `rect` at all.
+  // Format_RGB32 image of rect's size; what lies outside the primary screen is black. Where the X
+  // server holds no picture of the screen (rootless Xwayland), the pixels come from the X
+  // windows' own contents, black where none lies; throws Exception(Failure::ScreenUnreadable)
+  // when no X window lies in `rect` at all, and Exception(Failure::NoPictureMemory) when the
+  // picture cannot be allocated.
   virtual QImage CopyScreen(const QRect& rect) = 0;
 
   // Every top-level window of the desktop, hidden and never-shown ones too, each once.
@@ -76,6 +77,11 @@ class DesktopServices {
   virtual QImage ClipboardBitmap() = 0;
   // Removes everything from the clipboard.
   virtual void EmptyClipboard() = 0;
+  // Whether the window system puts the clipboard's picture back by itself after it was emptied:
+  // an X server inside a Wayland desktop (whose root holds no pixels) offers the desktop's
+  // clipboard again at every change of focus from a Wayland window to an X window. There an
+  // empty clipboard does not mean that the picture was let go.
+  virtual bool ClipboardComesBack() = 0;
 
   // The window shows, and takes clicks on, exactly the union of the spans. The spans are in the
   // window's own coordinates, the ones its pictures are drawn in (on a scaled desktop the

@@ -15,7 +15,7 @@ enum class Failure {
   WriteError,         // the disk took fewer bytes than asked (no Name)
   NoExecutablePlace,  // the executable's folder, where everything is written, cannot be found
   // Pictures.
-  NoPictureMemory,      // a grab's picture cannot be allocated
+  NoPictureMemory,      // a screen copy's picture cannot be allocated
   ScreenUnreadable,     // the X server keeps no picture of the screen (a rootless Xwayland's root)
                         // and no X window lies in the rectangle: only the compositor has its pixels
   AreaTooLargeForJpeg,  // Width(), Height(): a capture area larger than a JPEG can hold

@@ -177,6 +177,7 @@ QImage QtDesktopServices::CopyScreen(const QRect& rect) {
     }
   }
   QImage image(rect.size(), QImage::Format_RGB32);
+  if (image.isNull()) throw Exception(Failure::NoPictureMemory);
   // Whatever lies outside the screen stays black.
   if (inside != rect) image.fill(Qt::black);
   if (inside.isEmpty()) return image;
@@ -214,7 +215,7 @@ QImage QtDesktopServices::CopyScreen(const QRect& rect) {
 
 QImage QtDesktopServices::ComposeFromWindows(const QRect& rect) {
   QImage image(rect.size(), QImage::Format_RGB32);
-  if (image.isNull()) return image;
+  if (image.isNull()) throw Exception(Failure::NoPictureMemory);
   // Qt's screens are placed on the root as its geometry says; what lies off the root is black.
   if (!composer_->Compose(rect.translated(ScreenOrigin()), image))
     throw Exception(Failure::ScreenUnreadable);
@@ -248,6 +249,8 @@ std::vector<TopLevelWindow> QtDesktopServices::TopLevelWindows() {
 }
 
 ClipboardContent QtDesktopServices::ClipboardHolds() { return clipboard_.Content(); }
+
+bool QtDesktopServices::ClipboardComesBack() { return grabber_ && !grabber_->RootHoldsPixels(); }
 
 QImage QtDesktopServices::ClipboardBitmap() { return clipboard_.Picture(); }
 

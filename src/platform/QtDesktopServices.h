@@ -54,6 +54,7 @@ class QtDesktopServices final : public DesktopServices {
   ClipboardContent ClipboardHolds() override;
   QImage ClipboardBitmap() override;
   void EmptyClipboard() override;
+  bool ClipboardComesBack() override;
   void SetWindowOutline(QWidget& window, const SpanList& spans) override;
   bool StartDragMove(QWidget& window) override;
   QPoint PointerPosition() override;

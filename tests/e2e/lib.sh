@@ -103,7 +103,8 @@ menu_choose() {
   wait_for 5 popup_menu_open || fail "the context menu did not open"
   sleep 0.2
   xdotool key --delay 60 $(printf 'Down %.0s' $(seq "$n")) Return
-  sleep 0.3
+  # The command runs as the menu closes.
+  wait_until_not 5 popup_menu_open || fail "the context menu stayed open"
 }
 
 popup_menu_open() {
@@ -189,8 +190,9 @@ progress_open() { windows_named "$PROGRESS" | head -1 | grep .; }
 # Shows changing screen content in the given area (WxH+X+Y) until the test ends.
 show_moving_content() {
   "$BUILD_DIR/tests/moving_content" --area "$1" --fps 20 >"$WORK/moving.log" 2>&1 &
-  HELPER_PIDS+=($!)
-  sleep 1
+  local pid=$!
+  HELPER_PIDS+=("$pid")
+  wait_for 10 xdotool search --onlyvisible --pid "$pid" || fail "the moving content did not appear"
 }
 
 # Waits for the save-options dialog, then types into it (a compressor's name, or nothing)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The command line: --version and --help answer without any display and exit 0; any other
-# argument is told on standard error with status 2; the toolkit's own options still reach Qt.
+# argument is told on standard error with status 2; the toolkit's own options still reach Qt. A
+# failure at start-up outside every handler is told on standard error with status 1.
 source "$(dirname "$0")/lib.sh"
 
 run_without_display "$APP/vosta" --version
@@ -35,3 +36,12 @@ VOSTA_ARGS=(-name vosta-e2e -session e2e_1)
 start_vosta
 xprop -id "$EYE" WM_CLASS | grep -qF '"vosta-e2e"' || fail "-name did not reach Qt: $(xprop -id "$EYE" WM_CLASS)"
 pass "the eye starts with the toolkit's -name and -session options, and Qt takes them"
+
+# No descriptor left for watching the termination signals: said, and status 1 rather than an abort.
+status=0
+(cd "$WORK" && exec env LD_PRELOAD="$BUILD_DIR/tests/libfault_injector.so" FAULT_SOCKETPAIR=1 \
+  timeout 30 "$APP/vosta") >"$WORK/out" 2>"$WORK/err" || status=$?
+[ "$status" = 1 ] || fail "a start-up failure ended with $status: $(cat "$WORK/err")"
+grep -qF "vosta: cannot watch for the termination signals: Too many open files" "$WORK/err" ||
+  fail "a start-up failure told: $(cat "$WORK/err")"
+pass "a start-up failure outside every handler is told on standard error, status 1"

@@ -28,7 +28,7 @@ void Compress(const std::string& input, const std::string& output, media::FourCC
     auto raw = std::make_unique<media::MovieReader>(input);
     raw->At(1);  // a frame out of order first
     if (preview) media::PreviewFrame(*raw, media::CompressorChoice{code});
-    CompressionJob(std::move(raw), input, output, media::CompressorChoice{code}).Run();
+    CompressionJob(std::move(raw), input, SplitPath(output), media::CompressorChoice{code}).Run();
   } catch (const media::MediaError&) {
     // Bytes that are no recording, or a compressor that refuses them: said, never a crash.
   }

@@ -31,6 +31,7 @@ class FakeDesktopServices : public DesktopServices {
   std::optional<QImage> clipboard;       // a picture on the clipboard, or none
   bool clipboardHasOtherData = false;    // text and the like, removed by EmptyClipboard
   bool emptyingKeepsThePicture = false;  // EmptyClipboard leaves the picture (a clipboard keeper)
+  bool clipboardComesBack = false;       // a Wayland desktop offers its picture again
   bool dragMoveSupported = true;
   QPoint pointer;  // PointerPosition()
 
@@ -62,6 +63,7 @@ class FakeDesktopServices : public DesktopServices {
   QImage CopyScreen(const QRect& rect) override;
   std::vector<TopLevelWindow> TopLevelWindows() override { return windows; }
   ClipboardContent ClipboardHolds() override;
+  bool ClipboardComesBack() override { return clipboardComesBack; }
   QImage ClipboardBitmap() override;
   void EmptyClipboard() override;
   void SetWindowOutline(QWidget& window, const SpanList& spans) override;

@@ -56,6 +56,18 @@ inline QByteArray StoredFrames(const std::string& file) {
                             "copy", "-f", "rawvideo", "-"});
 }
 
+// One line a packet of the video stream, in file order, with its size, a checksum of its bytes
+// and its flags where it is no key frame (a stream copy to framecrc): two movies that give the
+// same lines hold the same frames, key frames in the same places.
+inline QStringList StoredPackets(const std::string& file) {
+  const QString out =
+      QString::fromUtf8(RunTool("ffmpeg", {"-v", "error", "-i", QString::fromStdString(file),
+                                           "-map", "0:v", "-c", "copy", "-f", "framecrc", "-"}));
+  QStringList packets = out.split('\n', Qt::SkipEmptyParts);
+  packets.removeIf([](const QString& line) { return line.startsWith('#'); });
+  return packets;
+}
+
 // Each packet of the video stream in file order as "dts,flags" ("K_" marks a key frame). AVI
 // keeps no presentation times: the position in the file is the frame's time.
 inline QStringList Packets(const std::string& file) {

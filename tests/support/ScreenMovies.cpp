@@ -51,7 +51,7 @@ std::string RecordRaw(const std::string& name, QSize size, int frames, int bitsP
 PassResult Pass(const std::string& raw, const std::string& out,
                 const media::CompressorChoice& choice) {
   PassResult result{CompressionJob::Outcome::Running, media::MediaErrorKind::Stopped, {}, {}};
-  CompressionJob job(std::make_unique<media::MovieReader>(raw), raw, out, choice);
+  CompressionJob job(std::make_unique<media::MovieReader>(raw), raw, SplitPath(out), choice);
   bool ended = false;
   // The job lives on this thread: its signals come here queued, as they come to the recorder.
   QObject::connect(&job, &CompressionJob::Progressed, &job,
@@ -67,6 +67,10 @@ PassResult Pass(const std::string& raw, const std::string& out,
   result.outcome = job.outcome();
   result.failure = job.failure();
   result.detail = job.detail();
+  // A movie that the job made and nobody takes is removed with the job.
+  if (result.outcome == CompressionJob::Outcome::Done) {
+    EXPECT_EQ(job.TakeOutput(), out);
+  }
   return result;
 }
 

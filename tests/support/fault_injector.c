@@ -8,7 +8,8 @@
 //              before the failure is cut short to end there); fsync and fallocate fail at once
 //   path part  the rule applies to files opened after it was written whose path contains it
 // The rules are read at every open, so a test changes them while the program runs; without the
-// file nothing fails.
+// file nothing fails. With FAULT_SOCKETPAIR set, socketpair() fails as it does when the process
+// has no descriptor left.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -17,6 +18,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/socket.h>
 #include <sys/types.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -179,4 +181,12 @@ int fdatasync(int fd) {
 int fallocate(int fd, int mode, off_t offset, off_t length) {
   if (Failing(fd, OP_FALLOCATE)) return errno = faults[fd].error, -1;
   return REAL(fallocate)(fd, mode, offset, length);
+}
+
+int socketpair(int domain, int type, int protocol, int fds[2]) {
+  if (getenv("FAULT_SOCKETPAIR") != NULL) {
+    errno = EMFILE;
+    return -1;
+  }
+  return REAL(socketpair)(domain, type, protocol, fds);
 }

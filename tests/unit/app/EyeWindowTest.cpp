@@ -657,6 +657,7 @@ TEST_F(EyeWindowTest, ARemovedOutputFolderIsMadeAgainForEveryOutput) {
 TEST_F(EyeWindowTest, AutosaveSavesThePictureSavedLastOnlyAfterSomethingElse) {
   eye->ClipboardAutosaveAction()->setChecked(true);
   desktop.emptyingKeepsThePicture = true;
+  desktop.clipboardComesBack = true;  // an X server inside a Wayland desktop
   QImage picture(32, 16, QImage::Format_RGB32);
   picture.fill(Qt::blue);
   desktop.clipboard = picture;
@@ -690,6 +691,14 @@ TEST_F(EyeWindowTest, AutosaveSavesThePictureSavedLastOnlyAfterSomethingElse) {
   desktop.clipboard = picture;
   eye->OnTick();
   EXPECT_EQ(Files().size(), 4);
+
+  // On a plain X server an empty clipboard lets it go, as ever: the same picture copied again
+  // after the save is saved again.
+  desktop.clipboardComesBack = false;
+  eye->OnTick();  // the clipboard is empty
+  desktop.clipboard = picture;
+  eye->OnTick();
+  EXPECT_EQ(Files().size(), 5);
 }
 
 TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {

@@ -141,7 +141,7 @@ TEST(SettingsFormat, WritesTheSnapshotKeyBackUnchangedAsAnEighthLine) {
 }
 
 TEST(SettingsFormat, WritesTheGameTitlesBackUnchangedAfterTheSnapshotKey) {
-  SettingsValues values{403, 143, 0, 1024, 0, 740, true, ""};
+  SettingsValues values{403, 143, 0, 1024, 0, 740, true, std::nullopt};
   const std::string sevenLines = FormatSettings(values);
   values.gameTitles = "Ultima Online||My Shard ";
   EXPECT_EQ(FormatSettings(values), sevenLines + "GAMETITLE=Ultima Online||My Shard \r\n");

@@ -45,8 +45,8 @@ class EveryCompressor : public ::testing::TestWithParam<const media::Codec*> {
  protected:
   // What every compressed movie must be: the compressor's code, every frame in order, decoded
   // without a complaint and with no reordering, key frames where asked for; and for the lossless
-  // compressors exactly the recorded pixels.
-  void ExpectMovie(const std::string& movie, const std::string& raw, QSize size, int frames,
+  // compressors exactly the recorded pixels (`recorded`: the raw movie decoded).
+  void ExpectMovie(const std::string& movie, const QByteArray& recorded, QSize size, int frames,
                    int keyFrameEvery) {
     const media::Codec& codec = *GetParam();
     const testing::MovieLook look = LookAt(movie);
@@ -65,7 +65,6 @@ class EveryCompressor : public ::testing::TestWithParam<const media::Codec*> {
     EXPECT_EQ(look.errors, "");
     if (!codec.lossless) return;
     const QByteArray decoded = DecodeRgb(movie);
-    const QByteArray recorded = DecodeRgb(raw);
     EXPECT_EQ(look.width, size.width());
     ASSERT_EQ(decoded.size(), recorded.size());
     int differing = 0;
@@ -82,19 +81,29 @@ class EveryCompressor : public ::testing::TestWithParam<const media::Codec*> {
   testing::ScriptedChoices choices;
 };
 
-// The smallest areas too: every compressor pads what it cannot take to a size it can.
+// The smallest areas too: every compressor pads what it cannot take to a size it can. The sizes
+// are one of each kind: a single pixel, even but no multiple of 4, odd and smaller than a block,
+// odd and past a block's width, and whole blocks. Nine frames with a key frame every four make
+// three runs, so that a lane of a pass in runs goes on to its next run. Compressing while
+// recording shares the encoders, their settings and the padding with the pass: it is checked once
+// a compressor, at an odd size that the compressors with a size multiple pad and that spans two
+// blocks.
 TEST_P(EveryCompressor, PassAndRecordingKeepEveryFrameAtOddEvenAndTinySizes) {
   const media::Codec& codec = *GetParam();
   const int keyFrameEvery = codec.takesKeyFrames ? 4 : 0;
   const CompressorChoice choice{codec.code, {media::kDefaultQuality, keyFrameEvery, 0}};
   constexpr int kFrames = 9;
-  for (const QSize size : {QSize(37, 23), QSize(64, 48), QSize(1, 1), QSize(2, 2), QSize(3, 5),
-                           QSize(15, 15), QSize(17, 9)}) {
+  const QSize recordedSize(17, 9);
+  for (const QSize size : {QSize(1, 1), QSize(2, 2), QSize(3, 5), QSize(17, 9), QSize(64, 48)}) {
     SCOPED_TRACE(::testing::Message() << codec.name << " " << size.width() << "x" << size.height());
     const std::string raw = RecordRaw(dir.path() + "raw.avi", size, kFrames);
+    const QByteArray recorded = codec.lossless ? DecodeRgb(raw) : QByteArray();
     const std::string passed = dir.path() + "passed.avi";
     ASSERT_EQ(Pass(raw, passed, choice).outcome, Outcome::Done);
-    ExpectMovie(passed, raw, size, kFrames, keyFrameEvery);
+    ExpectMovie(passed, recorded, size, kFrames, keyFrameEvery);
+    std::filesystem::remove(passed);
+    std::filesystem::remove(raw);
+    if (size != recordedSize) continue;
 
     // Compressing while recording: every frame added is in the movie.
     MovieRecorder recorder(choices);
@@ -108,9 +117,8 @@ TEST_P(EveryCompressor, PassAndRecordingKeepEveryFrameAtOddEvenAndTinySizes) {
     ASSERT_TRUE(recorder.Start());
     for (int i = 0; i < kFrames; ++i) ASSERT_TRUE(recorder.AddFrame(ScreenContent(size, i)));
     recorder.Finish();
-    ExpectMovie(recorder.FileName(), raw, size, kFrames, keyFrameEvery);
-    for (const std::string& movie : {raw, passed, recorder.FileName()})
-      std::filesystem::remove(movie);
+    ExpectMovie(recorder.FileName(), recorded, size, kFrames, keyFrameEvery);
+    std::filesystem::remove(recorder.FileName());
   }
   EXPECT_TRUE(desktop.messages.empty());
 }
@@ -137,7 +145,7 @@ TEST(LossyCompression, DefaultsKeepScreenTextLegible) {
   const std::string raw = RecordRaw(dir.path() + "raw.avi", QSize(320, 240), 12);
   for (const media::Codec* codec : media::InstalledCodecs()) {
     if (codec->lossless || !codec->takesQuality) continue;
-    const std::string out = dir.path() + "lossy.avi";
+    const std::string out = dir.path() + CodeText(codec->code) + ".avi";
     ASSERT_EQ(Pass(raw, out, CompressorChoice{codec->code}).outcome, Outcome::Done);
     const double psnr = Psnr(out, raw);
     EXPECT_GE(psnr, 35.0) << codec->name;
@@ -173,10 +181,9 @@ TEST(CompressionPass, RunsSideBySideGiveTheFramesOfOneEncoder) {
     for (int i = 0; i < kFrames; ++i) ASSERT_TRUE(recorder.AddFrame(ScreenContent(size, i)));
     recorder.Finish();
 
-    const QByteArray frames = testing::StoredFrames(passed);
-    EXPECT_GT(frames.size(), 0);
-    EXPECT_EQ(frames, testing::StoredFrames(recorder.FileName()));
-    EXPECT_EQ(LookAt(passed).keyFrames, LookAt(recorder.FileName()).keyFrames);
+    const QStringList packets = testing::StoredPackets(passed);
+    EXPECT_EQ(packets.size(), kFrames);
+    EXPECT_EQ(packets, testing::StoredPackets(recorder.FileName()));
   }
 }
 
@@ -247,14 +254,15 @@ TEST(CompressionPass, ReadsAndWritesMoviesOverOneGibibyte) {
 TEST(CompressionPass, StopsWhenAskedAndSaysWhyItFailed) {
   TempDir dir;
   const std::string raw = RecordRaw(dir.path() + "raw.avi", QSize(640, 480), 60);
-  CompressionJob job(std::make_unique<media::MovieReader>(raw), raw, dir.path() + "out.avi",
-                     CompressorChoice{MakeFourCC("ZMBV")});
+  CompressionJob job(std::make_unique<media::MovieReader>(raw), raw,
+                     SplitPath(dir.path() + "out.avi"), CompressorChoice{MakeFourCC("ZMBV")});
   bool ended = false;
   QObject::connect(&job, &CompressionJob::Ended, &job, [&ended] { ended = true; });
   job.Start();
   job.Stop();
   while (!ended) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
   EXPECT_EQ(job.outcome(), Outcome::Stopped);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "out.avi"));  // the job removed its movie
 
   const testing::PassResult failed =
       Pass(raw, dir.path() + "no/folder/out.avi", CompressorChoice{MakeFourCC("HFYU")});

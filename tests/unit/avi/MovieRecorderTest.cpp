@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "app/RecorderReports.h"
 #include "dialogs/ProgressWindow.h"
@@ -209,13 +210,20 @@ TEST_F(MovieRecorderTest, FinishOffersTheSaveOptionsAndLeavesOneMovie) {
 }
 
 TEST_F(MovieRecorderTest, TheTemporaryNameReplacesTheExtension) {
-  EXPECT_EQ(MovieRecorder::TemporaryName("/s/20261207-101500.avi"), "/s/20261207-101500_.avi");
-  EXPECT_EQ(MovieRecorder::TemporaryName("/s/movie"), "/s/movie_.avi");
-  EXPECT_EQ(MovieRecorder::TemporaryName("/a.b/movie"), "/a.b/movie_.avi");
+  EXPECT_EQ(MovieRecorder::TemporaryName("/s/20261207-101500.avi"),
+            (PathParts{"/s/", "20261207-101500", "_.avi"}));
+  EXPECT_EQ(MovieRecorder::TemporaryName("/s/movie"), (PathParts{"/s/", "movie", "_.avi"}));
+  EXPECT_EQ(MovieRecorder::TemporaryName("/a.b/movie"), (PathParts{"/a.b/", "movie", "_.avi"}));
 }
 
-// "中断", a temporary name that cannot be made: the raw movie stays with a warning; the next
-// pass runs to its end.
+std::string Contents(const std::string& path) {
+  std::ifstream file(path);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// "中断", a temporary movie that cannot be made: the raw movie stays with a warning; the next
+// pass runs to its end. A file or folder under the temporary name is the player's own: the pass
+// writes under the next free name and leaves it as it was, whether the pass ends well or not.
 TEST_F(MovieRecorderTest, AStoppedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns) {
   const auto start = [this](const std::string& name) {
     recorder.SetFileName(PathOf(name));
@@ -237,6 +245,7 @@ TEST_F(MovieRecorderTest, AStoppedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns
     EXPECT_EQ(stream["nb_read_frames"], "4");
   };
 
+  std::ofstream(PathOf("a_.avi")) << "the player's own";
   start("a.avi");
   ASSERT_TRUE(recorder.Finishing());
   ProgressWindow* progress = reports.Progress();
@@ -250,26 +259,33 @@ TEST_F(MovieRecorderTest, AStoppedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns
   EXPECT_EQ(Texts(), std::vector<std::string>{"圧縮ＡＶＩファイル作成を中断しました."});
   EXPECT_EQ(desktop.messages[0].caption, "警告");
   expectRawMovie("a.avi");
-  EXPECT_FALSE(std::filesystem::exists(PathOf("a_.avi")));
+  EXPECT_EQ(Contents(PathOf("a_.avi")), "the player's own");
+  EXPECT_FALSE(std::filesystem::exists(PathOf("a-2_.avi")));
 
-  // The temporary name is taken by a folder: a warning that says so; both stay.
-  std::filesystem::create_directory(PathOf("b_.avi"));
-  std::ofstream(PathOf("b_.avi/keep")) << "x";
-  start("b.avi");
+  // A name that is one byte too long for the file system once "_" is added: a warning that
+  // says the compressed movie cannot be made.
+  const std::string longest = std::string(251, 'b') + ".avi";
+  start(longest);
   testing::WaitUntilFinished(recorder);
   ASSERT_EQ(desktop.messages.size(), 2u);
   EXPECT_EQ(
       desktop.messages[1].text,
       "圧縮ＡＶＩファイルを作成できませんでした。録画したＡＶＩファイルはそのまま残っています。\n"
       "圧縮ＡＶＩファイル作成を中断しました.");
-  expectRawMovie("b.avi");
-  EXPECT_TRUE(std::filesystem::exists(PathOf("b_.avi/keep")));
+  expectRawMovie(longest);
 
+  // The temporary name and the next one taken by a folder and a file: the pass writes the
+  // third, then puts it in the recording's place.
+  std::filesystem::create_directory(PathOf("c_.avi"));
+  std::ofstream(PathOf("c_.avi/keep")) << "x";
+  std::ofstream(PathOf("c-2_.avi")) << "the player's own";
   start("c.avi");
   testing::WaitUntilFinished(recorder);
   EXPECT_EQ(desktop.messages.size(), 2u);
   EXPECT_EQ(Probe(PathOf("c.avi"))["codec_name"], "ffv1");
-  EXPECT_FALSE(std::filesystem::exists(PathOf("c_.avi")));
+  EXPECT_TRUE(std::filesystem::exists(PathOf("c_.avi/keep")));
+  EXPECT_EQ(Contents(PathOf("c-2_.avi")), "the player's own");
+  EXPECT_FALSE(std::filesystem::exists(PathOf("c-3_.avi")));
   EXPECT_EQ(ended,
             (std::vector{PassOutcome::Stopped, PassOutcome::Failed, PassOutcome::Compressed}));
 }

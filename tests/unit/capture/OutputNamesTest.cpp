@@ -98,6 +98,25 @@ TEST(FilePlaces, AnInstalledProgramUsesTheUsersFolders) {
   EXPECT_EQ(places.OutputFolder(), home + "Bilder/VOSTA");
 }
 
+// The places are found once, and found again only when their output folder has gone.
+TEST(FilePlaces, FoundOnceAndAgainWhenTheOutputFolderIsMissing) {
+  testing::TempDir dir;
+  int finds = 0;
+  const auto places = FilePlaces::FoundOnce([&] {
+    ++finds;
+    return FilePlaces::BesideProgram(dir.path());
+  });
+  for (int snapshot = 0; snapshot < 3; ++snapshot) places().CreateOutputFolder();
+  EXPECT_EQ(places().OutputFolder(), dir.path() + "ScreenShot");
+  EXPECT_EQ(finds, 1);
+  QDir(QString::fromStdString(dir.path() + "ScreenShot")).removeRecursively();
+  places().CreateOutputFolder();
+  EXPECT_EQ(finds, 2);
+  EXPECT_TRUE(QDir(QString::fromStdString(dir.path() + "ScreenShot")).exists());
+  places();
+  EXPECT_EQ(finds, 2);
+}
+
 TEST(FilePlaces, ThePicturesFolderAsTheDesktopNamesIt) {
   const std::string home = "/home/p/";
   const std::pair<std::string, std::string> cases[] = {
