@@ -48,7 +48,7 @@ void Frames(benchmark::State& state, Work work) {
   const vosta::CaptureArea area{0, width, 0, height};
   QTemporaryDir dir;
   NoCompression choices;
-  vosta::MovieRecorder recorder(desktop, choices);
+  vosta::MovieRecorder recorder(choices);
   recorder.SetCompression(vosta::MovieCompression::None);
   recorder.SetFrameRate(16);
   recorder.SetWidth(static_cast<std::uint16_t>(width));

@@ -2,8 +2,9 @@
 
 // Every text the player sees, by where it appears: the eye's menu, the dialogs, the message
 // boxes and their captions, the movie recorder's warnings, windows and dialogs, and the failures
-// that the error box shows. A "%1" or "%2" is filled in with QString::arg; a failure's message
-// with its "%1" still in it is that failure's kind (Exception::Kind).
+// that the error box shows. A "%1" or "%2" is filled in with QString::arg. Only the application
+// and its dialogs use these: the layers below report kinds (Failure, MovieWarning, the media
+// layer's MediaErrorKind), and app/FailureTexts and app/RecorderReports turn them into these.
 
 namespace vosta::messages {
 

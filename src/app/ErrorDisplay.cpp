@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/FailureTexts.h"
 #include "platform/DesktopServices.h"
-#include "platform/Exception.h"
 
 namespace vosta {
 
@@ -45,14 +45,17 @@ std::string ErrorDisplay::BoxText(const std::string& message) {
 }
 
 void ErrorDisplay::Show(const std::exception& failure, Source source) {
-  const auto* own = dynamic_cast<const Exception*>(&failure);
-  Show(failure.what(), own != nullptr ? own->Kind() : std::string(failure.what()), source);
+  if (const auto* own = dynamic_cast<const Exception*>(&failure)) {
+    Show(FailureText(*own), Sameness{own->Kind(), own->Width(), own->Height(), {}}, source);
+    return;
+  }
+  Show(failure.what(), Sameness{std::nullopt, 0, 0, failure.what()}, source);
 }
 
-void ErrorDisplay::Show(const std::string& message, const std::string& kind, Source source) {
+void ErrorDisplay::Show(const std::string& message, const Sameness& sameness, Source source) {
   std::fprintf(stderr, "%s: %s\n", title_.c_str(), message.c_str());
   if (boxOpen_) return;
-  if (source == Source::Tick && kind == lastClosed_ && !actedSinceClosed_ &&
+  if (source == Source::Tick && sameness == lastClosed_ && !actedSinceClosed_ &&
       clock_() - closedAt_ < kQuietAfterClose) {
     return;
   }
@@ -65,7 +68,7 @@ void ErrorDisplay::Show(const std::string& message, const std::string& kind, Sou
     throw;
   }
   boxOpen_ = false;
-  lastClosed_ = kind;
+  lastClosed_ = sameness;
   closedAt_ = clock_();
   actedSinceClosed_ = false;
 }

@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "Messages.h"
+#include "platform/Exception.h"
 
 namespace vosta {
 
@@ -39,10 +41,12 @@ class ErrorDisplay {
   // closed a box, a failure of the same kind coming again from ticks is not shown again until
   // the player acts (PlayerActed) or 10 s have passed: at the recording's 66 ms ticks the box
   // would otherwise come back at once, and the player could never reach the eye to stop what
-  // fails. The kind is the message without what varies, such as the file name of each tick's
-  // snapshot (Exception::Kind); a plain message is its own kind.
+  // fails. The program's own failures are the same when their kind (Exception::Kind) and the
+  // size of the picture they refuse are: what varies from one tick to the next, such as the file
+  // name of each tick's snapshot or the encoder's code, does not count. Any other failure is
+  // known by its message.
   void Show(const std::string& message, Source source = Source::Player) {
-    Show(message, message, source);
+    Show(message, Sameness{std::nullopt, 0, 0, message}, source);
   }
   void Show(const std::exception& failure, Source source = Source::Player);
   // The player pressed on the eye or chose a menu command.
@@ -69,7 +73,16 @@ class ErrorDisplay {
   int Shown() const { return shown_; }
 
  private:
-  void Show(const std::string& message, const std::string& kind, Source source);
+  // What makes two failures the same one, for the quiet after a closed box.
+  struct Sameness {
+    std::optional<Failure> kind;  // none: not the program's own
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::string message;  // for a failure that is not the program's own
+    bool operator==(const Sameness&) const = default;
+  };
+
+  void Show(const std::string& message, const Sameness& sameness, Source source);
   [[noreturn]] void EndWithoutBox(const std::exception_ptr& failure) const noexcept;
 
   DesktopServices& desktop_;
@@ -77,7 +90,7 @@ class ErrorDisplay {
   Clock clock_;
   bool boxOpen_ = false;
   int shown_ = 0;
-  std::string lastClosed_;  // the kind of failure of the box the player closed last
+  Sameness lastClosed_;  // the failure of the box the player closed last
   std::int64_t closedAt_ = 0;
   bool actedSinceClosed_ = true;
 };

@@ -20,7 +20,7 @@
 #include "dialogs/AreaPicker.h"
 #include "dialogs/PictureResources.h"
 #include "platform/DesktopServices.h"
-#include "platform/ScreenUnreadable.h"
+#include "platform/Exception.h"
 #include "shape/PictureWidget.h"
 #include "shape/WindowOutline.h"
 #include "ui_EyeWindow.h"
@@ -328,7 +328,8 @@ void EyeWindow::OnSetArea() {
   QImage frozen;
   try {
     frozen = desktop.CopyScreen(usable);
-  } catch (const ScreenUnreadable&) {
+  } catch (const Exception& failure) {
+    if (failure.Kind() != Failure::ScreenUnreadable) throw;
     // No X window shows anywhere: the area is picked over black.
     frozen = QImage(usable.size(), QImage::Format_RGB32);
     frozen.fill(Qt::black);

@@ -7,6 +7,7 @@
 
 #include "Messages.h"
 #include "app/EyeServices.h"
+#include "app/RecorderReports.h"
 #include "app/StatusPicture.h"
 #include "avi/MovieRecorder.h"
 #include "capture/CaptureArea.h"
@@ -14,7 +15,6 @@
 #include "capture/ScreenGrab.h"
 #include "platform/DesktopServices.h"
 #include "platform/Exception.h"
-#include "platform/ScreenUnreadable.h"
 
 namespace vosta {
 
@@ -25,7 +25,8 @@ RecordingControl::RecordingControl(EyeServices& services, const CaptureArea& are
       area_(area),
       status_(status),
       owner_(owner),
-      recorder_(std::make_unique<MovieRecorder>(services.desktop, services.choices, &owner)) {
+      recorder_(std::make_unique<MovieRecorder>(services.choices, &owner)),
+      reports_(std::make_unique<RecorderReports>(*recorder_, services.desktop)) {
   recorder_->SetWidth(320);
   recorder_->SetHeight(240);
   recorder_->SetCompression(MovieCompression::AfterRecording);
@@ -82,12 +83,13 @@ FrameFailure RecordingControl::CaptureFrame() {
   QImage frame;
   try {
     frame = GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32);
-  } catch (const ScreenUnreadable&) {
+  } catch (const Exception& failure) {
     // No frame while nothing of the area can be read (never a black one); the recording goes
     // on, as the area may become readable again. The player is told once a movie.
+    if (failure.Kind() != Failure::ScreenUnreadable) throw;
     if (unreadableSaid_) return FrameFailure::None;
     unreadableSaid_ = true;
-    throw Exception(messages::kAreaUnreadable);
+    throw;
   }
   if (frame.isNull() || recorder_->AddFrame(frame)) return FrameFailure::None;
   const FrameFailure failure = recorder_->Failure();

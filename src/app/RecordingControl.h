@@ -9,6 +9,7 @@ class QWidget;
 namespace vosta {
 
 class MovieRecorder;
+class RecorderReports;
 class StatusPicture;
 enum class FrameFailure;
 struct CaptureArea;
@@ -65,6 +66,7 @@ class RecordingControl {
   StatusPicture& status_;
   QWidget& owner_;
   std::unique_ptr<MovieRecorder> recorder_;
+  std::unique_ptr<RecorderReports> reports_;  // its progress window and boxes
   bool unreadableSaid_ = false;  // this movie's player was told that its area cannot be read
 };
 

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <span>
 
-#include "Messages.h"
 #include "capture/CaptureArea.h"
 #include "platform/AtomicFile.h"
 #include "platform/Exception.h"
@@ -183,7 +182,7 @@ std::string FormatSettings(const SettingsValues& values) {
 }
 
 std::optional<std::string> ReadSettingsFile(const std::string& path) {
-  const auto cannotOpen = [&path] { return Exception::Formatted(messages::kCannotOpenFile, path); };
+  const auto cannotOpen = [&path] { return Exception(Failure::CannotOpenFile, path); };
   // O_NONBLOCK keeps a FIFO in the file's place from blocking the GUI thread; regular files
   // ignore it.
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));

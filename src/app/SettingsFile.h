@@ -61,7 +61,7 @@ struct SettingsValues {
 std::string FormatSettings(const SettingsValues& values);
 
 // Reads the whole file. Returns std::nullopt when no file exists (nothing reported). Throws
-// Exception("ファイル %1 は開けません", path) when it exists but cannot be read (no permission,
+// Exception(Failure::CannotOpenFile, path) when it exists but cannot be read (no permission,
 // a directory or other non-regular file in its place, a read error).
 std::optional<std::string> ReadSettingsFile(const std::string& path);
 

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <utility>
 
-#include "Messages.h"
 #include "platform/DesktopServices.h"
 #include "platform/Exception.h"
 #include "platform/KeyCombination.h"
@@ -12,36 +11,36 @@ namespace vosta {
 
 namespace {
 
-const char* ProblemText(KeyCombinationName::Problem problem) {
+Failure ProblemFailure(KeyCombinationName::Problem problem) {
   switch (problem) {
     case KeyCombinationName::Problem::UnknownModifier:
-      return messages::kKeyUnknownModifier;
+      return Failure::KeyUnknownModifier;
     case KeyCombinationName::Problem::NoKey:
-      return messages::kKeyMissing;
+      return Failure::KeyMissing;
     case KeyCombinationName::Problem::ModifierKey:
-      return messages::kKeyIsModifier;
+      return Failure::KeyIsModifier;
     case KeyCombinationName::Problem::UnknownKey:
     case KeyCombinationName::Problem::None:
       break;
   }
-  return messages::kKeyUnknown;
+  return Failure::KeyUnknown;
 }
 
-const char* OutcomeText(KeyGrabOutcome outcome) {
+Failure OutcomeFailure(KeyGrabOutcome outcome) {
   switch (outcome) {
     case KeyGrabOutcome::NotOnKeyboard:
-      return messages::kKeyNotOnKeyboard;
+      return Failure::KeyNotOnKeyboard;
     case KeyGrabOutcome::NoSuchModifier:
-      return messages::kKeyUnknownModifier;
+      return Failure::KeyUnknownModifier;
     case KeyGrabOutcome::Taken:
-      return messages::kKeyTaken;
+      return Failure::KeyTaken;
     case KeyGrabOutcome::NoDisplay:
-      return messages::kKeyNoDisplay;
+      return Failure::KeyNoDisplay;
     case KeyGrabOutcome::Refused:
     case KeyGrabOutcome::Grabbed:
       break;
   }
-  return messages::kKeyRefused;
+  return Failure::KeyRefused;
 }
 
 }  // namespace
@@ -65,10 +64,10 @@ void SnapshotKey::Take(const std::string& name) {
   if (name.find_first_not_of(" \t") == std::string::npos) return;
   const KeyCombinationName read = ReadKeyCombination(name);
   if (read.problem != KeyCombinationName::Problem::None)
-    throw Exception::Formatted(ProblemText(read.problem), name);
+    throw Exception(ProblemFailure(read.problem), name);
   const KeyGrabOutcome outcome =
       desktop_.GrabKey(read.key, [this](std::uint32_t serverTime) { OnPressed(serverTime); });
-  if (outcome != KeyGrabOutcome::Grabbed) throw Exception::Formatted(OutcomeText(outcome), name);
+  if (outcome != KeyGrabOutcome::Grabbed) throw Exception(OutcomeFailure(outcome), name);
   held_ = true;
   busyUntilKnown_ = false;
 }

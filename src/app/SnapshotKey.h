@@ -26,8 +26,8 @@ class SnapshotKey {
   SnapshotKey& operator=(const SnapshotKey&) = delete;
 
   // Takes the key that `name` gives ("F12", "Ctrl+Alt+S"); a name of nothing but blanks takes
-  // none. Throws Exception naming the key and why when it cannot be used (a modifier or lock key
-  // on its own among them); the program then runs on without.
+  // none. Throws Exception (one of the Failure::Key kinds, the name as its Name) when it cannot
+  // be used (a modifier or lock key on its own among them); the program then runs on without.
   void Take(const std::string& name);
   // Gives the key back to the desktop.
   void Release();

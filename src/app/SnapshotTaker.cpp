@@ -1,7 +1,6 @@
 #include "app/SnapshotTaker.h"
 
 #include <QHash>
-#include <QString>
 #include <cstdlib>
 #include <string>
 
@@ -16,7 +15,6 @@
 #include "capture/ScreenGrab.h"
 #include "platform/DesktopServices.h"
 #include "platform/Exception.h"
-#include "platform/ScreenUnreadable.h"
 
 namespace vosta {
 
@@ -45,17 +43,11 @@ void SnapshotTaker::TakeSnapshot() {
   const std::int64_t width = std::abs(std::int64_t{area_.X2} - area_.X1);
   const std::int64_t height = std::abs(std::int64_t{area_.Y2} - area_.Y1);
   if (width > kLargestJpegSide || height > kLargestJpegSide) {
-    throw Exception(
-        QString::fromUtf8(messages::kAreaTooLargeForJpeg).arg(width).arg(height).toStdString());
+    throw Exception::WithSize(Failure::AreaTooLargeForJpeg, width, height);
   }
-  QImage picture;
-  try {
-    picture = GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32);
-  } catch (const ScreenUnreadable&) {
-    // Nothing of the area could be read: no file, rather than a black one.
-    throw Exception(messages::kAreaUnreadable);
-  }
-  Save(picture);
+  // Nothing of the area could be read (Failure::ScreenUnreadable): no file, rather than a black
+  // one.
+  Save(GrabCaptureArea(services_.desktop, area_, GrabDepth::Bits32));
 }
 
 void SnapshotTaker::SaveClipboardPicture(bool unlessSavedLast) {

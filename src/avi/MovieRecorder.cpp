@@ -3,20 +3,18 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
-#include "Messages.h"
 #include "avi/CompressionChoices.h"
 #include "avi/CompressionJob.h"
 #include "avi/NumberedMovie.h"
 #include "avi/PictureFrames.h"
-#include "avi/ProgressWindow.h"
 #include "media/MediaError.h"
 #include "media/MovieReader.h"
 #include "media/MovieWriter.h"
 #include "media/VideoEncoder.h"
 #include "platform/AtomicFile.h"
-#include "platform/DesktopServices.h"
 
 namespace vosta {
 
@@ -34,46 +32,40 @@ void Log(const char* what, const std::exception& error) {
   std::fprintf(stderr, "Movie recorder: %s: %s\n", what, error.what());
 }
 
-// Marks one of the recorder's own boxes as open for as long as it is on screen.
-class MessageOpenGuard {
+// Marks a warning as being reported for as long as its slots run.
+class WarningGuard {
  public:
-  explicit MessageOpenGuard(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
-  ~MessageOpenGuard() { flag_ = previous_; }
-  MessageOpenGuard(const MessageOpenGuard&) = delete;
-  MessageOpenGuard& operator=(const MessageOpenGuard&) = delete;
+  explicit WarningGuard(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~WarningGuard() { flag_ = previous_; }
+  WarningGuard(const WarningGuard&) = delete;
+  WarningGuard& operator=(const WarningGuard&) = delete;
 
  private:
   bool& flag_;
   bool previous_;
 };
 
-// The warning for a pass that failed: why, when it was the file or the disk, then that it stopped.
-std::string PassFailureText(MediaErrorKind kind) {
-  const char* reason = nullptr;
+// The warning for a pass that failed: why, when it was the file or the disk; else that it
+// stopped.
+MovieWarning PassFailure(MediaErrorKind kind) {
   switch (kind) {
     case MediaErrorKind::DiskFull:
-      reason = messages::kPassDiskFullText;
-      break;
+      return MovieWarning::PassDiskFull;
     case MediaErrorKind::WriteFailed:
-      reason = messages::kPassWriteText;
-      break;
+      return MovieWarning::PassWriteFailed;
     case MediaErrorKind::ReadFailed:
-      reason = messages::kPassReadText;
-      break;
+      return MovieWarning::PassReadFailed;
     case MediaErrorKind::CannotCreate:
-      reason = messages::kPassCreateText;
-      break;
+      return MovieWarning::PassCreateFailed;
     default:
-      return messages::kCompressionStoppedText;
+      return MovieWarning::PassStopped;
   }
-  return std::string(reason) + messages::kRecordingKeptText + "\n" +
-         messages::kCompressionStoppedText;
 }
 
 }  // namespace
 
-MovieRecorder::MovieRecorder(DesktopServices& desktop, CompressionChoices& choices, QObject* parent)
-    : QObject(parent), desktop_(desktop), choices_(choices) {}
+MovieRecorder::MovieRecorder(CompressionChoices& choices, QObject* parent)
+    : QObject(parent), choices_(choices) {}
 
 MovieRecorder::~MovieRecorder() {
   FinishWithoutCompression();
@@ -114,7 +106,7 @@ bool MovieRecorder::Start() {
                                                          media::EncoderUse::Recording);
       } catch (const MediaError& error) {
         Log("the compressor cannot start", error);
-        Error(messages::kSequenceNotStartedText);
+        Warn(MovieWarning::CompressorNotStarted);
         return false;
       }
     }
@@ -122,7 +114,7 @@ bool MovieRecorder::Start() {
   // A frame that no movie can hold: nothing is created.
   if (!format_.Usable()) {
     encoder_.reset();
-    Warn(messages::kStreamNotCreatedText);
+    Warn(MovieWarning::StreamNotCreated);
     return false;
   }
   try {
@@ -130,8 +122,8 @@ bool MovieRecorder::Start() {
   } catch (const MediaError& error) {
     Log("the movie cannot be created", error);
     encoder_.reset();
-    Warn(error.Kind() == MediaErrorKind::WriteFailed ? messages::kStreamNotCreatedText
-                                                     : messages::kMovieNotCreatedText);
+    Warn(error.Kind() == MediaErrorKind::WriteFailed ? MovieWarning::StreamNotCreated
+                                                     : MovieWarning::MovieNotCreated);
     return false;
   }
   // One buffer for all frames: no allocation and no fresh pages per frame.
@@ -155,8 +147,8 @@ void MovieRecorder::CreateMovie() {
 }
 
 bool MovieRecorder::AddFrame(const QImage& picture) {
-  // While a box of ours is open, ticks keep coming; they add nothing until it is closed.
-  if (!Recording() || messageOpen_ || failure_ != FrameFailure::None) return false;
+  // While a warning's box is open, ticks keep coming; they add nothing until it is closed.
+  if (!Recording() || warning_ || failure_ != FrameFailure::None) return false;
   PictureToFrame(picture, format_, frame_.data());
   try {
     if (encoder_) {
@@ -178,7 +170,7 @@ bool MovieRecorder::AddFrame(const QImage& picture) {
         failure_ = FrameFailure::WriteFailed;
         break;
       default:
-        Error(messages::kSequenceFrameFailedText);
+        Warn(MovieWarning::FrameNotCompressed);
         break;
     }
     return false;
@@ -230,8 +222,8 @@ bool MovieRecorder::StartPass() {
     raw = std::make_unique<media::MovieReader>(fileName_);
   } catch (const MediaError& error) {
     Log("the recording cannot be read again", error);
-    Warn(error.Kind() == MediaErrorKind::NotARawMovie ? messages::kStreamNotOpenedText
-                                                      : messages::kMovieNotOpenedText);
+    Warn(error.Kind() == MediaErrorKind::NotARawMovie ? MovieWarning::StreamNotOpened
+                                                      : MovieWarning::MovieNotOpened);
     return false;
   }
   if (shutdownRequested_) return false;
@@ -243,40 +235,44 @@ bool MovieRecorder::StartPass() {
 
   job_ = std::make_unique<CompressionJob>(std::move(raw), fileName_, TemporaryName(fileName_),
                                           *choice);
-  progress_ = std::make_unique<ProgressWindow>();
-  connect(progress_.get(), &ProgressWindow::AbortRequested, this, &MovieRecorder::AbortPass);
-  connect(job_.get(), &CompressionJob::Progressed, progress_.get(), &ProgressWindow::SetPercent);
+  connect(job_.get(), &CompressionJob::Progressed, this, &MovieRecorder::PassProgressed);
   connect(job_.get(), &CompressionJob::Ended, this, &MovieRecorder::OnPassEnded);
-  progress_->ShowNow();
+  emit PassStarted();
   job_->Start();
   return true;
 }
 
 void MovieRecorder::OnPassEnded() {
-  progress_.reset();  // the progress window goes first, before any message
   const CompressionJob::Outcome outcome = job_->outcome();
   const MediaErrorKind failure = job_->failure();
   const std::string detail = job_->detail();
   // The movie the pass wrote; the job has removed one it did not finish.
   const std::string temporary = job_->TakeOutput();
   job_.reset();
+  PassOutcome ended =
+      outcome == CompressionJob::Outcome::Failed ? PassOutcome::Failed : PassOutcome::Stopped;
+  std::optional<MovieWarning> warning;
   if (outcome == CompressionJob::Outcome::Done) {
+    ended = PassOutcome::Compressed;
     // rename() puts the new movie in the old one's place at once: there is no moment without a
     // complete movie under the recording's name.
     if (std::rename(temporary.c_str(), fileName_.c_str()) != 0) {
       std::fprintf(stderr, "Movie recorder: cannot put the compressed movie in place of %s\n",
                    fileName_.c_str());
       RemoveFile(temporary);
-      Warn(std::string(messages::kPassPlaceText) + "\n" + messages::kCompressionStoppedText);
+      ended = PassOutcome::Failed;
+      warning = MovieWarning::PassNotPlaced;
     }
   } else {
     if (!detail.empty())
       std::fprintf(stderr, "Movie recorder: the pass failed: %s\n", detail.c_str());
     if (!shutdownRequested_) {
-      Warn(outcome == CompressionJob::Outcome::Failed ? PassFailureText(failure)
-                                                      : messages::kCompressionStoppedText);
+      warning = outcome == CompressionJob::Outcome::Failed ? PassFailure(failure)
+                                                           : MovieWarning::PassStopped;
     }
   }
+  emit PassEnded(ended);  // before any warning about it
+  if (warning) Warn(*warning);
   EndFinishing();
 }
 
@@ -298,14 +294,9 @@ void MovieRecorder::EndForExit() {
   FinishWithoutCompression();
 }
 
-void MovieRecorder::Warn(const std::string& text) {
-  MessageOpenGuard open(messageOpen_);
-  desktop_.ShowMessage(nullptr, text, messages::kWarningCaption, MessageIcon::Warning);
-}
-
-void MovieRecorder::Error(const std::string& text) {
-  MessageOpenGuard open(messageOpen_);
-  desktop_.ShowMessage(nullptr, text, messages::kErrorCaption, MessageIcon::Error);
+void MovieRecorder::Warn(MovieWarning warning) {
+  const WarningGuard reporting(warning_);
+  emit Warned(warning);
 }
 
 }  // namespace vosta

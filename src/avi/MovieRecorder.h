@@ -15,8 +15,6 @@ namespace vosta {
 
 class CompressionChoices;
 class CompressionJob;
-class DesktopServices;
-class ProgressWindow;
 
 namespace media {
 class MovieWriter;
@@ -39,10 +37,35 @@ enum class FrameFailure {
   WriteFailed,  // an I/O error: the movie keeps no index
 };
 
+// How a compression pass ended.
+enum class PassOutcome {
+  Compressed,  // the compressed movie took the recording's place
+  Stopped,     // stopped ("中断", or the program ending): the recording stays as recorded
+  Failed,      // a fault, reported as a warning: the recording stays as recorded
+};
+
+// What the recorder tells the player about, by kind; the application gives each its box.
+enum class MovieWarning {
+  CompressorNotStarted,  // the compressor chosen at Start cannot begin (an error)
+  FrameNotCompressed,    // the compressor failed on a frame (an error)
+  StreamNotCreated,      // no movie can hold the frame, or its stream cannot be written
+  MovieNotCreated,       // the movie file cannot be made
+  StreamNotOpened,       // the recording, read again for the pass, holds no raw frames
+  MovieNotOpened,        // the recording cannot be read again for the pass
+  PassStopped,           // the pass was stopped, or failed for a reason of its own
+  PassDiskFull,          // the pass failed as the disk filled; the recording stays
+  PassWriteFailed,       // the pass could not write its movie; the recording stays
+  PassCreateFailed,      // the pass could not make its movie; the recording stays
+  PassReadFailed,        // the pass could not read the recording; the recording stays
+  PassNotPlaced,         // the compressed movie could not take the recording's place
+};
+
 // Records a movie of pictures: set the file name, the frame size, the rate and the depth, call
 // Start once, AddFrame once per picture and Finish once at the end. The movie claims FrameRate
-// frames a second whatever the time between the pictures. Failures are shown in the recorder's
-// own message boxes ("警告" / "エラー") and returned as false; nothing is thrown.
+// frames a second whatever the time between the pictures. Failures are returned as false and
+// reported as Warned, nothing is thrown; the recorder shows nothing itself. Connect Warned
+// directly: the recorder adds no frame until the slot returns, so a box shown there holds the
+// recording as the recorder's own box would.
 class MovieRecorder : public QObject {
   Q_OBJECT
   Q_PROPERTY(std::uint16_t width READ Width WRITE SetWidth)
@@ -51,7 +74,7 @@ class MovieRecorder : public QObject {
   Q_PROPERTY(std::uint16_t bitDepth READ BitDepth WRITE SetBitDepth)
 
  public:
-  MovieRecorder(DesktopServices& desktop, CompressionChoices& choices, QObject* parent = nullptr);
+  explicit MovieRecorder(CompressionChoices& choices, QObject* parent = nullptr);
   // A recording still open is finished as it stands; a running pass is stopped, its unfinished
   // movie removed.
   ~MovieRecorder() override;
@@ -74,13 +97,14 @@ class MovieRecorder : public QObject {
   // recording still open is finished first.
   bool Start();
   // Scales the picture to Width x Height and appends it. False when no frame was added: no
-  // recording open, the recorder's own box is open, compressing it failed, or the file refused
-  // it (Failure() then says why).
+  // recording open, a warning is being reported (Warned has not returned), compressing it
+  // failed, or the file refused it (Failure() then says why).
   bool AddFrame(const QImage& picture);
   // Ends the recording. After a raw recording with AfterRecording, offers the save options and,
-  // when a compressor is chosen, compresses the movie in the background; its compressed form
-  // then replaces it in one step. Finished comes when all of it is over, at once when there is
-  // no pass. Does nothing when no recording is open.
+  // when a compressor is chosen, compresses the movie in the background (PassStarted,
+  // PassProgressed, PassEnded); its compressed form then replaces it in one step. Finished comes
+  // when all of it is over, at once when there is no pass. Does nothing when no recording is
+  // open.
   void Finish();
   // Ends the recording and keeps the movie as recorded, with no dialog and no pass.
   void FinishWithoutCompression();
@@ -94,7 +118,7 @@ class MovieRecorder : public QObject {
   void AbortPass();
 
   bool Recording() const { return state_ == State::Recording; }
-  // From Finish until Finished: the save options, the pass, or their messages.
+  // From Finish until Finished: the save options, the pass, or their warnings.
   bool Finishing() const { return state_ == State::Finishing; }
   FrameFailure Failure() const { return failure_; }
   std::int64_t FramesWritten() const;
@@ -102,21 +126,24 @@ class MovieRecorder : public QObject {
   const media::RawFrameFormat& Format() const { return format_; }
   // The settings that the save options chose last (the next ones start from them).
   const media::EncoderSettings& SaveSettings() const { return saveSettings_; }
-  // The progress window while a pass runs, or null.
-  ProgressWindow* Progress() const { return progress_.get(); }
-
   // The name the pass writes to: FileName with its extension replaced by "_.avi", numbered
   // before that ending when it is taken ("movie-2_.avi").
   static PathParts TemporaryName(const std::string& fileName);
 
  signals:
+  // Something the player is told about; while the slot runs no frame is added.
+  void Warned(MovieWarning warning);
+  // A compression pass begins; its first frame is compressed once the slots have returned.
+  void PassStarted();
+  void PassProgressed(int percent);  // 0 to 100, each value once
+  // The pass is over, before any warning about how it ended.
+  void PassEnded(PassOutcome outcome);
   void Finished();
 
  private:
   enum class State { Idle, Recording, Finishing };
 
-  void Warn(const std::string& text);
-  void Error(const std::string& text);
+  void Warn(MovieWarning warning);
   // Flushes the compressor and closes the movie: it is complete on disk.
   void CloseRecording();
   // Creates the movie under FileName or the first free numbered name.
@@ -126,7 +153,6 @@ class MovieRecorder : public QObject {
   void OnPassEnded();
   void EndFinishing();
 
-  DesktopServices& desktop_;
   CompressionChoices& choices_;
   std::string fileName_;
   std::uint16_t width_ = 320;
@@ -144,9 +170,8 @@ class MovieRecorder : public QObject {
   FrameFailure failure_ = FrameFailure::None;
   media::EncoderSettings saveSettings_;
   std::unique_ptr<CompressionJob> job_;
-  std::unique_ptr<ProgressWindow> progress_;
   bool shutdownRequested_ = false;
-  bool messageOpen_ = false;  // one of the recorder's own boxes is on screen
+  bool warning_ = false;  // a warning is being reported: Warned has not returned yet
 };
 
 }  // namespace vosta

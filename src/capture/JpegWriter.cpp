@@ -10,7 +10,6 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "Messages.h"
 #include "platform/AtomicFile.h"
 #include "platform/Exception.h"
 #include "platform/PathParts.h"
@@ -158,12 +157,12 @@ std::vector<std::uint8_t> EncodeJpeg(const QImage& image) {
           static_cast<JDIMENSION>(source.height()),
           rows.data()};
   if (const int code = RunGuarded(job); code != 0) {
-    throw Exception::Formatted(messages::kJpegError, code);
+    throw Exception::WithCode(Failure::JpegError, code);
   }
   try {
     return compressor.Bytes();
   } catch (const std::bad_alloc&) {
-    throw Exception::Formatted(messages::kJpegError, JERR_OUT_OF_MEMORY);
+    throw Exception::WithCode(Failure::JpegError, JERR_OUT_OF_MEMORY);
   }
 }
 

@@ -12,8 +12,8 @@ inline constexpr std::int64_t kLargestJpegSide = 65500;
 
 // A picture as a baseline JFIF file of quality 90 (YCbCr 4:2:0, standard Huffman tables), rows
 // from the top down. 32-bit and 24-bit pictures are read as they stand; any other format is
-// converted to 32-bit colour first. Throws Exception("JPEG エラー #n") with the encoder's
-// message number when encoding fails, for instance for a 0x0 picture.
+// converted to 32-bit colour first. Throws Exception(Failure::JpegError) with the encoder's
+// message number as its code when encoding fails, for instance for a 0x0 picture.
 std::vector<std::uint8_t> EncodeJpeg(const QImage& image);
 
 // Encodes `image` and writes it as a new file at `path` (which ends in ".jpg"), whole or not at

@@ -5,7 +5,6 @@
 #include <QString>
 #include <vector>
 
-#include "Messages.h"
 #include "platform/Exception.h"
 
 namespace vosta {
@@ -29,7 +28,7 @@ std::string AppDir() {
   std::vector<char> buffer(256);
   for (;;) {
     const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length < 0) throw Exception(messages::kNoExecutablePlace);
+    if (length < 0) throw Exception(Failure::NoExecutablePlace);
     if (static_cast<std::size_t>(length) < buffer.size()) {
       const std::string exe(buffer.data(), static_cast<std::size_t>(length));
       const auto slash = exe.rfind('/');

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <random>
 
-#include "Messages.h"
 #include "platform/Exception.h"
 #include "platform/FileDescriptor.h"
 #include "platform/PathParts.h"
@@ -17,9 +16,6 @@
 namespace vosta {
 
 namespace {
-
-using messages::kCannotCreateFile;
-using messages::kWriteError;
 
 // Writes every byte to `fd`. False when the disk did not take them all (full, quota, file size
 // limit, I/O error).
@@ -160,12 +156,12 @@ void RewriteInPlace(int fd, const struct stat& info, std::span<const std::uint8_
                     const Exception& cannotCreate) {
   if (!bytes.empty() && ::fallocate(fd, 0, 0, static_cast<off_t>(bytes.size())) != 0 &&
       (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
-    throw Exception(kWriteError);
+    throw Exception(Failure::WriteError);
   }
   if (::lseek(fd, 0, SEEK_SET) != 0) throw cannotCreate;
-  if (!WriteWhole(fd, bytes)) throw Exception(kWriteError);
+  if (!WriteWhole(fd, bytes)) throw Exception(Failure::WriteError);
   if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) throw cannotCreate;
-  if (!SyncToDisk(fd)) throw Exception(kWriteError);
+  if (!SyncToDisk(fd)) throw Exception(Failure::WriteError);
   if ((info.st_mode & kOwnerReadWrite) != kOwnerReadWrite) {
     static_cast<void>(::fchmod(fd, (info.st_mode & 07777) | kOwnerReadWrite));
   }
@@ -182,7 +178,7 @@ std::string NumberedName(const std::string& folder, const std::string& base,
 std::string WriteNewFile(const std::string& folder, const std::string& base,
                          const std::string& extension, std::span<const std::uint8_t> bytes,
                          const std::string& reportedPath) {
-  const Exception cannotCreate = Exception::Formatted(kCannotCreateFile, reportedPath);
+  const Exception cannotCreate(Failure::CannotCreateFile, reportedPath);
   TempFile temp;
   if (!temp.Open(folder)) throw cannotCreate;
   // Under a umask that takes every permission the owner could not even read the file back.
@@ -206,7 +202,7 @@ std::string WriteNewFile(const std::string& folder, const std::string& base,
 }
 
 void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  const Exception cannotCreate = Exception::Formatted(kCannotCreateFile, path);
+  const Exception cannotCreate(Failure::CannotCreateFile, path);
   std::string target;
   if (!FollowLinks(path, target)) throw cannotCreate;
 
@@ -231,7 +227,7 @@ void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
   TempFile temp;
   if ((!existing.IsOpen() || info.st_nlink <= 1) && temp.Open(SplitPath(target).folder)) {
     temp.TakeOwnerAndMode(existing.IsOpen() ? &info : nullptr);
-    if (!temp.WriteAndClose(bytes)) throw Exception(kWriteError);
+    if (!temp.WriteAndClose(bytes)) throw Exception(Failure::WriteError);
     if (::rename(temp.path().c_str(), target.c_str()) != 0) throw cannotCreate;
     temp.Release();
     return;

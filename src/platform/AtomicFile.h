@@ -33,7 +33,7 @@ std::optional<std::string> TakeNumberedName(const PathParts& parts, Take take) {
 // Writes `bytes` as a new file `folder + base + extension`, never replacing an existing file:
 // when that name is taken, "-2", "-3", ... is put before the extension. The file gets the usual
 // mode for new files, and its owner may always read and write it. Returns the path
-// written. Throws Exception("ファイル %1 を作成できません", with `reportedPath` for %1) when
+// written. Throws Exception(Failure::CannotCreateFile, with `reportedPath` as its name) when
 // the file cannot be created or written.
 std::string WriteNewFile(const std::string& folder, const std::string& base,
                          const std::string& extension, std::span<const std::uint8_t> bytes,
@@ -47,9 +47,8 @@ std::string WriteNewFile(const std::string& folder, const std::string& base,
 // rename would leave with the old content, a file that may be written is rewritten in place
 // (truncated, written, forced to the disk): a full disk is still found before the old content
 // is cut, but a crash or an I/O error part-way can leave it short.
-// Throws Exception("ファイル %1 を作成できません", path) when the file cannot be created or
-// may not be written, and Exception("ストリームへの書き込みエラー") when fewer bytes could be
-// written than asked.
+// Throws Exception(Failure::CannotCreateFile, path) when the file cannot be created or may not
+// be written, and Exception(Failure::WriteError) when fewer bytes could be written than asked.
 void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace vosta

@@ -10,14 +10,11 @@
 #include <cstdlib>
 #include <optional>
 
-#include "Messages.h"
 #include "platform/Exception.h"
 
 namespace vosta {
 
 namespace {
-
-using messages::kUnsupportedClipboard;
 
 // The widest and tallest picture a JPEG file can hold; a larger one could never be saved.
 constexpr qint64 kLargestSide = 65500;
@@ -27,9 +24,9 @@ constexpr qint64 kLargestSide = 65500;
 constexpr int kReaderLimitMegabytes =
     static_cast<int>((kLargestSide * kLargestSide * 8 + (1 << 20) - 1) >> 20);
 
-// A refusal of a picture of `size`: `pattern` with its width and height.
-std::string SizeMessage(const char* pattern, QSize size) {
-  return QString::fromUtf8(pattern).arg(size.width()).arg(size.height()).toStdString();
+// A refusal of a picture of `size`.
+Exception SizeRefusal(Failure kind, QSize size) {
+  return Exception::WithSize(kind, size.width(), size.height());
 }
 
 // Free memory as the kernel estimates it for new work (MemAvailable), when it can be read.
@@ -110,7 +107,7 @@ ClipboardPictures::~ClipboardPictures() = default;
 void ClipboardPictures::Changed() {
   ++changes_;
   content_.reset();
-  readFailure_.clear();
+  readFailure_.reset();
 }
 
 ClipboardContent ClipboardPictures::Content() {
@@ -130,10 +127,10 @@ ClipboardContent ClipboardPictures::Content() {
 }
 
 QImage ClipboardPictures::Picture() {
-  if (!HasPicture()) throw Exception(kUnsupportedClipboard);
-  if (!readFailure_.empty()) throw Exception(readFailure_);
+  if (!HasPicture()) throw Exception(Failure::UnsupportedClipboard);
+  if (readFailure_) throw *readFailure_;
   const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-  if (data == nullptr) throw Exception(kUnsupportedClipboard);
+  if (data == nullptr) throw Exception(Failure::UnsupportedClipboard);
   const std::uint64_t changes = changes_;
   try {
     QImage image = Read(*data);
@@ -141,7 +138,7 @@ QImage ClipboardPictures::Picture() {
     if (changes == changes_) content_.reset();
     return image;
   } catch (const Exception& failure) {
-    if (changes == changes_ && changesReported_) readFailure_ = failure.what();
+    if (changes == changes_ && changesReported_) readFailure_ = failure;
     throw;
   }
 }
@@ -151,7 +148,7 @@ QImage ClipboardPictures::Read(const QMimeData& data) {
   if (format.isEmpty()) {
     // A picture that Qt holds itself, not an encoded one.
     QImage image = qvariant_cast<QImage>(data.imageData());
-    if (image.isNull()) throw Exception(kUnsupportedClipboard);
+    if (image.isNull()) throw Exception(Failure::UnsupportedClipboard);
     return image;
   }
   QByteArray encoded = data.data(format);
@@ -163,14 +160,14 @@ QImage ClipboardPictures::Read(const QMimeData& data) {
   const QImage::Format decodedFormat = reader.imageFormat();
   if (size.isValid()) {
     if (size.width() > kLargestSide || size.height() > kLargestSide) {
-      throw Exception(SizeMessage(messages::kClipboardTooLarge, size));
+      throw SizeRefusal(Failure::ClipboardTooLarge, size);
     }
     if (!RoomFor(PictureBytes(size, decodedFormat))) {
-      throw Exception(SizeMessage(messages::kClipboardNoMemory, size));
+      throw SizeRefusal(Failure::ClipboardNoMemory, size);
     }
   }
   QImage image = reader.read();
-  if (image.isNull()) throw Exception(kUnsupportedClipboard);
+  if (image.isNull()) throw Exception(Failure::UnsupportedClipboard);
   return image;
 }
 

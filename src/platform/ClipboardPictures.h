@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
 
 #include "platform/ClipboardContent.h"
+#include "platform/Exception.h"
 
 class QMimeData;
 class QObject;
@@ -34,9 +34,9 @@ class ClipboardPictures {
   // What the clipboard holds, and whether that is a picture.
   ClipboardContent Content();
   bool HasPicture() { return Content() == ClipboardContent::Picture; }
-  // A copy of the clipboard's picture, in whatever format it came. Throws Exception
-  // ("未対応のクリップボード データです") when the clipboard holds no picture it can read, and
-  // the refusals above.
+  // A copy of the clipboard's picture, in whatever format it came. Throws
+  // Exception(Failure::UnsupportedClipboard) when the clipboard holds no picture it can read,
+  // and the refusals above.
   QImage Picture();
   // Removes everything from the clipboard.
   void Empty();
@@ -47,7 +47,7 @@ class ClipboardPictures {
 
   // What the clipboard holds, when known since it last changed.
   std::optional<ClipboardContent> content_;
-  std::string readFailure_;  // why its picture could not be read; empty: not tried
+  std::optional<Exception> readFailure_;  // why its picture could not be read; none: not tried
   std::uint64_t changes_ = 0;
   bool changesReported_ = true;
   std::unique_ptr<QObject> watch_;  // receives the clipboard's change signal

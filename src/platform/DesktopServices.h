@@ -61,8 +61,9 @@ class DesktopServices {
   // The pixels of `rect` as the screen shows them now, the program's own windows included, as a
   // Format_RGB32 image of rect's size; what lies outside the primary screen is black. Where the X
   // server holds no picture of the screen (rootless Xwayland), the pixels come from the X
-  // windows' own contents, black where none lies; throws ScreenUnreadable when no X window lies
-  // in `rect` at all.
+  // windows' own contents, black where none lies; throws Exception(Failure::ScreenUnreadable)
+  // when no X window lies in `rect` at all, and Exception(Failure::NoPictureMemory) when the
+  // picture cannot be allocated.
   virtual QImage CopyScreen(const QRect& rect) = 0;
 
   // Every top-level window of the desktop, hidden and never-shown ones too, each once.
@@ -71,8 +72,8 @@ class DesktopServices {
   // What the clipboard holds, and whether that is a picture.
   virtual ClipboardContent ClipboardHolds() = 0;
   bool ClipboardHasBitmap() { return ClipboardHolds() == ClipboardContent::Picture; }
-  // A copy of the clipboard's picture, in whatever format it came. Throws Exception
-  // ("未対応のクリップボード データです") when the clipboard holds no picture.
+  // A copy of the clipboard's picture, in whatever format it came. Throws
+  // Exception(Failure::UnsupportedClipboard) when the clipboard holds no picture.
   virtual QImage ClipboardBitmap() = 0;
   // Removes everything from the clipboard.
   virtual void EmptyClipboard() = 0;
@@ -84,8 +85,8 @@ class DesktopServices {
 
   // The window shows, and takes clicks on, exactly the union of the spans. The spans are in the
   // window's own coordinates, the ones its pictures are drawn in (on a scaled desktop the
-  // window system scales outline and pictures alike). Throws Exception
-  // ("SetWindowRGNに失敗しました") when the window system refuses.
+  // window system scales outline and pictures alike). Throws
+  // Exception(Failure::OutlineApplyFailed) when the window system refuses.
   virtual void SetWindowOutline(QWidget& window, const SpanList& spans) = 0;
 
   // Lets the window system move `window` with the mouse until the button is released. False

@@ -6,23 +6,64 @@
 
 namespace vosta {
 
-// The program's own failure: a message (UTF-8, usually Japanese) that the application-level
-// error display shows to the user as it stands, and its kind: the message without what varies
-// from one occurrence to the next (a file name, a size), so that the same failure coming back
-// with another file name is known as the same.
+// What failed, as the layers below the application report it. The application alone turns a
+// kind and its data into the text the player sees.
+enum class Failure {
+  // Files. Name(): the path as the caller built it.
+  CannotCreateFile,   // cannot be made, or may not be written
+  CannotOpenFile,     // exists but cannot be read
+  WriteError,         // the disk took fewer bytes than asked (no Name)
+  NoExecutablePlace,  // the executable's folder, where everything is written, cannot be found
+  // Pictures.
+  NoPictureMemory,      // a screen copy's picture cannot be allocated
+  ScreenUnreadable,     // the X server keeps no picture of the screen (a rootless Xwayland's root)
+                        // and no X window lies in the rectangle: only the compositor has its pixels
+  AreaTooLargeForJpeg,  // Width(), Height(): a capture area larger than a JPEG can hold
+  JpegError,            // the JPEG encoder failed; Code(): its message number
+  // The clipboard. Width(), Height(): the size of the picture refused.
+  UnsupportedClipboard,  // nothing there that can be read as a picture
+  ClipboardTooLarge,     // larger than a JPEG can hold
+  ClipboardNoMemory,     // larger than the memory can hold
+  // The eye's outline: its spans cannot be held, cannot be gathered, or the window system
+  // refuses the outline.
+  OutlineCreateFailed,
+  OutlineCombineFailed,
+  OutlineApplyFailed,
+  // The snapshot key cannot be used. Name(): the key as the settings write it.
+  KeyUnknown,
+  KeyUnknownModifier,
+  KeyMissing,     // a modifier with no key after it
+  KeyIsModifier,  // a modifier or lock key on its own
+  KeyNotOnKeyboard,
+  KeyTaken,
+  KeyRefused,
+  KeyNoDisplay,
+};
+
+// The program's own failure: its kind and what it concerns (a file's path, an encoder's code, a
+// picture's size). what() describes it in English for logs; the player's text comes from the
+// application (app/FailureTexts.h).
 class Exception : public std::runtime_error {
  public:
-  explicit Exception(const std::string& message) : std::runtime_error(message), kind_(message) {}
-  // `pattern` (one of the texts of Messages.h) with its "%1" filled in; the pattern is the kind.
-  static Exception Formatted(const std::string& pattern, const std::string& value);
-  static Exception Formatted(const std::string& pattern, std::int64_t value);
+  explicit Exception(Failure kind, std::string name = {});
+  static Exception WithCode(Failure kind, std::int64_t code);
+  static Exception WithSize(Failure kind, std::int64_t width, std::int64_t height);
 
-  const std::string& Kind() const { return kind_; }
+  Failure Kind() const { return kind_; }
+  const std::string& Name() const { return name_; }
+  std::int64_t Code() const { return code_; }
+  std::int64_t Width() const { return width_; }
+  std::int64_t Height() const { return height_; }
 
  private:
-  Exception(const std::string& kind, const std::string& message)
-      : std::runtime_error(message), kind_(kind) {}
-  std::string kind_;
+  Exception(Failure kind, std::string name, std::int64_t code, std::int64_t width,
+            std::int64_t height);
+
+  Failure kind_;
+  std::string name_;
+  std::int64_t code_ = 0;
+  std::int64_t width_ = 0;
+  std::int64_t height_ = 0;
 };
 
 }  // namespace vosta

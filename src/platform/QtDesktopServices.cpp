@@ -20,9 +20,7 @@
 #include <cstring>
 #include <memory>
 
-#include "Messages.h"
 #include "platform/Exception.h"
-#include "platform/ScreenUnreadable.h"
 #include "platform/XcbKeyGrab.h"
 #include "platform/XcbReply.h"
 #include "platform/XcbScreenGrabber.h"
@@ -179,6 +177,7 @@ QImage QtDesktopServices::CopyScreen(const QRect& rect) {
     }
   }
   QImage image(rect.size(), QImage::Format_RGB32);
+  if (image.isNull()) throw Exception(Failure::NoPictureMemory);
   // Whatever lies outside the screen stays black.
   if (inside != rect) image.fill(Qt::black);
   if (inside.isEmpty()) return image;
@@ -216,9 +215,10 @@ QImage QtDesktopServices::CopyScreen(const QRect& rect) {
 
 QImage QtDesktopServices::ComposeFromWindows(const QRect& rect) {
   QImage image(rect.size(), QImage::Format_RGB32);
-  if (image.isNull()) return image;
+  if (image.isNull()) throw Exception(Failure::NoPictureMemory);
   // Qt's screens are placed on the root as its geometry says; what lies off the root is black.
-  if (!composer_->Compose(rect.translated(ScreenOrigin()), image)) throw ScreenUnreadable();
+  if (!composer_->Compose(rect.translated(ScreenOrigin()), image))
+    throw Exception(Failure::ScreenUnreadable);
   lastCopyMethod_ = ScreenCopyMethod::WindowContents;
   return image;
 }
@@ -258,7 +258,7 @@ void QtDesktopServices::EmptyClipboard() { clipboard_.Empty(); }
 
 void QtDesktopServices::SetWindowOutline(QWidget& window, const SpanList& spans) {
   if (!window.isWindow() || window.winId() == 0 || window.windowHandle() == nullptr) {
-    throw Exception(messages::kOutlineApplyFailed);
+    throw Exception(Failure::OutlineApplyFailed);
   }
   QRegion region;
   for (const Span& span : spans) {

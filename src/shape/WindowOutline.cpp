@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "Messages.h"
 #include "platform/DesktopServices.h"
 #include "platform/Exception.h"
 
@@ -45,7 +44,7 @@ void WindowOutline::Build() {
     try {
       spans_.emplace();
     } catch (const std::bad_alloc&) {
-      throw Exception(messages::kOutlineCreateFailed);
+      throw Exception(Failure::OutlineCreateFailed);
     }
     offset_ = CurrentOffset();
 
@@ -90,18 +89,18 @@ void WindowOutline::Build() {
 }
 
 void WindowOutline::AddSpan(int x1, int x2, int y) {
-  if (spans_->size() >= spanLimit_) throw Exception(messages::kOutlineCreateFailed);
+  if (spans_->size() >= spanLimit_) throw Exception(Failure::OutlineCreateFailed);
   try {
     spans_->push_back(Span{offset_.x() + x1, offset_.x() + x2, offset_.y() + y});
   } catch (const std::bad_alloc&) {
-    throw Exception(messages::kOutlineCombineFailed);
+    throw Exception(Failure::OutlineCombineFailed);
   }
 }
 
 void WindowOutline::ApplyToWindow() {
   if (!spans_) return;
   QWidget* target = parentWidget() != nullptr ? parentWidget()->window() : window();
-  if (desktop_ == nullptr) throw Exception(messages::kOutlineApplyFailed);
+  if (desktop_ == nullptr) throw Exception(Failure::OutlineApplyFailed);
   desktop_->SetWindowOutline(*target, *spans_);
 }
 

@@ -3,10 +3,10 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <stdexcept>
 
 #include "app/ScopedCount.h"
 #include "platform/Exception.h"
-#include "platform/ScreenUnreadable.h"
 
 namespace vosta::testing {
 
@@ -21,7 +21,7 @@ FakeDesktopServices::FakeDesktopServices() : screen(1920, 1080, QImage::Format_R
 
 QImage FakeDesktopServices::CopyScreen(const QRect& rect) {
   screenCopies.push_back(rect);
-  if (screenUnreadable) throw ScreenUnreadable();
+  if (screenUnreadable) throw Exception(Failure::ScreenUnreadable);
   return screen.copy(rect);  // black outside the screen, as the real services make it
 }
 
@@ -31,7 +31,7 @@ ClipboardContent FakeDesktopServices::ClipboardHolds() {
 }
 
 QImage FakeDesktopServices::ClipboardBitmap() {
-  if (!clipboard) throw Exception("未対応のクリップボード データです");
+  if (!clipboard) throw Exception(Failure::UnsupportedClipboard);
   return *clipboard;
 }
 

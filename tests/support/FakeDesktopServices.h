@@ -25,7 +25,7 @@ class FakeDesktopServices : public DesktopServices {
 
   // --- scripted state -------------------------------------------------------------------
   QImage screen;                  // the whole primary screen, Format_RGB32
-  bool screenUnreadable = false;  // CopyScreen throws ScreenUnreadable (no X window there)
+  bool screenUnreadable = false;  // CopyScreen throws Failure::ScreenUnreadable (no X window there)
   QSize usableSize;               // FullScreenClientSize()
   std::vector<TopLevelWindow> windows;
   std::optional<QImage> clipboard;       // a picture on the clipboard, or none

@@ -8,7 +8,6 @@
 
 #include "avi/MovieRecorder.h"
 #include "media/MovieReader.h"
-#include "support/FakeDesktopServices.h"
 #include "support/ScriptedChoices.h"
 
 namespace vosta::testing {
@@ -35,9 +34,8 @@ QImage ScreenContent(QSize size, int frame) {
 }
 
 std::string RecordRaw(const std::string& name, QSize size, int frames, int bitsPerPixel) {
-  FakeDesktopServices desktop;
   ScriptedChoices choices;
-  MovieRecorder recorder(desktop, choices);
+  MovieRecorder recorder(choices);
   recorder.SetCompression(MovieCompression::None);
   recorder.SetFrameRate(16);
   recorder.SetBitDepth(static_cast<std::uint16_t>(bitsPerPixel));

@@ -94,7 +94,7 @@ TEST_F(DesktopServicesTest, ClipboardTextIsNoPicture) {
     services_.ClipboardBitmap();
     ADD_FAILURE() << "no exception";
   } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "未対応のクリップボード データです");
+    EXPECT_EQ(e.Kind(), Failure::UnsupportedClipboard);
   }
   services_.EmptyClipboard();
 }
@@ -148,7 +148,7 @@ TEST_F(DesktopServicesTest, OutlineOfAChildWidgetIsRefused) {
     services_.SetWindowOutline(*child, {{0, 1, 0}});
     ADD_FAILURE() << "no exception";
   } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "SetWindowRGNに失敗しました");
+    EXPECT_EQ(e.Kind(), Failure::OutlineApplyFailed);
   }
 }
 

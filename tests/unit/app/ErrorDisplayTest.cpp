@@ -4,7 +4,6 @@
 
 #include <stdexcept>
 
-#include "platform/Exception.h"
 #include "support/FakeDesktopServices.h"
 
 namespace vosta {
@@ -21,7 +20,7 @@ TEST(ErrorDisplayWithoutABox, EndsTheProgramWithAMessageAndStatusOne) {
           throw std::runtime_error("no display");
         };
         ErrorDisplay errors(desktop, "Vosta");
-        errors.Run([] { throw Exception("the snapshot failed"); });
+        errors.Run([] { throw std::runtime_error("the snapshot failed"); });
       },
       ::testing::ExitedWithCode(1),
       "Vosta: the snapshot failed\nVosta: an error box could not be shown \\(no display\\)");

@@ -13,8 +13,8 @@
 
 #include "app/ErrorDisplay.h"
 #include "app/EyeWindow.h"
-#include "avi/ProgressWindow.h"
 #include "dialogs/AreaPicker.h"
+#include "dialogs/ProgressWindow.h"
 #include "platform/Exception.h"
 #include "shape/PictureWidget.h"
 #include "support/EyeControls.h"
@@ -782,14 +782,26 @@ TEST(ErrorDisplayRepeats, ComeBackAfterThePlayerActsOrTenSeconds) {
   EXPECT_EQ(errors.Shown(), 5);
 
   // Failures of one kind with different file names are one failure; another kind is another.
-  const std::string pattern = "ファイル %1 を作成できません";
-  errors.Show(Exception::Formatted(pattern, "/s/a.jpg"), ErrorDisplay::Source::Tick);
-  errors.Show(Exception::Formatted(pattern, "/s/b.jpg"), ErrorDisplay::Source::Tick);
+  errors.Show(Exception(Failure::CannotCreateFile, "/s/a.jpg"), ErrorDisplay::Source::Tick);
+  errors.Show(Exception(Failure::CannotCreateFile, "/s/b.jpg"), ErrorDisplay::Source::Tick);
   EXPECT_EQ(errors.Shown(), 6);
-  errors.Show(Exception::Formatted("ファイル %1 は開けません", "/s/b.jpg"),
-              ErrorDisplay::Source::Tick);
+  EXPECT_EQ(desktop.messages.back().text, "ファイル /s/a.jpg を作成できません.");
+  errors.Show(Exception(Failure::CannotOpenFile, "/s/b.jpg"), ErrorDisplay::Source::Tick);
   EXPECT_EQ(errors.Shown(), 7);
   EXPECT_EQ(desktop.messages.back().text, "ファイル /s/b.jpg は開けません.");
+  // A clipboard picture refused for its size is known by its size: another picture is another
+  // failure.
+  errors.Show(Exception::WithSize(Failure::ClipboardTooLarge, 70000, 10),
+              ErrorDisplay::Source::Tick);
+  errors.Show(Exception::WithSize(Failure::ClipboardTooLarge, 70000, 10),
+              ErrorDisplay::Source::Tick);
+  EXPECT_EQ(errors.Shown(), 8);
+  errors.Show(Exception::WithSize(Failure::ClipboardTooLarge, 80000, 10),
+              ErrorDisplay::Source::Tick);
+  EXPECT_EQ(errors.Shown(), 9);
+  EXPECT_EQ(desktop.messages.back().text,
+            "クリップボードの画像が大きすぎます (80000 x 10)。JPEG にできるのは 65500 x 65500 "
+            "までです.");
 }
 
 // A termination signal during the game-window wait of "Create AVI file" ends the wait at once

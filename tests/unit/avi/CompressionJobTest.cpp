@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/RecorderReports.h"
 #include "avi/CompressionJob.h"
 #include "avi/MovieRecorder.h"
 #include "media/MovieReader.h"
@@ -105,7 +106,8 @@ TEST_P(EveryCompressor, PassAndRecordingKeepEveryFrameAtOddEvenAndTinySizes) {
     if (size != recordedSize) continue;
 
     // Compressing while recording: every frame added is in the movie.
-    MovieRecorder recorder(desktop, choices);
+    MovieRecorder recorder(choices);
+    const RecorderReports reports(recorder, desktop);
     recorder.SetCompression(MovieCompression::WhileRecording);
     recorder.SetFrameRate(16);
     recorder.SetFileName(dir.path() + "recorded.avi");
@@ -167,9 +169,8 @@ TEST(CompressionPass, RunsSideBySideGiveTheFramesOfOneEncoder) {
     const std::string passed = dir.path() + code + ".avi";
     ASSERT_EQ(Pass(raw, passed, choice).outcome, Outcome::Done);
 
-    testing::FakeDesktopServices desktop;
     testing::ScriptedChoices choices;
-    MovieRecorder recorder(desktop, choices);
+    MovieRecorder recorder(choices);
     recorder.SetCompression(MovieCompression::WhileRecording);
     recorder.SetFrameRate(16);
     recorder.SetFileName(dir.path() + code + "-recorded.avi");
@@ -193,9 +194,8 @@ TEST(CompressionPass, LeavesOutACutOffLastFrame) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    testing::FakeDesktopServices desktop;
     testing::ScriptedChoices choices;
-    MovieRecorder recorder(desktop, choices);
+    MovieRecorder recorder(choices);
     recorder.SetCompression(MovieCompression::None);
     recorder.SetFileName(raw);
     bool ok = recorder.Start();
@@ -223,9 +223,8 @@ TEST(CompressionPass, ReadsAndWritesMoviesOverOneGibibyte) {
   const std::string raw = dir.path() + "long.avi";
   constexpr int kFrames = 1800;  // 614,400 bytes each: 1.03 GiB
   {
-    testing::FakeDesktopServices desktop;
     testing::ScriptedChoices choices;
-    MovieRecorder recorder(desktop, choices);
+    MovieRecorder recorder(choices);
     recorder.SetCompression(MovieCompression::None);
     recorder.SetFileName(raw);
     recorder.SetWidth(640);

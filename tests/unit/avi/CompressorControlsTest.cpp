@@ -41,7 +41,7 @@ class CompressorControls : public ::testing::TestWithParam<const media::Codec*> 
     const std::string passed = dir_->path() + "passed.avi";
     EXPECT_EQ(testing::Pass(raw_, passed, choice).outcome, CompressionJob::Outcome::Done);
 
-    MovieRecorder recorder(desktop, choices);
+    MovieRecorder recorder(choices);
     recorder.SetCompression(MovieCompression::WhileRecording);
     recorder.SetFrameRate(16);
     recorder.SetFileName(dir_->path() + "recorded.avi");
@@ -61,7 +61,6 @@ class CompressorControls : public ::testing::TestWithParam<const media::Codec*> 
   static constexpr QSize kSize{320, 240};
   static inline TempDir* dir_ = nullptr;
   static inline std::string raw_;
-  testing::FakeDesktopServices desktop;
   testing::ScriptedChoices choices;
 };
 

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <map>
 
+#include "app/RecorderReports.h"
 #include "avi/MovieRecorder.h"
 #include "avi/PictureFrames.h"
 #include "support/FakeDesktopServices.h"
@@ -55,7 +56,8 @@ class MovieRecorderFilesTest : public ::testing::Test {
   std::string file = dir.path() + "20261207-101500.avi";
   FakeDesktopServices desktop;
   testing::ScriptedChoices choices;  // the save options are cancelled
-  MovieRecorder avi{desktop, choices};
+  MovieRecorder avi{choices};
+  const RecorderReports reports{avi, desktop};
 };
 
 void ExpectPixel(const QByteArray& rgb, int width, int frame, int height, int x, int y, int r,
@@ -212,7 +214,7 @@ TEST_F(MovieRecorderFilesTest, AFrameTheFileRefusesEndsTheMovieWithTheLastWholeF
 
 TEST_F(MovieRecorderFilesTest, DestroyingTheWriterCompletesTheMovie) {
   {
-    MovieRecorder writer(desktop, choices);
+    MovieRecorder writer(choices);
     writer.SetFrameRate(16);
     writer.SetWidth(32);
     writer.SetHeight(32);

@@ -10,7 +10,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "avi/ProgressWindow.h"
+#include "app/RecorderReports.h"
+#include "dialogs/ProgressWindow.h"
 #include "support/FakeDesktopServices.h"
 #include "support/MovieTools.h"
 #include "support/ScriptedChoices.h"
@@ -24,9 +25,8 @@ using testing::Probe;
 using testing::TempDir;
 
 TEST(MovieRecorderProperties, ValuesAfterConstructionAndTheirLimits) {
-  FakeDesktopServices desktop;
   testing::ScriptedChoices choices;
-  MovieRecorder recorder(desktop, choices);
+  MovieRecorder recorder(choices);
   EXPECT_EQ(recorder.FileName(), "");
   EXPECT_EQ(recorder.Width(), 320);
   EXPECT_EQ(recorder.Height(), 240);
@@ -55,8 +55,8 @@ TEST(MovieRecorderProperties, ValuesAfterConstructionAndTheirLimits) {
   }
 }
 
-// A recorder writing into a scratch folder, with its message boxes recorded and the player's
-// answers scripted (cancelled unless a test says otherwise).
+// A recorder writing into a scratch folder, with the boxes the application shows for it recorded
+// and the player's answers scripted (cancelled unless a test says otherwise).
 class MovieRecorderTest : public ::testing::Test {
  protected:
   void SetUp() override { recorder.SetFrameRate(16); }
@@ -80,7 +80,8 @@ class MovieRecorderTest : public ::testing::Test {
   TempDir dir;
   FakeDesktopServices desktop;
   testing::ScriptedChoices choices;
-  MovieRecorder recorder{desktop, choices};
+  MovieRecorder recorder{choices};
+  const RecorderReports reports{recorder, desktop};
   QImage picture = Filled(320, 240);
 
   static QImage Filled(int width, int height) {
@@ -231,6 +232,13 @@ TEST_F(MovieRecorderTest, AStoppedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns
     choices.ThenChoose(MakeFourCC("FFV1"));
     recorder.Finish();
   };
+  std::vector<PassOutcome> ended;
+  QObject::connect(&recorder, &MovieRecorder::PassEnded, &recorder,
+                   [&ended](PassOutcome outcome) { ended.push_back(outcome); });
+  // The progress window is gone before any box about the pass.
+  desktop.onMessage = [this](const FakeDesktopServices::Message&) {
+    EXPECT_EQ(reports.Progress(), nullptr);
+  };
   const auto expectRawMovie = [this](const std::string& name) {
     auto stream = Probe(PathOf(name));
     EXPECT_EQ(stream["codec_name"], "rawvideo");
@@ -240,14 +248,14 @@ TEST_F(MovieRecorderTest, AStoppedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns
   std::ofstream(PathOf("a_.avi")) << "the player's own";
   start("a.avi");
   ASSERT_TRUE(recorder.Finishing());
-  ProgressWindow* progress = recorder.Progress();
+  ProgressWindow* progress = reports.Progress();
   ASSERT_NE(progress, nullptr);
   EXPECT_TRUE(progress->isVisible());
   EXPECT_EQ(progress->windowTitle(), "進行状況");
   EXPECT_EQ(progress->label()->text(), "圧縮ＡＶＩファイル作成中...");
   progress->abortButton()->click();
   testing::WaitUntilFinished(recorder);
-  EXPECT_EQ(recorder.Progress(), nullptr);
+  EXPECT_EQ(reports.Progress(), nullptr);
   EXPECT_EQ(Texts(), std::vector<std::string>{"圧縮ＡＶＩファイル作成を中断しました."});
   EXPECT_EQ(desktop.messages[0].caption, "警告");
   expectRawMovie("a.avi");
@@ -278,6 +286,8 @@ TEST_F(MovieRecorderTest, AStoppedOrFailedPassKeepsTheRawMovieAndTheNextPassRuns
   EXPECT_TRUE(std::filesystem::exists(PathOf("c_.avi/keep")));
   EXPECT_EQ(Contents(PathOf("c-2_.avi")), "the player's own");
   EXPECT_FALSE(std::filesystem::exists(PathOf("c-3_.avi")));
+  EXPECT_EQ(ended,
+            (std::vector{PassOutcome::Stopped, PassOutcome::Failed, PassOutcome::Compressed}));
 }
 
 // The save options start at "Full Frames" with the settings chosen last; confirming "Full

@@ -222,7 +222,7 @@ TEST(WindowOutlineLifecycle, FailureHalfwayRestoresThePreviousOutline) {
     w.outline->Build();
     FAIL() << "expected a failure";
   } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "CreateRectRgnに失敗しました");
+    EXPECT_EQ(e.Kind(), Failure::OutlineCreateFailed);
   }
   EXPECT_FALSE(w.outline->Spans().has_value());
 
@@ -240,7 +240,7 @@ TEST(WindowOutlineLifecycle, FailureHalfwayRestoresThePreviousOutline) {
 class RefusingDesktop : public FakeDesktopServices {
  public:
   void SetWindowOutline(QWidget&, const SpanList&) override {
-    throw Exception("SetWindowRGNに失敗しました");
+    throw Exception(Failure::OutlineApplyFailed);
   }
 };
 
@@ -263,7 +263,7 @@ TEST(WindowOutlineLifecycle, RefusedOutlinePassesTheErrorOnAndKeepsTheRegion) {
     alone->ApplyToWindow();
     FAIL() << "expected a failure";
   } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "SetWindowRGNに失敗しました");
+    EXPECT_EQ(e.Kind(), Failure::OutlineApplyFailed);
   }
 }
 

@@ -1,4 +1,4 @@
-#include "avi/ProgressWindow.h"
+#include "dialogs/ProgressWindow.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
