@@ -101,10 +101,15 @@ menu_choose() {
   wait_until_not 5 popup_menu_open || fail "the context menu stayed open"
 }
 
+# Whether the X keyboard focus is on a window of the program titled $1: the compositor gives a
+# new window the focus a moment after it shows, and keys pressed before that go elsewhere.
+focused_window_named() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$(windows_named "$1" | head -1)" ]; }
+
 # Waits up to $3 seconds (15 if not given) for a box titled $1, takes a screenshot named after
 # $2 (what caused it), closes it with Return, and checks that the program runs on.
 box_shown() {
   wait_for "${3:-15}" windows_named "$1" || fail "no box '$1' for $2"
+  wait_for 10 focused_window_named "$1" || fail "the box '$1' never had the keyboard for $2"
   screenshot "$(echo "$2" | tr ' /' --)"
   wl_input key Return
   wait_until_not 5 windows_named "$1" || fail "the box '$1' stayed for $2"
@@ -125,6 +130,7 @@ set_area() {
 answer_save_options() {
   local name=$1 key=$2 shot=${3:-}
   wait_for 15 save_options_open || fail "the save-options dialog did not appear"
+  wait_for 10 focused_window_named "$SAVE_OPTIONS" || fail "the save-options dialog never had the keyboard"
   [ -n "$name" ] && wl_input type "$name"
   [ -n "$shot" ] && screenshot "$shot"
   wl_input key "$key"
