@@ -253,21 +253,21 @@ static void stroke(struct Input* in, xkb_keycode_t key, const bool mods[kModifie
   pause_ms(kStepPauseMs);
 }
 
-static void press_key(struct Input* in, const char* spec) {
+static void press_key(struct Input* in, const char* name) {
   ensure_keyboard(in);
   bool mods[kModifierCount] = {false};
   for (bool found = true; found;) {
     found = false;
     for (int i = 0; i < kModifierCount; ++i) {
       size_t len = strlen(kModifiers[i].prefix);
-      if (strncmp(spec, kModifiers[i].prefix, len) == 0 && spec[len] != '\0') {
+      if (strncmp(name, kModifiers[i].prefix, len) == 0 && name[len] != '\0') {
         mods[i] = found = true;
-        spec += len;
+        name += len;
       }
     }
   }
   bool shifted = false;
-  xkb_keycode_t key = key_of(in, xkb_keysym_from_name(spec, 0), spec, &shifted);
+  xkb_keycode_t key = key_of(in, xkb_keysym_from_name(name, 0), name, &shifted);
   if (shifted) mods[1] = true;
   stroke(in, key, mods);
 }

@@ -24,7 +24,7 @@ namespace {
 using x11test::RunCommand;
 using x11test::WaitFor;
 
-constexpr QRgb kRed = 0xFFFF0000;
+using x11test::kRed;
 
 // A borderless red window that the window manager leaves alone, at `topLeft` (logical).
 std::unique_ptr<QWidget> RedWindow(QPoint topLeft, QSize size) {

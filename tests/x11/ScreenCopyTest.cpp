@@ -17,9 +17,9 @@ using x11test::Block;
 using x11test::HelperWindow;
 using x11test::Mismatches;
 
-constexpr QRgb kRed = 0xFFFF0000;
-constexpr QRgb kGreen = 0xFF00FF00;
-constexpr QRgb kBlack = 0xFF000000;
+using x11test::kBlack;
+using x11test::kGreen;
+using x11test::kRed;
 
 class ScreenCopyTest : public ::testing::TestWithParam<Method> {
  protected:

@@ -20,11 +20,11 @@ using x11test::Mismatches;
 using x11test::RunCommand;
 using x11test::WaitFor;
 
-constexpr QRgb kRed = 0xFFFF0000;
-constexpr QRgb kGreen = 0xFF00FF00;
-constexpr QRgb kBlue = 0xFF0000FF;
-constexpr QRgb kBlack = 0xFF000000;
-constexpr QRgb kGrey = 0xFF808080;
+using x11test::kBlack;
+using x11test::kBlue;
+using x11test::kGreen;
+using x11test::kGrey;
+using x11test::kRed;
 
 bool Xdotool(const char* command, std::uint32_t window) {
   return RunCommand("xdotool", {command, QString::number(window)}).exitCode == 0;

@@ -14,6 +14,13 @@
 
 namespace vosta::x11test {
 
+// Opaque colours of the helper windows, as a screen copy gives them.
+constexpr QRgb kRed = 0xFFFF0000;
+constexpr QRgb kGreen = 0xFF00FF00;
+constexpr QRgb kBlue = 0xFF0000FF;
+constexpr QRgb kBlack = 0xFF000000;
+constexpr QRgb kGrey = 0xFF808080;
+
 // The helper programs live in the build tree's tests folder.
 inline QString ToolPath(const QString& name) {
   const QByteArray dir = qgetenv("VOSTA_BUILD_DIR");
