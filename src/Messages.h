@@ -50,6 +50,22 @@ inline constexpr char kAreaNotSet[] = "キャプチャ範囲が設定されて�
 // the Wayland compositor holds (the error box; a recording says it once and goes on).
 inline constexpr char kAreaUnreadable[] =
     "キャプチャ範囲に X のウィンドウがないため、画面を読み取れません";
+// The screen of a Wayland desktop, read through the compositor (the error box; a recording
+// stops with every whole frame and says it once). No file is written.
+// No other way shows the area and the desktop has no screen cast portal.
+inline constexpr char kPortalMissing[] =
+    "画面を読み取れません: このデスクトップには画面共有のポータル (ScreenCast) がありません";
+// The player cancelled the desktop's screen sharing dialog, or the desktop refused.
+inline constexpr char kPortalRefused[] =
+    "画面の共有が許可されなかったため、キャプチャできません。次のキャプチャでもう一度たずねます";
+// The portal or PipeWire failed; %1 is its own detail.
+inline constexpr char kPortalFailed[] = "画面の共有を始められません: %1";
+// The shared screen's stream ended (a monitor went away, the desktop restarted).
+inline constexpr char kScreenStreamEnded[] =
+    "画面の共有が終わりました (モニターが外されたか、デスクトップが再起動しました)。"
+    "次のキャプチャでもう一度たずねます";
+// The compositor refused to copy its screen; %1 is its detail.
+inline constexpr char kCompositorCopyFailed[] = "コンポジターから画面を読み取れません: %1";
 // The movie file could not be made when a recording was to start (error).
 inline constexpr char kMovieNotCreated[] = "AVIファイルを作成できませんでした";
 // An area too large for a movie frame, with its width and height (error).

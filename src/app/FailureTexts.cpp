@@ -36,6 +36,16 @@ std::string FailureText(const Exception& failure) {
       return kNoPictureMemory;
     case Failure::ScreenUnreadable:
       return kAreaUnreadable;
+    case Failure::PortalMissing:
+      return kPortalMissing;
+    case Failure::PortalRefused:
+      return kPortalRefused;
+    case Failure::PortalFailed:
+      return WithName(kPortalFailed, failure.Name());
+    case Failure::ScreenStreamEnded:
+      return kScreenStreamEnded;
+    case Failure::CompositorCopyFailed:
+      return WithName(kCompositorCopyFailed, failure.Name());
     case Failure::AreaTooLargeForJpeg:
       return WithSize(kAreaTooLargeForJpeg, failure);
     case Failure::JpegError:

@@ -9,9 +9,9 @@
 #include <span>
 
 #include "capture/CaptureArea.h"
-#include "platform/AtomicFile.h"
 #include "platform/Exception.h"
-#include "platform/FileDescriptor.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/FileDescriptor.h"
 
 namespace vosta {
 

@@ -4,7 +4,7 @@
 #include <QSocketNotifier>
 #include <memory>
 
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 
 namespace vosta {
 

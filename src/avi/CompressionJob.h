@@ -11,7 +11,7 @@
 
 #include "media/CodecCatalog.h"
 #include "media/MediaError.h"
-#include "platform/PathParts.h"
+#include "platform/files/PathParts.h"
 
 namespace vosta {
 

@@ -14,7 +14,7 @@
 #include "media/MovieReader.h"
 #include "media/MovieWriter.h"
 #include "media/VideoEncoder.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 namespace vosta {
 

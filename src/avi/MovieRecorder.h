@@ -9,7 +9,7 @@
 
 #include "media/CodecCatalog.h"
 #include "media/RawFrameFormat.h"
-#include "platform/PathParts.h"
+#include "platform/files/PathParts.h"
 
 namespace vosta {
 

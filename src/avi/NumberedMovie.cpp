@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "media/MediaError.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 namespace vosta {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "media/MovieWriter.h"
-#include "platform/PathParts.h"
+#include "platform/files/PathParts.h"
 
 namespace vosta {
 

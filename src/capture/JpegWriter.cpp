@@ -10,9 +10,9 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "platform/AtomicFile.h"
 #include "platform/Exception.h"
-#include "platform/PathParts.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/PathParts.h"
 
 namespace vosta {
 

@@ -12,6 +12,7 @@
 #include "platform/ClipboardContent.h"
 #include "platform/KeyCombination.h"
 #include "platform/Span.h"
+#include "platform/WindowList.h"
 
 class QWidget;
 
@@ -34,11 +35,6 @@ enum class KeyGrabOutcome {
   Taken,           // another program holds it
   Refused,         // the window system refused for another reason
   NoDisplay,       // there is no X server to ask
-};
-
-struct TopLevelWindow {
-  std::uint32_t id = 0;
-  std::string title;  // UTF-8, at most its first 255 bytes
 };
 
 // The desktop services that the program's logic needs, gathered behind one interface so the

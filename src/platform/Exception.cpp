@@ -20,6 +20,16 @@ const char* Description(Failure kind) {
       return "no memory for the picture";
     case Failure::ScreenUnreadable:
       return "no X window covers the rectangle to copy";
+    case Failure::PortalMissing:
+      return "no screen cast portal on the session bus";
+    case Failure::PortalRefused:
+      return "sharing the screen was refused";
+    case Failure::PortalFailed:
+      return "the screen cast portal failed";
+    case Failure::ScreenStreamEnded:
+      return "the shared screen's stream ended";
+    case Failure::CompositorCopyFailed:
+      return "the compositor refused to copy the screen";
     case Failure::AreaTooLargeForJpeg:
       return "the capture area is larger than a JPEG can hold";
     case Failure::JpegError:

@@ -15,11 +15,17 @@ enum class Failure {
   WriteError,         // the disk took fewer bytes than asked (no Name)
   NoExecutablePlace,  // the executable's folder, where everything is written, cannot be found
   // Pictures.
-  NoPictureMemory,      // a screen copy's picture cannot be allocated
-  ScreenUnreadable,     // the X server keeps no picture of the screen (a rootless Xwayland's root)
-                        // and no X window lies in the rectangle: only the compositor has its pixels
-  AreaTooLargeForJpeg,  // Width(), Height(): a capture area larger than a JPEG can hold
-  JpegError,            // the JPEG encoder failed; Code(): its message number
+  NoPictureMemory,   // a screen copy's picture cannot be allocated
+  ScreenUnreadable,  // the X server keeps no picture of the screen (a rootless Xwayland's root)
+                     // and no X window lies in the rectangle: only the compositor has its pixels
+  // The compositor's screen (a Wayland desktop). Name(): the desktop's or the library's detail.
+  PortalMissing,         // no screen cast portal on the session bus, and nothing else shows it
+  PortalRefused,         // the player (or the desktop) refused to share the screen
+  PortalFailed,          // the portal or PipeWire failed on the way
+  ScreenStreamEnded,     // the shared screen's stream ended (a monitor went, the desktop restarted)
+  CompositorCopyFailed,  // the compositor refused to copy its screen
+  AreaTooLargeForJpeg,   // Width(), Height(): a capture area larger than a JPEG can hold
+  JpegError,             // the JPEG encoder failed; Code(): its message number
   // The clipboard. Width(), Height(): the size of the picture refused.
   UnsupportedClipboard,  // nothing there that can be read as a picture
   ClipboardTooLarge,     // larger than a JPEG can hold

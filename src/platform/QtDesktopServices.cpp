@@ -21,11 +21,12 @@
 #include <memory>
 
 #include "platform/Exception.h"
-#include "platform/XcbKeyGrab.h"
-#include "platform/XcbReply.h"
-#include "platform/XcbScreenGrabber.h"
-#include "platform/XcbWindowComposer.h"
-#include "platform/XcbWindowTitles.h"
+#include "platform/x11/XcbKeyGrab.h"
+#include "platform/x11/XcbReply.h"
+#include "platform/x11/XcbScreenGrabber.h"
+#include "platform/x11/XcbWindowComposer.h"
+#include "platform/x11/XcbWindowTitles.h"
+#include "platform/x11/XcbWindowsSource.h"
 
 namespace vosta {
 
@@ -92,7 +93,7 @@ bool HasExtension(xcb_connection_t* connection, const char* name) {
 
 }  // namespace
 
-QtDesktopServices::QtDesktopServices() {
+QtDesktopServices::QtDesktopServices(std::function<std::string()> restoreTokenPath) {
   auto* x11 =
       qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   // Under the offscreen platform the interface exists but has no connection.
@@ -109,6 +110,15 @@ QtDesktopServices::QtDesktopServices() {
   grabber_ = std::make_unique<XcbScreenGrabber>(connection_, root);
   composer_ = std::make_unique<XcbWindowComposer>(connection_, root, *grabber_);
   titles_ = std::make_unique<XcbWindowTitles>(connection_, root);
+  // On a Wayland desktop the X windows show the game when it runs under Xwayland; the
+  // compositor's own sources show the rest.
+  auto windows = std::make_unique<XcbWindowsSource>(*composer_, ScreenOrigin);
+  windowsSource_ = windows.get();
+  screens_.Add(std::move(windows));
+  waylandDesktop_ = !grabber_->RootHoldsPixels();
+  backends_ = DesktopBackends::ForSession({waylandDesktop_, std::move(restoreTokenPath)});
+  for (auto& source : backends_.screens) screens_.Add(std::move(source));
+  backends_.screens.clear();
 }
 
 QtDesktopServices::~QtDesktopServices() = default;
@@ -126,6 +136,7 @@ void QtDesktopServices::SetScreenCopyMethod(ScreenCopyMethod method) {
     case ScreenCopyMethod::Automatic:
     case ScreenCopyMethod::QtGrab:
     case ScreenCopyMethod::WindowContents:
+    case ScreenCopyMethod::Compositor:
       grabber_->SetMethod(XcbScreenGrabber::Method::Automatic);
       break;
   }
@@ -156,10 +167,26 @@ std::vector<QRect> QtDesktopServices::ScreenGeometries() {
 QImage QtDesktopServices::CopyScreen(const QRect& rect) {
   lastCopyMethod_ = ScreenCopyMethod::Automatic;
   if (rect.isEmpty()) return {};
-  if (grabber_ && (copyMethod_ == ScreenCopyMethod::WindowContents ||
-                   (copyMethod_ == ScreenCopyMethod::Automatic && !grabber_->RootHoldsPixels()))) {
-    return ComposeFromWindows(rect);
+  if (grabber_ && copyMethod_ == ScreenCopyMethod::WindowContents) {
+    QImage image = windowsSource_->Copy(rect);
+    lastCopyMethod_ = ScreenCopyMethod::WindowContents;
+    return image;
   }
+  if (grabber_ && ((copyMethod_ == ScreenCopyMethod::Automatic && waylandDesktop_) ||
+                   copyMethod_ == ScreenCopyMethod::Compositor)) {
+    return CopyFromCompositor(rect);
+  }
+  return CopyFromRoot(rect);
+}
+
+QImage QtDesktopServices::CopyFromCompositor(const QRect& rect) {
+  QImage image = screens_.Copy(rect);
+  lastCopyMethod_ = screens_.LastSource() == windowsSource_ ? ScreenCopyMethod::WindowContents
+                                                            : ScreenCopyMethod::Compositor;
+  return image;
+}
+
+QImage QtDesktopServices::CopyFromRoot(const QRect& rect) {
   QScreen* screen = PrimaryScreen();
   const QRect inside =
       screen != nullptr ? rect.intersected(QRect(QPoint(0, 0), ScreenSize())) : QRect();
@@ -213,16 +240,6 @@ QImage QtDesktopServices::CopyScreen(const QRect& rect) {
   return image;
 }
 
-QImage QtDesktopServices::ComposeFromWindows(const QRect& rect) {
-  QImage image(rect.size(), QImage::Format_RGB32);
-  if (image.isNull()) throw Exception(Failure::NoPictureMemory);
-  // Qt's screens are placed on the root as its geometry says; what lies off the root is black.
-  if (!composer_->Compose(rect.translated(ScreenOrigin()), image))
-    throw Exception(Failure::ScreenUnreadable);
-  lastCopyMethod_ = ScreenCopyMethod::WindowContents;
-  return image;
-}
-
 bool QtDesktopServices::GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at) {
   // Qt's grab takes logical coordinates; take the logical rectangle that covers `rect` and cut
   // the physical pixels out of what comes back.
@@ -244,13 +261,18 @@ bool QtDesktopServices::GrabWithQt(QScreen& screen, const QRect& rect, QImage& t
 }
 
 std::vector<TopLevelWindow> QtDesktopServices::TopLevelWindows() {
-  if (!titles_) return {};
-  return titles_->Collect();
+  std::vector<TopLevelWindow> windows;
+  if (titles_) windows = titles_->Collect();
+  for (const auto& list : backends_.windowLists) {
+    std::vector<TopLevelWindow> more = list->Windows();
+    windows.insert(windows.end(), more.begin(), more.end());
+  }
+  return windows;
 }
 
 ClipboardContent QtDesktopServices::ClipboardHolds() { return clipboard_.Content(); }
 
-bool QtDesktopServices::ClipboardComesBack() { return grabber_ && !grabber_->RootHoldsPixels(); }
+bool QtDesktopServices::ClipboardComesBack() { return waylandDesktop_; }
 
 QImage QtDesktopServices::ClipboardBitmap() { return clipboard_.Picture(); }
 

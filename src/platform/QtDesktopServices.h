@@ -6,7 +6,9 @@
 #include <string>
 
 #include "platform/ClipboardPictures.h"
+#include "platform/DesktopBackends.h"
 #include "platform/DesktopServices.h"
+#include "platform/ScreenSourceChain.h"
 
 class QScreen;
 struct xcb_connection_t;
@@ -17,6 +19,7 @@ class XcbKeyGrab;
 class XcbScreenGrabber;
 class XcbWindowComposer;
 class XcbWindowTitles;
+class XcbWindowsSource;
 
 // The desktop services over Qt and, where Qt has no call for it, over Qt's own xcb connection.
 // Every position and size crosses this class in physical pixels of the primary screen; Qt's
@@ -33,11 +36,16 @@ class QtDesktopServices final : public DesktopServices {
     GetImage,      // plain GetImage only
     QtGrab,        // Qt's screen grab only
     // The top-level X windows' own contents, composed; Automatic takes it where the root window
-    // holds no pixels (rootless Xwayland).
+    // holds no pixels (rootless Xwayland) and X windows show the area.
     WindowContents,
+    // The Wayland compositor's screen (its screen copy, or the desktop portal's screen cast);
+    // Automatic takes it where the root window holds no pixels and X windows do not show the
+    // whole area.
+    Compositor,
   };
 
-  QtDesktopServices();
+  // `restoreTokenPath`: where the screen cast portal's restore token is kept (empty: nowhere).
+  explicit QtDesktopServices(std::function<std::string()> restoreTokenPath = {});
   ~QtDesktopServices() override;
 
   void SetScreenCopyMethod(ScreenCopyMethod method);
@@ -45,6 +53,8 @@ class QtDesktopServices final : public DesktopServices {
   ScreenCopyMethod LastCopyMethod() const { return lastCopyMethod_; }
   // False when there is no X11 connection (the offscreen platform, Wayland).
   bool HasX11() const { return connection_ != nullptr; }
+  // Whether the X server is a rootless Xwayland inside a Wayland desktop.
+  bool OnWaylandDesktop() const { return waylandDesktop_; }
 
   QSize FullScreenClientSize() override;
   QSize ScreenSize() override;
@@ -71,7 +81,8 @@ class QtDesktopServices final : public DesktopServices {
 
  private:
   bool GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at);
-  QImage ComposeFromWindows(const QRect& rect);
+  QImage CopyFromRoot(const QRect& rect);
+  QImage CopyFromCompositor(const QRect& rect);
 
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t root_ = 0;
@@ -81,6 +92,11 @@ class QtDesktopServices final : public DesktopServices {
   std::unique_ptr<XcbWindowComposer> composer_;
   std::unique_ptr<XcbWindowTitles> titles_;
   std::unique_ptr<XcbKeyGrab> keys_;
+  bool waylandDesktop_ = false;
+  // Owned by screens_ (the first source).
+  XcbWindowsSource* windowsSource_ = nullptr;
+  ScreenSourceChain screens_;
+  DesktopBackends backends_;
 
   ClipboardPictures clipboard_;
 };

@@ -21,7 +21,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/XcbKeyGrab.h"
+#include "platform/x11/XcbKeyGrab.h"
 
 namespace {
 

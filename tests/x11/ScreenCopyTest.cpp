@@ -102,6 +102,7 @@ INSTANTIATE_TEST_SUITE_P(EveryWay, ScreenCopyTest,
                              case Method::QtGrab:
                                return "QtGrab";
                              case Method::WindowContents:  // WindowContentsTest
+                             case Method::Compositor:      // the Wayland tests
                                break;
                            }
                            return "Unknown";

@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "TestFiles.h"
-#include "platform/AtomicFile.h"
 #include "platform/Exception.h"
+#include "platform/files/AtomicFile.h"
 #include "support/FakeDesktopServices.h"
 
 namespace vosta {

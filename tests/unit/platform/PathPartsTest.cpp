@@ -1,4 +1,4 @@
-#include "platform/PathParts.h"
+#include "platform/files/PathParts.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/XcbWindowTitles.h"
+#include "platform/x11/XcbWindowTitles.h"
 
 namespace vosta {
 namespace {

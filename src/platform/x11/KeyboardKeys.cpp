@@ -1,4 +1,4 @@
-#include "platform/KeyboardKeys.h"
+#include "platform/x11/KeyboardKeys.h"
 
 #include <xkbcommon/xkbcommon.h>
 

@@ -1,4 +1,4 @@
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <random>
 
 #include "platform/Exception.h"
-#include "platform/FileDescriptor.h"
-#include "platform/PathParts.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/files/PathParts.h"
 
 namespace vosta {
 

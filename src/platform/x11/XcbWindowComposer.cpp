@@ -1,10 +1,10 @@
-#include "platform/XcbWindowComposer.h"
+#include "platform/x11/XcbWindowComposer.h"
 
 #include <QPainter>
 #include <algorithm>
 
-#include "platform/XcbReply.h"
-#include "platform/XcbScreenGrabber.h"
+#include "platform/x11/XcbReply.h"
+#include "platform/x11/XcbScreenGrabber.h"
 
 namespace vosta {
 
@@ -43,6 +43,16 @@ bool XcbWindowComposer::Compose(const QRect& rect, QImage& target) {
     if (Paint(window, rect, target)) ++windowsRead_;
   }
   return windowsRead_ > 0;
+}
+
+ScreenCoverage XcbWindowComposer::Coverage(const QRect& rect) {
+  const std::vector<Window> windows = WindowsOver(rect);
+  if (windows.empty()) return ScreenCoverage::None;
+  QRegion uncovered(rect);
+  for (const Window& window : windows) {
+    if (!window.translucent) uncovered -= window.visible;
+  }
+  return uncovered.isEmpty() ? ScreenCoverage::Whole : ScreenCoverage::Part;
 }
 
 std::vector<XcbWindowComposer::Window> XcbWindowComposer::WindowsOver(const QRect& rect) {

@@ -1,4 +1,4 @@
-#include "platform/XcbScreenGrabber.h"
+#include "platform/x11/XcbScreenGrabber.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 
 namespace vosta {
 

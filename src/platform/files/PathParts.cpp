@@ -1,4 +1,4 @@
-#include "platform/PathParts.h"
+#include "platform/files/PathParts.h"
 
 namespace vosta {
 

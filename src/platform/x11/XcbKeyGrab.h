@@ -9,7 +9,7 @@
 
 #include "platform/DesktopServices.h"
 #include "platform/KeyCombination.h"
-#include "platform/KeyboardKeys.h"
+#include "platform/x11/KeyboardKeys.h"
 
 struct xcb_connection_t;
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "platform/PathParts.h"
+#include "platform/files/PathParts.h"
 
 namespace vosta {
 

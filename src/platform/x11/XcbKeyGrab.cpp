@@ -1,4 +1,4 @@
-#include "platform/XcbKeyGrab.h"
+#include "platform/x11/XcbKeyGrab.h"
 
 #include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <memory>
 
-#include "platform/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 
 namespace vosta {
 

@@ -1,4 +1,4 @@
-#include "platform/XcbWindowTitles.h"
+#include "platform/x11/XcbWindowTitles.h"
 
 #include <QString>
 #include <algorithm>
@@ -7,7 +7,7 @@
 #include <memory>
 #include <unordered_set>
 
-#include "platform/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 
 namespace vosta {
 

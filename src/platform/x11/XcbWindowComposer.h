@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/ScreenSource.h"
+
 namespace vosta {
 
 class XcbScreenGrabber;
@@ -28,6 +30,11 @@ class XcbWindowComposer {
   // Paints `rect` (root coordinates) into `target`, a Format_RGB32 picture of rect's size. False
   // when no X window could be read there: `target` is then all black and holds nothing read.
   bool Compose(const QRect& rect, QImage& target);
+
+  // How much of `rect` (root coordinates) the X windows show: Whole when opaque windows cover all
+  // of it, Part when some window lies in it. A translucent window (the eye) shows what lies
+  // beneath it, so it covers nothing by itself.
+  ScreenCoverage Coverage(const QRect& rect);
 
   // How many windows the last Compose read from.
   int WindowsRead() const { return windowsRead_; }
