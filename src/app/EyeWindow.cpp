@@ -283,7 +283,18 @@ void EyeWindow::OnTick() {
   if (modes_.repeat) {
     snapshots_->TakeSnapshot();
   } else if (modes_.Recording()) {
-    const FrameFailure failure = recording_->CaptureFrame();
+    FrameFailure failure = FrameFailure::None;
+    try {
+      failure = recording_->CaptureFrame();
+    } catch (const Exception& lost) {
+      if (!RecordingControl::LosesTheScreen(lost.Kind())) throw;
+      // The compositor's screen is gone: no tick takes another frame (which would ask the player
+      // again), the player is told why, and the movie is finished with every whole frame.
+      SetMovie(MovieState::Finishing);
+      errors_.Show(lost, ErrorDisplay::Source::Tick);
+      recording_->Stop();
+      return;
+    }
     if (failure != FrameFailure::None) {
       // The recording has stopped: the check mark goes and the ticks slow down before the
       // notice says why.

@@ -8,6 +8,7 @@
 #include "Messages.h"
 #include "app/EyeServices.h"
 #include "app/RecorderReports.h"
+#include "app/ScopedCount.h"
 #include "app/StatusPicture.h"
 #include "avi/MovieRecorder.h"
 #include "capture/CaptureArea.h"
@@ -76,7 +77,22 @@ bool RecordingControl::Start() {
 
 void RecordingControl::Stop() { recorder_->Finish(); }
 
+bool RecordingControl::LosesTheScreen(Failure kind) {
+  switch (kind) {
+    case Failure::PortalMissing:
+    case Failure::PortalRefused:
+    case Failure::PortalFailed:
+    case Failure::ScreenStreamEnded:
+    case Failure::CompositorCopyFailed:
+      return true;
+    default:
+      return false;
+  }
+}
+
 FrameFailure RecordingControl::CaptureFrame() {
+  if (capturing_ > 0) return FrameFailure::None;
+  const ScopedCount capturing(capturing_);
   const StatusPicture::Busy busy(status_);
   // The screen's own 32-bit pixels go straight into the writer's 16-bit frame: one conversion,
   // and the same 5 bits a colour as a 16-bit grab would give.

@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Exception.h"
+
 class QWidget;
 
 namespace vosta {
@@ -43,7 +45,13 @@ class RecordingControl {
   // TellWhyStopped. FrameFailure::None otherwise. While nothing of the area can be read (no X
   // window there on a Wayland desktop) no frame is added and the recording goes on; the first
   // such tick of a movie throws Exception(kAreaUnreadable).
+  // A frame asked for while the last one is still being taken (the desktop asking the player to
+  // share the screen runs the message loop) is skipped. Throws what the screen's sources throw;
+  // LosesTheScreen tells which of those end the recording.
   FrameFailure CaptureFrame();
+  // Whether a failure of the screen's copy ends a recording: the compositor's screen was refused
+  // or its stream ended, so no later frame can come without asking the player again.
+  static bool LosesTheScreen(Failure kind);
   // The notice of a recording that CaptureFrame stopped, with the frames it kept.
   void TellWhyStopped(FrameFailure failure);
 
@@ -67,6 +75,7 @@ class RecordingControl {
   QWidget& owner_;
   std::unique_ptr<MovieRecorder> recorder_;
   std::unique_ptr<RecorderReports> reports_;  // its progress window and boxes
+  int capturing_ = 0;                         // frames being taken now (at most one)
   bool unreadableSaid_ = false;  // this movie's player was told that its area cannot be read
 };
 

@@ -21,7 +21,7 @@ FakeDesktopServices::FakeDesktopServices() : screen(1920, 1080, QImage::Format_R
 
 QImage FakeDesktopServices::CopyScreen(const QRect& rect) {
   screenCopies.push_back(rect);
-  if (screenUnreadable) throw Exception(Failure::ScreenUnreadable);
+  if (screenFailure) throw Exception(*screenFailure);
   return screen.copy(rect);  // black outside the screen, as the real services make it
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/Clock.h"
 #include "platform/DesktopServices.h"
+#include "platform/Exception.h"
 
 namespace vosta::testing {
 
@@ -24,9 +25,10 @@ class FakeDesktopServices : public DesktopServices {
   FakeDesktopServices();
 
   // --- scripted state -------------------------------------------------------------------
-  QImage screen;                  // the whole primary screen, Format_RGB32
-  bool screenUnreadable = false;  // CopyScreen throws Failure::ScreenUnreadable (no X window there)
-  QSize usableSize;               // FullScreenClientSize()
+  QImage screen;  // the whole primary screen, Format_RGB32
+  // CopyScreen throws this (ScreenUnreadable: no X window there; the compositor's refusals).
+  std::optional<Failure> screenFailure;
+  QSize usableSize;  // FullScreenClientSize()
   std::vector<TopLevelWindow> windows;
   std::optional<QImage> clipboard;       // a picture on the clipboard, or none
   bool clipboardHasOtherData = false;    // text and the like, removed by EmptyClipboard

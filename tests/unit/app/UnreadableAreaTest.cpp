@@ -28,7 +28,7 @@ class UnreadableAreaTest : public ::testing::Test {
  protected:
   void SetUp() override {
     desktop.windows = {{7, "Ultima Online"}};
-    desktop.screenUnreadable = true;
+    desktop.screenFailure = Failure::ScreenUnreadable;
     const std::string ini = dir.path() + "VOSTA.ini";
     testing::WriteAreaSettings(ini, {100, 420, 50, 290});
     eye = std::make_unique<EyeWindow>(
@@ -83,7 +83,7 @@ TEST_F(UnreadableAreaTest, SnapshotsWriteNothingAndSayWhyOnceForTheirTicks) {
   EXPECT_TRUE(Outputs().empty());
 
   // The area becomes readable again: the next tick saves.
-  desktop.screenUnreadable = false;
+  desktop.screenFailure = std::nullopt;
   Tick();
   EXPECT_EQ(Outputs(), QStringList{"20261207-101500.jpg"});
 }
@@ -96,13 +96,13 @@ TEST_F(UnreadableAreaTest, ARecordingSaysItOnceAndKeepsWhatCanBeRead) {
   for (int i = 0; i < 3; ++i) Tick();
   EXPECT_EQ(Texts(), std::vector<std::string>{ErrorDisplay::BoxText(kUnreadable)});
 
-  desktop.screenUnreadable = false;
+  desktop.screenFailure = std::nullopt;
   Tick();
   Tick();
-  desktop.screenUnreadable = true;
+  desktop.screenFailure = Failure::ScreenUnreadable;
   errors.PlayerActed();  // even then: once a movie
   Tick();
-  desktop.screenUnreadable = false;
+  desktop.screenFailure = std::nullopt;
   Tick();
   EXPECT_TRUE(Movie().isChecked());
   EXPECT_EQ(desktop.messages.size(), 1u);
@@ -112,11 +112,37 @@ TEST_F(UnreadableAreaTest, ARecordingSaysItOnceAndKeepsWhatCanBeRead) {
   EXPECT_EQ(testing::Probe(dir.path() + "ScreenShot/20261207-101500.avi")["nb_read_frames"], "3");
   eye->OnRecord();
   ASSERT_TRUE(Movie().isChecked());
-  desktop.screenUnreadable = true;
+  desktop.screenFailure = Failure::ScreenUnreadable;
   errors.PlayerActed();
   Tick();
   EXPECT_EQ(desktop.messages.size(), 2u);
   eye->OnRecord();
+}
+
+// The compositor's screen refused or its stream ended: a snapshot says so and writes nothing; a
+// recording stops at once with every frame so far, says so once, and takes no further frame
+// (which would ask the player again).
+TEST_F(UnreadableAreaTest, TheCompositorsScreenLostEndsARecordingWithItsFrames) {
+  desktop.screenFailure = Failure::PortalRefused;
+  errors.Run([this] { eye->OnEyeDoubleClicked(); });
+  ASSERT_EQ(Texts(), std::vector<std::string>{ErrorDisplay::BoxText(messages::kPortalRefused)});
+  EXPECT_TRUE(Outputs().empty());
+
+  desktop.screenFailure = std::nullopt;
+  eye->OnRecord();
+  Tick();
+  Tick();
+  desktop.screenFailure = Failure::ScreenStreamEnded;
+  errors.PlayerActed();
+  const std::size_t copies = desktop.screenCopies.size();
+  Tick();
+  Tick();
+  Tick();
+  EXPECT_FALSE(Movie().isChecked());
+  EXPECT_EQ(desktop.screenCopies.size(), copies + 1);
+  ASSERT_EQ(Texts().size(), 2u);
+  EXPECT_EQ(Texts()[1], ErrorDisplay::BoxText(messages::kScreenStreamEnded));
+  EXPECT_EQ(testing::Probe(dir.path() + "ScreenShot/20261207-101500.avi")["nb_read_frames"], "2");
 }
 
 // "Set area" opens over black when no window can be read, so an area can still be chosen.
@@ -133,7 +159,7 @@ TEST_F(UnreadableAreaTest, SetAreaPicksOverBlack) {
   ASSERT_EQ(frozen.size(), QSize(640, 400));
   EXPECT_EQ(frozen.pixel(320, 200), 0xFF000000u);
   // The area taken: a snapshot of it once the screen can be read.
-  desktop.screenUnreadable = false;
+  desktop.screenFailure = std::nullopt;
   desktop.screenCopies.clear();
   errors.Run([this] { eye->OnEyeDoubleClicked(); });
   EXPECT_EQ(desktop.screenCopies, std::vector<QRect>{QRect(10, 20, 90, 30)});
