@@ -1,5 +1,6 @@
 #include "platform/DesktopBackends.h"
 
+#include "platform/portal/GlobalShortcutsKey.h"
 #include "platform/processes/RunningProcesses.h"
 
 namespace vosta {
@@ -14,6 +15,9 @@ DesktopBackends DesktopBackends::ForSession(const DesktopSession& session) {
   if (backends.windowLists.empty())
     backends.windowLists.push_back(std::make_unique<RunningProcesses>());
 
+  // The X grab hears the key only while an X window has the focus; the desktop binds it for
+  // the native windows' time.
+  backends.keys.push_back(std::make_unique<GlobalShortcutsKey>(session.snapshotKeyDescription));
   return backends;
 }
 
