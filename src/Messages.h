@@ -130,6 +130,10 @@ inline constexpr char kKeyRefused[] =
 inline constexpr char kKeyNoDisplay[] =
     "スナップショットのキー %1 は使えません: X サーバーがありません";
 
+// What the snapshot key does, shown by a desktop that binds the key for the program (its
+// dialog or its list of shortcuts).
+inline constexpr char kSnapshotKeyDescription[] = "キャプチャ範囲のスナップショットを撮る";
+
 // A failure that is not the program's own and says nothing the player could read.
 inline constexpr char kUnknownFailure[] = "Unknown failure";
 

@@ -1,6 +1,5 @@
 #include "app/SnapshotKey.h"
 
-#include <chrono>
 #include <utility>
 
 #include "platform/DesktopServices.h"
@@ -45,15 +44,9 @@ Failure OutcomeFailure(KeyGrabOutcome outcome) {
 
 }  // namespace
 
-SnapshotKey::SnapshotKey(DesktopServices& desktop, std::function<void()> act, Clock clock)
+SnapshotKey::SnapshotKey(DesktopServices& desktop, std::function<void()> act, MonotonicClock clock)
     : desktop_(desktop), act_(std::move(act)), clock_(std::move(clock)) {
-  if (!clock_) {
-    clock_ = [] {
-      return std::chrono::duration_cast<std::chrono::milliseconds>(
-                 std::chrono::steady_clock::now().time_since_epoch())
-          .count();
-    };
-  }
+  if (!clock_) clock_ = SteadyMilliseconds;
 }
 
 SnapshotKey::~SnapshotKey() { Release(); }
@@ -66,10 +59,10 @@ void SnapshotKey::Take(const std::string& name) {
   if (read.problem != KeyCombinationName::Problem::None)
     throw Exception(ProblemFailure(read.problem), name);
   const KeyGrabOutcome outcome =
-      desktop_.GrabKey(read.key, [this](std::uint32_t serverTime) { OnPressed(serverTime); });
+      desktop_.GrabKey(read.key, [this](const KeyPress& press) { OnPressed(press); });
   if (outcome != KeyGrabOutcome::Grabbed) throw Exception(OutcomeFailure(outcome), name);
   held_ = true;
-  busyUntilKnown_ = false;
+  ways_ = {};
 }
 
 void SnapshotKey::Release() {
@@ -78,16 +71,25 @@ void SnapshotKey::Release() {
   desktop_.ReleaseKey();
 }
 
-void SnapshotKey::OnPressed(std::uint32_t serverTime) {
+void SnapshotKey::OnPressed(const KeyPress& press) {
   if (desktop_.ModalBoxOpen()) return;
-  // Server times wrap after 49 days: a press counts as made during the last work when it lies
-  // less than half the range before that work's end.
-  if (busyUntilKnown_ && static_cast<std::int32_t>(serverTime - busyUntil_) < 0) return;
+  WayTimes& way = ways_[press.way == KeyPressWay::XGrab ? 0 : 1];
+  // Whether time `a` lies before time `b`. The X server's clock wraps after 49 days: there `a`
+  // lies before `b` when it is less than half the range behind.
+  const auto before = [&press](std::uint64_t a, std::uint64_t b) {
+    if (press.way == KeyPressWay::XGrab)
+      return static_cast<std::int32_t>(static_cast<std::uint32_t>(a - b)) < 0;
+    return static_cast<std::int64_t>(a - b) < 0;
+  };
+  // A desktop that stamps every press alike (its clock stands still) cannot tell when a press
+  // was made: its presses act, rather than every one after the first being taken as queued.
+  const bool clockMoved = !way.lastPress || before(*way.lastPress, press.time);
+  way.lastPress = press.time;
+  if (clockMoved && way.busyUntil && before(press.time, *way.busyUntil)) return;
   const std::int64_t started = clock_();
   act_();
-  // The work's length, moved onto the server's clock from the press that began it.
-  busyUntil_ = serverTime + static_cast<std::uint32_t>(clock_() - started);
-  busyUntilKnown_ = true;
+  // The work's length, moved onto the way's clock from the press that began it.
+  way.busyUntil = press.time + static_cast<std::uint64_t>(clock_() - started);
 }
 
 }  // namespace vosta

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "platform/Clock.h"
+#include "platform/KeyPress.h"
 
 namespace vosta {
 
@@ -13,14 +18,13 @@ class DesktopServices;
 // leaving the game. It acts wherever a double-click acts, also inside the game-window wait, and
 // does nothing where a double-click cannot reach the eye: while a modal box or dialog is open.
 // Presses are not queued up: one that was made while the last one's work ran and reaches the
-// program only afterwards does nothing.
+// program only afterwards does nothing. Each way of hearing the key stamps its presses on a clock
+// of its own (the X server's, the desktop's), so the work's end is kept on each way's clock; a
+// way whose clock has not moved on since its last press tells nothing by it, and its press acts.
 class SnapshotKey {
  public:
-  // A monotonic clock in milliseconds.
-  using Clock = std::function<std::int64_t()>;
-
-  // `act` does the double-click's work. `clock` defaults to the system's steady clock.
-  SnapshotKey(DesktopServices& desktop, std::function<void()> act, Clock clock = {});
+  // `act` does the double-click's work. `clock` defaults to the system's monotonic clock.
+  SnapshotKey(DesktopServices& desktop, std::function<void()> act, MonotonicClock clock = {});
   ~SnapshotKey();
   SnapshotKey(const SnapshotKey&) = delete;
   SnapshotKey& operator=(const SnapshotKey&) = delete;
@@ -34,14 +38,20 @@ class SnapshotKey {
   bool Held() const { return held_; }
 
  private:
-  void OnPressed(std::uint32_t serverTime);
+  // What each way knows of the presses it brought: when the last one was made and when the
+  // work of the last one that acted ended, on that way's clock.
+  struct WayTimes {
+    std::optional<std::uint64_t> lastPress;
+    std::optional<std::uint64_t> busyUntil;
+  };
+
+  void OnPressed(const KeyPress& press);
 
   DesktopServices& desktop_;
   std::function<void()> act_;
-  Clock clock_;
+  MonotonicClock clock_;
   bool held_ = false;
-  bool busyUntilKnown_ = false;
-  std::uint32_t busyUntil_ = 0;  // server time at which the last press's work ended
+  std::array<WayTimes, 2> ways_;  // the X grab's, the desktop's
 };
 
 }  // namespace vosta

@@ -4,6 +4,7 @@
 #include <exception>
 #include <iostream>
 
+#include "Messages.h"
 #include "app/CommandLine.h"
 #include "app/ErrorDisplay.h"
 #include "app/EyeWindow.h"
@@ -25,7 +26,7 @@ int main(int argc, char** argv) try {
   // Always an X client, on an X server that answers.
   if (const auto status = vosta::XPlatform::Prepare(commandLine, std::cerr)) return *status;
   vosta::VostaApplication app(argc, argv);
-  vosta::QtDesktopServices desktop;
+  vosta::QtDesktopServices desktop({}, vosta::messages::kSnapshotKeyDescription);
   vosta::SystemClock clock;
   vosta::ErrorDisplay errors(desktop, vosta::ErrorDisplay::ApplicationTitle(
                                           QCoreApplication::applicationFilePath().toStdString()));

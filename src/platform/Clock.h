@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 namespace vosta {
 
 // A local date and time as the wall clock shows it, milliseconds dropped.
@@ -23,5 +26,12 @@ class SystemClock final : public Clock {
  public:
   LocalDateTime Now() override;
 };
+
+// Milliseconds from an arbitrary start on a clock that never goes back, whatever the wall clock
+// does: for measuring how long something took or how far apart two events were.
+using MonotonicClock = std::function<std::int64_t()>;
+
+// The system's monotonic clock.
+std::int64_t SteadyMilliseconds();
 
 }  // namespace vosta

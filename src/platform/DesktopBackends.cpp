@@ -1,10 +1,23 @@
 #include "platform/DesktopBackends.h"
 
+#include "platform/portal/GlobalShortcutsKey.h"
+#include "platform/processes/RunningProcesses.h"
+
 namespace vosta {
 
 DesktopBackends DesktopBackends::ForSession(const DesktopSession& session) {
   DesktopBackends backends;
   if (!session.waylandDesktop) return backends;
+
+  // The compositor's own lists of its windows come first.
+
+  // Where the compositor lists its windows to nobody (GNOME), the game is known by its process.
+  if (backends.windowLists.empty())
+    backends.windowLists.push_back(std::make_unique<RunningProcesses>());
+
+  // The X grab hears the key only while an X window has the focus; the desktop binds it for
+  // the native windows' time.
+  backends.keys.push_back(std::make_unique<GlobalShortcutsKey>(session.snapshotKeyDescription));
   return backends;
 }
 

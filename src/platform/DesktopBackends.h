@@ -17,6 +17,8 @@ struct DesktopSession {
   bool waylandDesktop = false;
   // Where the screen cast portal's restore token is kept (asked only when it is needed).
   std::function<std::string()> restoreTokenPath;
+  // What the snapshot key does, as the desktop shows it to the player where it binds the key.
+  std::string snapshotKeyDescription;
 };
 
 // The backends beside the X server's own that this session offers, chosen once at start-up:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include "platform/KeyCombination.h"
@@ -13,8 +14,9 @@ class DesktopKey {
   virtual ~DesktopKey() = default;
 
   // Asks for `key`, in place of a key asked for before. Whether the desktop grants it is told
-  // later, if at all (the desktop may ask the player); a press calls `pressed` on the GUI thread.
-  virtual void Bind(const KeyCombination& key, std::function<void()> pressed) = 0;
+  // later, if at all (the desktop may ask the player); a press calls `pressed` on the GUI thread
+  // with the desktop's time of the press: milliseconds from a base of the desktop's own.
+  virtual void Bind(const KeyCombination& key, std::function<void(std::uint64_t time)> pressed) = 0;
 
   // Gives the key back; nothing happens when none is bound.
   virtual void Release() = 0;

@@ -11,6 +11,7 @@
 
 #include "platform/ClipboardContent.h"
 #include "platform/KeyCombination.h"
+#include "platform/KeyPress.h"
 #include "platform/Span.h"
 #include "platform/WindowList.h"
 
@@ -110,11 +111,13 @@ class DesktopServices {
   virtual void OpenFolder(const std::string& path) = 0;
 
   // Takes `key` on the whole desktop, in place of a key taken before: while it is held, pressing
-  // it calls `pressed` with the X server's time of the press (milliseconds), whichever window
-  // has the focus, as a GUI-thread message of its own. Caps Lock and Num Lock do not matter; a
-  // key held down calls once. Nothing is taken unless all of it could be.
+  // it calls `pressed` with the way that heard the press and its time on that way's clock,
+  // whichever window has the focus, as a GUI-thread message of its own. Caps Lock and Num Lock
+  // do not matter; a key held down calls once, and so does a stroke that more than one way
+  // hears. The outcome is the X server's grab's; where the desktop binds keys for programs as
+  // well, the key is asked of it too once the grab is held, and what it answers comes later.
   virtual KeyGrabOutcome GrabKey(const KeyCombination& key,
-                                 std::function<void(std::uint32_t serverTime)> pressed) = 0;
+                                 std::function<void(const KeyPress& press)> pressed) = 0;
   // Gives the key back; nothing happens when none is held.
   virtual void ReleaseKey() = 0;
 

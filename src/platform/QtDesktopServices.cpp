@@ -93,7 +93,8 @@ bool HasExtension(xcb_connection_t* connection, const char* name) {
 
 }  // namespace
 
-QtDesktopServices::QtDesktopServices(std::function<std::string()> restoreTokenPath) {
+QtDesktopServices::QtDesktopServices(std::function<std::string()> restoreTokenPath,
+                                     std::string snapshotKeyDescription) {
   auto* x11 =
       qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   // Under the offscreen platform the interface exists but has no connection.
@@ -116,7 +117,8 @@ QtDesktopServices::QtDesktopServices(std::function<std::string()> restoreTokenPa
   windowsSource_ = windows.get();
   screens_.Add(std::move(windows));
   waylandDesktop_ = !grabber_->RootHoldsPixels();
-  backends_ = DesktopBackends::ForSession({waylandDesktop_, std::move(restoreTokenPath)});
+  backends_ = DesktopBackends::ForSession(
+      {waylandDesktop_, std::move(restoreTokenPath), std::move(snapshotKeyDescription)});
   for (auto& source : backends_.screens) screens_.Add(std::move(source));
   backends_.screens.clear();
 }
@@ -341,14 +343,32 @@ void QtDesktopServices::PumpMessages(PumpMode mode) {
 }
 
 KeyGrabOutcome QtDesktopServices::GrabKey(const KeyCombination& key,
-                                          std::function<void(std::uint32_t serverTime)> pressed) {
+                                          std::function<void(const KeyPress& press)> pressed) {
   if (connection_ == nullptr) return KeyGrabOutcome::NoDisplay;
   if (!keys_) keys_ = std::make_unique<XcbKeyGrab>(connection_, root_);
-  return keys_->Grab(key, std::move(pressed));
+  for (const auto& desktopKey : backends_.keys) desktopKey->Release();
+  keyPresses_.SetTarget(std::move(pressed));
+  const KeyGrabOutcome outcome = keys_->Grab(key, [this](std::uint32_t serverTime) {
+    keyPresses_.Press({KeyPressWay::XGrab, serverTime});
+  });
+  if (outcome != KeyGrabOutcome::Grabbed) {
+    keyPresses_.SetTarget(nullptr);
+    return outcome;
+  }
+  // Where the desktop binds keys for programs, the key is also heard while a window that is no
+  // X client has the focus (the X grab hears nothing then).
+  for (const auto& desktopKey : backends_.keys) {
+    desktopKey->Bind(key, [this](std::uint64_t time) {
+      keyPresses_.Press({KeyPressWay::Desktop, time});
+    });
+  }
+  return outcome;
 }
 
 void QtDesktopServices::ReleaseKey() {
   if (keys_) keys_->Release();
+  for (const auto& desktopKey : backends_.keys) desktopKey->Release();
+  keyPresses_.SetTarget(nullptr);
 }
 
 }  // namespace vosta

@@ -8,6 +8,7 @@
 #include "platform/ClipboardPictures.h"
 #include "platform/DesktopBackends.h"
 #include "platform/DesktopServices.h"
+#include "platform/KeyPressMerger.h"
 #include "platform/ScreenSourceChain.h"
 
 class QScreen;
@@ -45,7 +46,9 @@ class QtDesktopServices final : public DesktopServices {
   };
 
   // `restoreTokenPath`: where the screen cast portal's restore token is kept (empty: nowhere).
-  explicit QtDesktopServices(std::function<std::string()> restoreTokenPath = {});
+  // `snapshotKeyDescription`: what the snapshot key does, for a desktop that binds it.
+  explicit QtDesktopServices(std::function<std::string()> restoreTokenPath = {},
+                             std::string snapshotKeyDescription = {});
   ~QtDesktopServices() override;
 
   void SetScreenCopyMethod(ScreenCopyMethod method);
@@ -76,7 +79,7 @@ class QtDesktopServices final : public DesktopServices {
   void OpenFolder(const std::string& path) override;
   void PumpMessages(PumpMode mode) override;
   KeyGrabOutcome GrabKey(const KeyCombination& key,
-                         std::function<void(std::uint32_t serverTime)> pressed) override;
+                         std::function<void(const KeyPress& press)> pressed) override;
   void ReleaseKey() override;
 
  private:
@@ -92,6 +95,8 @@ class QtDesktopServices final : public DesktopServices {
   std::unique_ptr<XcbWindowComposer> composer_;
   std::unique_ptr<XcbWindowTitles> titles_;
   std::unique_ptr<XcbKeyGrab> keys_;
+  // The presses of the X grab and of the desktop's bindings (backends_.keys), one per stroke.
+  KeyPressMerger keyPresses_{SteadyMilliseconds};
   bool waylandDesktop_ = false;
   // Owned by screens_ (the first source).
   XcbWindowsSource* windowsSource_ = nullptr;

@@ -90,16 +90,26 @@ TempDir::TempDir() {
 TempDir::~TempDir() { QDir(QString::fromStdString(path_)).removeRecursively(); }
 
 KeyGrabOutcome FakeDesktopServices::GrabKey(const KeyCombination& key,
-                                            std::function<void(std::uint32_t)> pressed) {
+                                            std::function<void(const KeyPress&)> pressed) {
   if (grabOutcome != KeyGrabOutcome::Grabbed) return grabOutcome;
   grabbedKey = key;
-  pressKey = std::move(pressed);
+  // The program may give the key back (and so drop these) during the press's own work: each
+  // press runs a copy.
+  pressKey = [pressed](std::uint32_t serverTime) {
+    const auto call = pressed;
+    call({KeyPressWay::XGrab, serverTime});
+  };
+  pressDesktopKey = [pressed](std::uint64_t desktopTime) {
+    const auto call = pressed;
+    call({KeyPressWay::Desktop, desktopTime});
+  };
   return KeyGrabOutcome::Grabbed;
 }
 
 void FakeDesktopServices::ReleaseKey() {
   grabbedKey.reset();
   pressKey = nullptr;
+  pressDesktopKey = nullptr;
 }
 
 }  // namespace vosta::testing

@@ -53,10 +53,13 @@ class FakeDesktopServices : public DesktopServices {
   std::map<const QWidget*, QPoint> positions;
   int dragMoves = 0;
   // The key taken on the whole desktop and what GrabKey answers; `pressKey` calls the program
-  // as a press of that key at a server time does.
+  // as a press of that key heard by the X grab at a server time does, `pressDesktopKey` as one
+  // heard through the desktop's binding at the desktop's time. Both are null while no key is
+  // taken.
   std::optional<KeyCombination> grabbedKey;
   KeyGrabOutcome grabOutcome = KeyGrabOutcome::Grabbed;
-  std::function<void(std::uint32_t)> pressKey;
+  std::function<void(std::uint32_t serverTime)> pressKey;
+  std::function<void(std::uint64_t desktopTime)> pressDesktopKey;
 
   // --- DesktopServices ------------------------------------------------------------------
   QSize FullScreenClientSize() override { return usableSize; }
@@ -79,7 +82,7 @@ class FakeDesktopServices : public DesktopServices {
   void OpenFolder(const std::string& path) override { openedFolders.push_back(path); }
   void PumpMessages(PumpMode mode) override;
   KeyGrabOutcome GrabKey(const KeyCombination& key,
-                         std::function<void(std::uint32_t)> pressed) override;
+                         std::function<void(const KeyPress&)> pressed) override;
   void ReleaseKey() override;
 
  private:

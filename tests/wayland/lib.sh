@@ -145,3 +145,15 @@ pictures_match() {
   error=$(compare -metric MAE "$1" "$2" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p')
   awk -v e="${error:-1}" -v limit="${3:-0.02}" 'BEGIN { exit !(e < limit) }'
 }
+
+# ---- the desktop portal ----
+
+# A session bus of the test's own (DBUS_SESSION_BUS_ADDRESS is set for what starts after), on
+# which a stand-in portal and the program meet; it ends with the test.
+start_session_bus() {
+  local started
+  started=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) ||
+    fail "no session bus could be started"
+  export DBUS_SESSION_BUS_ADDRESS="${started%%$'\n'*}"
+  HELPER_PIDS+=("${started##*$'\n'}")
+}

@@ -75,6 +75,25 @@ TEST_F(SnapshotKeyTest, PressesMadeWhileTheLastOnesWorkRanDoNothing) {
   EXPECT_EQ(acted, 7);
 }
 
+TEST_F(SnapshotKeyTest, PressesHeardThroughTheDesktopAreTimedOnTheDesktopsClock) {
+  key.Take("F12");
+  desktop.pressDesktopKey(50000);  // works until the desktop's 50300
+  desktop.pressDesktopKey(50299);  // made during that work
+  EXPECT_EQ(acted, 1);
+  // The X server's clock has another base: its press is not measured against the desktop's.
+  desktop.pressKey(1000);
+  EXPECT_EQ(acted, 2);
+  desktop.pressKey(1299);
+  desktop.pressDesktopKey(50300);
+  EXPECT_EQ(acted, 3);
+
+  // A desktop that stamps every press alike tells nothing by it: each press acts, not only the
+  // first.
+  key.Take("F12");
+  for (int i = 0; i < 3; ++i) desktop.pressDesktopKey(0);
+  EXPECT_EQ(acted, 6);
+}
+
 TEST_F(SnapshotKeyTest, ANameThatCannotBeUsedIsReportedWithItsReasonAndTakesNothing) {
   // A line of blanks names no key, as an empty one does.
   for (const char* none : {"", " ", " \t "}) {
