@@ -3,6 +3,9 @@
 #include <poll.h>
 #include <wayland-client.h>
 
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -30,6 +33,16 @@ std::shared_ptr<WaylandConnection> WaylandConnection::Open() {
   if (display == nullptr) return nullptr;
   std::shared_ptr<WaylandConnection> connection(new WaylandConnection(display));
   if (!connection->Roundtrip(kStartTimeout)) return nullptr;
+  if (QCoreApplication::instance() != nullptr) {
+    connection->incoming_ =
+        std::make_unique<QSocketNotifier>(wl_display_get_fd(display), QSocketNotifier::Read);
+    QSocketNotifier* incoming = connection->incoming_.get();
+    WaylandConnection* self = connection.get();
+    QObject::connect(incoming, &QSocketNotifier::activated, incoming, [self, incoming] {
+      // A broken connection stays readable: it is not listened to again.
+      if (!self->DispatchPending()) incoming->setEnabled(false);
+    });
+  }
   return connection;
 }
 
@@ -40,6 +53,7 @@ WaylandConnection::WaylandConnection(wl_display* display) : display_(display) {
 }
 
 WaylandConnection::~WaylandConnection() {
+  incoming_.reset();
   if (registry_ != nullptr) wl_registry_destroy(registry_);
   wl_display_disconnect(display_);
 }
@@ -113,25 +127,34 @@ bool WaylandConnection::Broken() {
   return true;
 }
 
+bool WaylandConnection::Failed() {
+  const int error = errno;
+  if (!Broken()) problem_ = std::string("the Wayland connection failed: ") + std::strerror(error);
+  return false;
+}
+
 bool WaylandConnection::ReadAndDispatch(std::chrono::milliseconds timeout) {
   if (Broken()) return false;
   // Events read already but not dispatched go first; the caller then looks again.
-  if (wl_display_prepare_read(display_) != 0) return wl_display_dispatch_pending(display_) >= 0;
+  if (wl_display_prepare_read(display_) != 0) {
+    return wl_display_dispatch_pending(display_) >= 0 || Failed();
+  }
   // The requests must reach the compositor before its answers can be waited for.
   if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
     wl_display_cancel_read(display_);
-    Broken();
-    return false;
+    return Failed();
   }
   pollfd descriptor{wl_display_get_fd(display_), POLLIN, 0};
   const int ready = ::poll(&descriptor, 1, static_cast<int>(timeout.count()));
   if (ready <= 0) {
+    const int error = errno;
     wl_display_cancel_read(display_);
-    return ready == 0 || errno == EINTR;
+    if (ready == 0 || error == EINTR) return true;
+    errno = error;
+    return Failed();
   }
   if (wl_display_read_events(display_) < 0 || wl_display_dispatch_pending(display_) < 0) {
-    Broken();
-    return false;
+    return Failed();
   }
   return true;
 }
@@ -160,10 +183,7 @@ bool WaylandConnection::Roundtrip(std::chrono::milliseconds timeout) {
       }};
   bool done = false;
   const Callback callback(wl_display_sync(display_));
-  if (!callback) {
-    Broken();
-    return false;
-  }
+  if (!callback) return Failed();
   wl_callback_add_listener(callback.get(), &listener, &done);
   return DispatchUntil([&done] { return done; }, timeout);
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+class QSocketNotifier;
 struct wl_display;
 struct wl_registry;
 struct wl_interface;
@@ -15,9 +16,11 @@ struct wl_interface;
 namespace vosta {
 
 // The program's own connection to the Wayland compositor (WAYLAND_DISPLAY), beside the X
-// connection that Qt holds, and the globals the compositor offers on it. Nothing reads it in the
-// background: its events are dispatched on the calling (GUI) thread when a user of it asks, and
-// every wait for the compositor is bounded.
+// connection that Qt holds, and the globals the compositor offers on it. Its events are
+// dispatched on the GUI thread only: when a user of it asks, and, where an event loop runs,
+// whenever the compositor has sent some (so that events of windows opening, closing and being
+// focused never pile up in the compositor until it gives up on the program). Every wait for the
+// compositor is bounded.
 class WaylandConnection {
  public:
   struct Global {
@@ -66,7 +69,10 @@ class WaylandConnection {
   static void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                        std::uint32_t version);
   static void OnGlobalRemoved(void* data, wl_registry* registry, std::uint32_t name);
+  // Whether the connection is broken for good; Problem() then says why.
   bool Broken();
+  // Notes what failed (the connection's error, else errno's) and returns false.
+  bool Failed();
   // Reads what has come in within `timeout` (none: only what is there now) and dispatches it.
   bool ReadAndDispatch(std::chrono::milliseconds timeout);
 
@@ -76,6 +82,7 @@ class WaylandConnection {
   std::vector<std::pair<int, GlobalWatcher>> watchers_;
   int lastWatch_ = 0;
   std::string problem_;
+  std::unique_ptr<QSocketNotifier> incoming_;
 };
 
 }  // namespace vosta
