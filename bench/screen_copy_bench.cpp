@@ -13,11 +13,11 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "CpuTime.h"
 #include "platform/QtDesktopServices.h"
 
 namespace {
@@ -73,19 +73,6 @@ class Windows {
   xcb_connection_t* connection_;
   std::vector<xcb_window_t> windows_;
 };
-
-// The user and system CPU time that process `pid` has used so far, in milliseconds.
-double ProcessCpuMilliseconds(int pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string field;
-  // Fields 14 and 15 are utime and stime, in clock ticks; the name (field 2) has no spaces here.
-  for (int i = 1; i < 14 && stat >> field; ++i) {
-  }
-  double user = 0;
-  double system = 0;
-  stat >> user >> system;
-  return (user + system) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
 
 void CopyWholeScreen(benchmark::State& state, Method method) {
   const Windows windows(static_cast<int>(state.range(0)));

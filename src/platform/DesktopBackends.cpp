@@ -2,6 +2,9 @@
 
 #include "platform/portal/GlobalShortcutsKey.h"
 #include "platform/processes/RunningProcesses.h"
+#include "platform/wayland/ScreencopySource.h"
+#include "platform/wayland/ToplevelWindowList.h"
+#include "platform/wayland/WaylandConnection.h"
 
 namespace vosta {
 
@@ -10,6 +13,14 @@ DesktopBackends DesktopBackends::ForSession(const DesktopSession& session) {
   if (!session.waylandDesktop) return backends;
 
   // The compositor's own lists of its windows come first.
+  if (auto wayland = WaylandConnection::Open()) {
+    if (auto screencopy = ScreencopySource::Create(wayland)) {
+      backends.screens.push_back(std::move(screencopy));
+    }
+    if (auto toplevels = ToplevelWindowList::Create(wayland)) {
+      backends.windowLists.push_back(std::move(toplevels));
+    }
+  }
 
   // Where the compositor lists its windows to nobody (GNOME), the game is known by its process.
   if (backends.windowLists.empty())

@@ -78,6 +78,14 @@ open_wayland_window() {
   HELPER_PIDS+=($!)
   wait_for 10 sway_window_at "$1" "$2" "$3" || fail "the Wayland window '$1' did not appear"
 }
+# Opens a native Wayland window titled $1 at $2,$3, of the size $4 (WxH), drawn by the
+# native_window tool in four quadrants: red and green above, blue and yellow below.
+open_native_window() {
+  place_windows "$1" "$2" "$3" "$4"
+  "$BUILD_DIR/tests/native_window" "$1" "${4%x*}" "${4#*x}" >"$WORK/native.$1.log" 2>&1 &
+  HELPER_PIDS+=($!)
+  wait_for 10 sway_window_at "$1" "$2" "$3" || fail "the native window '$1' did not appear"
+}
 sway_window_at() {
   sway_windows | jq -e --arg t "$1" --argjson x "$2" --argjson y "$3" \
     'select(.name == $t and .x == $x and .y == $y)' >/dev/null
@@ -136,6 +144,22 @@ answer_save_options() {
   wl_input key "$key"
   wait_until_not 10 save_options_open || fail "the save-options dialog stayed open"
 }
+
+# Records the capture area for about two seconds, keeps the raw movie (Escape at the save
+# options), checks that it holds at least 10 frames and writes its sixth frame to $1 (PNG).
+record_frame() {
+  local movie
+  menu_choose $MENU_MOVIE
+  wait_for 10 shots_at_least 1 '*.avi' || fail "the recording did not start"
+  movie=$(shots '*.avi' | head -1)
+  sleep 2
+  stop_recording || stop_recording || fail "no save options after the recording"
+  answer_save_options "" Escape
+  [ "$(movie_frames "$movie")" -ge 10 ] || fail "the recording holds $(movie_frames "$movie") frames"
+  ffmpeg -v error -i "$movie" -vf "select=eq(n\,5)" -frames:v 1 "$1"
+}
+# A double-click that a busy machine splits into two clicks is given again.
+stop_recording() { double_click_eye && wait_for 6 save_options_open; }
 
 # Whether two pictures (files, or a picture and an area of another) agree within a small
 # difference per pixel: the mean absolute error of ImageMagick's compare, 0..1, below $3 (0.02
