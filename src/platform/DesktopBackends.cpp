@@ -12,7 +12,7 @@ DesktopBackends DesktopBackends::ForSession(const DesktopSession& session) {
   DesktopBackends backends;
   if (!session.waylandDesktop) return backends;
 
-  // The compositor's own lists of its windows come first.
+  // The compositor's own screen copy and list of its windows, where it offers them (wlroots).
   if (auto wayland = WaylandConnection::Open()) {
     if (auto screencopy = ScreencopySource::Create(wayland)) {
       backends.screens.push_back(std::move(screencopy));
