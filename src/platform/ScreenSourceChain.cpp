@@ -6,6 +6,13 @@
 
 namespace vosta {
 
+bool ScreenSourceChain::Asking() const {
+  for (const auto& source : sources_) {
+    if (source->Asking()) return true;
+  }
+  return false;
+}
+
 QImage ScreenSourceChain::Copy(const QRect& rect) {
   last_ = nullptr;
   std::vector<ScreenCoverage> coverage;

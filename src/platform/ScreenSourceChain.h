@@ -20,6 +20,8 @@ class ScreenSourceChain {
  public:
   void Add(std::unique_ptr<ScreenSource> source) { sources_.push_back(std::move(source)); }
   bool Empty() const { return sources_.empty(); }
+  // Whether any source is asking the player now.
+  bool Asking() const;
 
   QImage Copy(const QRect& rect);
 
