@@ -283,7 +283,14 @@ void EyeWindow::OnTick() {
   if (modes_.repeat) {
     snapshots_->TakeSnapshot();
   } else if (modes_.Recording()) {
-    const FrameFailure failure = recording_->CaptureFrame();
+    FrameFailure failure = FrameFailure::None;
+    try {
+      failure = recording_->CaptureFrame();
+    } catch (const Exception&) {
+      // A failure that stopped the recording: the check mark goes before the error says why.
+      if (!recording_->Running()) SetMovie(MovieState::Idle);
+      throw;
+    }
     if (failure != FrameFailure::None) {
       // The recording has stopped: the check mark goes and the ticks slow down before the
       // notice says why.

@@ -18,6 +18,16 @@
 
 namespace vosta {
 
+namespace {
+
+// Failures of the compositor's shared screen, which no later tick mends by itself.
+bool EndsRecording(Failure kind) {
+  return kind == Failure::ScreenStreamEnded || kind == Failure::PortalRefused ||
+         kind == Failure::PortalFailed || kind == Failure::PortalMissing;
+}
+
+}  // namespace
+
 RecordingControl::RecordingControl(EyeServices& services, const CaptureArea& area,
                                    StatusPicture& status, QWidget& owner,
                                    std::function<void()> finished)
@@ -76,6 +86,8 @@ bool RecordingControl::Start() {
 
 void RecordingControl::Stop() { recorder_->Finish(); }
 
+bool RecordingControl::Running() const { return recorder_ && recorder_->Recording(); }
+
 FrameFailure RecordingControl::CaptureFrame() {
   const StatusPicture::Busy busy(status_);
   // The screen's own 32-bit pixels go straight into the writer's 16-bit frame: one conversion,
@@ -86,6 +98,9 @@ FrameFailure RecordingControl::CaptureFrame() {
   } catch (const Exception& failure) {
     // No frame while nothing of the area can be read (never a black one); the recording goes
     // on, as the area may become readable again. The player is told once a movie.
+    // The shared screen went, or was never granted: the recording stops with every whole frame
+    // so far, and the failure says why.
+    if (EndsRecording(failure.Kind())) recorder_->FinishWithoutCompression();
     if (failure.Kind() != Failure::ScreenUnreadable) throw;
     if (unreadableSaid_) return FrameFailure::None;
     unreadableSaid_ = true;

@@ -42,8 +42,11 @@ class RecordingControl {
   // the recording has stopped with every frame so far: the failure is returned, for
   // TellWhyStopped. FrameFailure::None otherwise. While nothing of the area can be read (no X
   // window there on a Wayland desktop) no frame is added and the recording goes on; the first
-  // such tick of a movie throws Exception(kAreaUnreadable).
+  // such tick of a movie throws Exception(kAreaUnreadable). When the desktop's shared screen
+  // ends or is refused, the recording stops with every frame so far and the failure is thrown.
   FrameFailure CaptureFrame();
+  // Whether a recording is running (not stopped by CaptureFrame, not finishing).
+  bool Running() const;
   // The notice of a recording that CaptureFrame stopped, with the frames it kept.
   void TellWhyStopped(FrameFailure failure);
 
