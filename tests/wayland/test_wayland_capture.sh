@@ -2,7 +2,7 @@
 # Pictures on a Wayland desktop, whose Xwayland root window holds none: a snapshot of an area
 # over the game's X window holds that window's pixels as the compositor shows them, also while a
 # native Wayland window lies over it; a recording's frames are the game's, not black; an area
-# over Wayland windows only gives a message and no file.
+# over Wayland windows only, where no screen sharing portal runs, gives a message and no file.
 source "$(dirname "$0")/lib.sh"
 
 GAME="ClassicUO - 1.1.0.0"
@@ -74,8 +74,9 @@ open_wayland_window U 1000 600 500x300 00ff00
 set_area 1100 650 1300 800
 double_click_eye
 box_shown Vosta "an area over Wayland windows only"
-logged "キャプチャ範囲に X のウィンドウがないため、画面を読み取れません" ||
-  fail "the message was not the unreadable area's"
+# Only the screen sharing portal could show it, and this session has none.
+logged "画面を読み取れません: このデスクトップには画面共有のポータル (ScreenCast) がありません" ||
+  fail "the message was not the missing portal's"
 sleep 1
 [ "$(count_shots '*')" = 0 ] || fail "an unreadable area left $(shots '*')"
 pass "an area over Wayland windows only gives the message and no file"
