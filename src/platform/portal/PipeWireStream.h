@@ -64,20 +64,22 @@ class PipeWireStream {
   // The held buffer's frame (not yet checked); the loop must be locked.
   VideoFrame HeldFrame() const;
 
-  std::unique_ptr<pw_thread_loop, LoopDeleter> loop_;
-  std::unique_ptr<pw_context, ContextDeleter> context_;
-  std::unique_ptr<pw_core, CoreDeleter> core_;
-  std::unique_ptr<pw_stream, StreamDeleter> stream_;
-  spa_hook coreListener_{};
-  spa_hook streamListener_{};
-
   // Under the loop's lock: the negotiated frame and the newest buffer, kept from the stream.
+  // Declared before PipeWire's objects: destroying the stream calls back into them.
   int width_ = 0;
   int height_ = 0;
   PixelOrder order_ = PixelOrder::Bgrx;
   pw_buffer* held_ = nullptr;
   std::string endReason_;
   std::atomic<bool> ended_{false};
+  spa_hook coreListener_{};
+  spa_hook streamListener_{};
+
+  // Destroyed from the stream back to the loop, once the loop's thread has stopped.
+  std::unique_ptr<pw_thread_loop, LoopDeleter> loop_;
+  std::unique_ptr<pw_context, ContextDeleter> context_;
+  std::unique_ptr<pw_core, CoreDeleter> core_;
+  std::unique_ptr<pw_stream, StreamDeleter> stream_;
 };
 
 }  // namespace vosta

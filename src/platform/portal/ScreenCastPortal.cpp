@@ -58,7 +58,14 @@ QVariant ScreenCastPortal::Property(const QString& name) {
       QStringLiteral("Get"));
   get.setArguments({QString::fromLatin1(kScreenCast), name});
   const QDBusMessage reply = bus_.call(get);
-  if (reply.type() == QDBusMessage::ErrorMessage) ThrowPortalCallError(QDBusError(reply));
+  if (reply.type() == QDBusMessage::ErrorMessage) {
+    const QDBusError error(reply);
+    // A portal without the screen cast interface says so with "no such interface".
+    if (error.type() == QDBusError::InvalidArgs) {
+      throw Exception(Failure::PortalMissing, error.message().toStdString());
+    }
+    ThrowPortalCallError(error);
+  }
   return reply.arguments().value(0).value<QDBusVariant>().variant();
 }
 
