@@ -26,7 +26,15 @@ int main(int argc, char** argv) try {
   // Always an X client, on an X server that answers.
   if (const auto status = vosta::XPlatform::Prepare(commandLine, std::cerr)) return *status;
   vosta::VostaApplication app(argc, argv);
-  vosta::QtDesktopServices desktop({}, vosta::messages::kSnapshotKeyDescription);
+  // The places are found once, for the eye and for the screen sharing token beside VOSTA.ini.
+  const auto places = vosta::FilePlaces::FoundOnce(&vosta::FilePlaces::ForThisProgram);
+  vosta::QtDesktopServices desktop(
+      [places] {
+        const vosta::FilePlaces found = places();
+        found.CreateSettingsFolder();
+        return found.ScreenCastTokenPath();
+      },
+      vosta::messages::kSnapshotKeyDescription);
   vosta::SystemClock clock;
   vosta::ErrorDisplay errors(desktop, vosta::ErrorDisplay::ApplicationTitle(
                                           QCoreApplication::applicationFilePath().toStdString()));
@@ -39,10 +47,9 @@ int main(int argc, char** argv) try {
   QTimer ticks;
   // Ending leaves every event loop at once; quit() would first ask each window to close, and a
   // window that refuses (the progress window of a pass) would cancel the ending.
-  vosta::EyeWindow eye({desktop, compressionDialogs, clock,
-                        vosta::FilePlaces::FoundOnce(&vosta::FilePlaces::ForThisProgram),
-                        [] { QCoreApplication::exit(0); }},
-                       errors, ticks, {&about, &areaPicker});
+  vosta::EyeWindow eye(
+      {desktop, compressionDialogs, clock, places, [] { QCoreApplication::exit(0); }}, errors,
+      ticks, {&about, &areaPicker});
 
   // Every way of ending other than "Exit" (the close command, a signal, the session ending)
   // still finishes a running recording so the movie is complete.

@@ -26,6 +26,8 @@ class FilePlaces {
   static std::function<FilePlaces()> FoundOnce(std::function<FilePlaces()> find);
 
   std::string SettingsPath() const { return settingsFolder_ + "VOSTA.ini"; }
+  // Beside VOSTA.ini: the desktop's token that shares the screen again without asking.
+  std::string ScreenCastTokenPath() const { return settingsFolder_ + "VOSTA.screencast-token"; }
   // The folder of the snapshots and movies, without a "/" at its end.
   const std::string& OutputFolder() const { return outputFolder_; }
   // Beside the program: appDir + "/ScreenShot/" + name + ".jpg". The separator before

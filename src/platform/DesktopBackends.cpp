@@ -1,6 +1,7 @@
 #include "platform/DesktopBackends.h"
 
 #include "platform/portal/GlobalShortcutsKey.h"
+#include "platform/portal/PortalScreenSource.h"
 #include "platform/processes/RunningProcesses.h"
 #include "platform/wayland/ScreencopySource.h"
 #include "platform/wayland/ToplevelWindowList.h"
@@ -29,6 +30,9 @@ DesktopBackends DesktopBackends::ForSession(const DesktopSession& session) {
   // The X grab hears the key only while an X window has the focus; the desktop binds it for
   // the native windows' time.
   backends.keys.push_back(std::make_unique<GlobalShortcutsKey>(session.snapshotKeyDescription));
+
+  // The portal last of the screens: it may ask the player, the others never do.
+  backends.screens.push_back(std::make_unique<PortalScreenSource>(session.restoreTokenPath));
   return backends;
 }
 

@@ -330,7 +330,10 @@ void QtDesktopServices::ShowMessage(QWidget* owner, const std::string& text,
   box.exec();
 }
 
-bool QtDesktopServices::ModalBoxOpen() { return QApplication::activeModalWidget() != nullptr; }
+bool QtDesktopServices::ModalBoxOpen() {
+  // The desktop's screen sharing dialog is modal too, though not one of the program's windows.
+  return QApplication::activeModalWidget() != nullptr || screens_.Asking();
+}
 
 void QtDesktopServices::OpenFolder(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));

@@ -26,6 +26,10 @@ class ScreenSource {
   // Whether reading through it may ask the player (a dialog of the desktop's).
   virtual bool MayAsk() const { return false; }
 
+  // Whether it is asking the player now (the desktop's dialog may be open, a nested event loop
+  // waits for the answer): no other capture should start meanwhile.
+  virtual bool Asking() const { return false; }
+
   // The pixels of `rect` as a Format_RGB32 image of rect's size; what it cannot show is black.
   // Throws Exception with the failure's kind when it cannot deliver at all.
   virtual QImage Copy(const QRect& rect) = 0;

@@ -6,6 +6,13 @@
 
 namespace vosta {
 
+bool ScreenSourceChain::Asking() const {
+  for (const auto& source : sources_) {
+    if (source->Asking()) return true;
+  }
+  return false;
+}
+
 QImage ScreenSourceChain::Copy(const QRect& rect) {
   last_ = nullptr;
   std::vector<ScreenCoverage> coverage;
@@ -19,7 +26,9 @@ QImage ScreenSourceChain::Copy(const QRect& rect) {
   }
   std::optional<Exception> missing;
   for (const auto& source : sources_) {
-    if (!source->MayAsk()) continue;
+    // One that is asking already (a capture from inside the wait for its dialog) is passed over:
+    // the copy gets what the others show, or fails as unreadable.
+    if (!source->MayAsk() || source->Asking()) continue;
     try {
       QImage picture = source->Copy(rect);
       last_ = source.get();

@@ -3,6 +3,7 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <QDBusArgument>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCall>
@@ -43,6 +44,10 @@ Q_DECLARE_METATYPE(vosta::GlobalShortcutEntry)
 namespace vosta {
 
 namespace {
+
+std::string ErrorText(const QDBusError& error) {
+  return (error.name() + QStringLiteral(": ") + error.message()).toStdString();
+}
 
 constexpr char kService[] = "org.freedesktop.portal.Desktop";
 constexpr char kPath[] = "/org/freedesktop/portal/desktop";
@@ -154,10 +159,9 @@ void GlobalShortcutsKey::CreateSession(int generation, const std::string& trigge
         session_ = session;
         BindShortcut(generation, session, trigger);
       },
-      [this, generation](const QString& error) {
+      [this, generation](const QDBusError& error) {
         if (generation != generation_) return;
-        Report("the desktop offers no global shortcuts (" + error.toStdString() + "); " +
-               kXGrabOnly);
+        Report("the desktop offers no global shortcuts (" + ErrorText(error) + "); " + kXGrabOnly);
       });
 }
 
@@ -184,9 +188,9 @@ void GlobalShortcutsKey::BindShortcut(int generation, const QString& session,
         Report("the desktop binds the snapshot key " + trigger +
                (how.isEmpty() ? std::string() : " as " + how.toStdString()));
       },
-      [this, generation](const QString& error) {
+      [this, generation](const QDBusError& error) {
         if (generation != generation_) return;
-        Report("the desktop could not bind the snapshot key (" + error.toStdString() + "); " +
+        Report("the desktop could not bind the snapshot key (" + ErrorText(error) + "); " +
                kXGrabOnly);
       });
 }

@@ -1,5 +1,6 @@
 #include "platform/portal/PortalRequest.h"
 
+#include <QDBusError>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -12,7 +13,6 @@ namespace vosta {
 
 namespace {
 
-constexpr char kPortalService[] = "org.freedesktop.portal.Desktop";
 constexpr char kRequestInterface[] = "org.freedesktop.portal.Request";
 
 // The path of the request object that a call with `token` creates: the caller's unique bus name
@@ -80,8 +80,7 @@ void PortalRequest::OnReply(QDBusPendingCallWatcher* watcher) {
   if (reply.isError()) {
     done_ = true;
     StopListening();
-    const QString error = reply.error().name() + QStringLiteral(": ") + reply.error().message();
-    if (failed_) failed_(error);
+    if (failed_) failed_(reply.error());
     deleteLater();
     return;
   }

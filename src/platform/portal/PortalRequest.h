@@ -8,9 +8,14 @@
 #include <cstdint>
 #include <functional>
 
+class QDBusError;
 class QDBusPendingCallWatcher;
 
 namespace vosta {
+
+// The desktop portal's service on the session bus and its one object.
+inline constexpr char kPortalService[] = "org.freedesktop.portal.Desktop";
+inline constexpr char kPortalObject[] = "/org/freedesktop/portal/desktop";
 
 // One call of a desktop portal method that answers later, through the Response signal of a
 // request object (org.freedesktop.portal.Request) that the call creates. The request object's
@@ -23,8 +28,8 @@ class PortalRequest final : public QObject {
  public:
   // The portal's answer: 0 granted, 1 cancelled by the player, 2 ended otherwise.
   using Answered = std::function<void(std::uint32_t response, const QVariantMap& results)>;
-  // The call itself failed (no portal, no such interface); `error` names the D-Bus error.
-  using Failed = std::function<void(const QString& error)>;
+  // The call itself failed (no portal, no such interface).
+  using Failed = std::function<void(const QDBusError& error)>;
 
   static constexpr std::uint32_t kGranted = 0;
 

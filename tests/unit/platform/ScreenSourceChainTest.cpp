@@ -19,6 +19,7 @@ class FakeSource final : public ScreenSource {
 
   ScreenCoverage Covers(const QRect&) override { return coverage_; }
   bool MayAsk() const override { return mayAsk_; }
+  bool Asking() const override { return asking; }
   QImage Copy(const QRect& rect) override {
     ++copies;
     if (failure) throw Exception(*failure);
@@ -29,6 +30,7 @@ class FakeSource final : public ScreenSource {
 
   int copies = 0;
   std::optional<Failure> failure;
+  bool asking = false;
 
  private:
   ScreenCoverage coverage_;
@@ -104,6 +106,18 @@ TEST(ScreenSourceChain, APortalRefusalOrEndIsTheCopysFailureWithNothingElseTaken
     EXPECT_EQ(sources.xWindows->copies, 0);
     EXPECT_EQ(sources.chain.LastSource(), nullptr);
   }
+}
+
+// A capture from inside the wait for the portal's dialog (a tick) does not ask a second time.
+TEST(ScreenSourceChain, APortalThatIsAskingIsPassedOver) {
+  Sources partly(ScreenCoverage::Part, std::nullopt, true);
+  partly.portal->asking = true;
+  EXPECT_TRUE(partly.chain.Asking());
+  EXPECT_EQ(partly.CopiedColour(), kXWindows);
+  Sources nothing(ScreenCoverage::None, std::nullopt, true);
+  nothing.portal->asking = true;
+  EXPECT_EQ(FailureOf(nothing), Failure::ScreenUnreadable);
+  EXPECT_EQ(nothing.portal->copies, 0);
 }
 
 TEST(ScreenSourceChain, WithoutAPortalThePartTheXWindowsShowIsTakenOrTheMissingPortalSaid) {
