@@ -5,7 +5,7 @@
 #include <chrono>
 #include <utility>
 
-#include "platform/x11/XcbWindowTitles.h"
+#include "platform/WindowTitle.h"
 
 namespace vosta {
 
@@ -123,8 +123,7 @@ std::vector<TopLevelWindow> ToplevelWindowList::Windows() {
   std::vector<TopLevelWindow> windows;
   for (const auto& toplevel : toplevels_) {
     if (!toplevel->described) continue;
-    windows.push_back({toplevel->id, XcbWindowTitles::Utf8Prefix(toplevel->title,
-                                                                 XcbWindowTitles::kMaxTitleBytes)});
+    windows.push_back({toplevel->id, Utf8Prefix(toplevel->title)});
   }
   return windows;
 }

@@ -21,7 +21,6 @@ namespace vosta {
 class XcbWindowTitles {
  public:
   static constexpr int kLevels = 3;
-  static constexpr std::size_t kMaxTitleBytes = 255;
 
   XcbWindowTitles(xcb_connection_t* connection, xcb_window_t root);
 
@@ -32,8 +31,6 @@ class XcbWindowTitles {
   // ISO 2022 compound text: ASCII, Latin-1 and embedded UTF-8 segments are decoded; characters
   // of other character sets come out as '?'.
   static std::string CompoundTextToUtf8(std::string_view text);
-  // The longest prefix of at most `maxBytes` bytes that does not end inside a character.
-  static std::string Utf8Prefix(std::string_view utf8, std::size_t maxBytes);
 
  private:
   struct Atoms {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/WindowTitle.h"
 #include "platform/x11/XcbWindowTitles.h"
 
 namespace vosta {
@@ -25,7 +26,7 @@ TEST(WindowTitleText, PrefixNeverEndsInsideACharacter) {
       {"a😀b", 4, "a"},   {"a😀b", 5, "a😀"},   {"", 255, ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(XcbWindowTitles::Utf8Prefix(c.text, c.max), c.expected) << c.text << " " << c.max;
+    EXPECT_EQ(Utf8Prefix(c.text, c.max), c.expected) << c.text << " " << c.max;
   }
 }
 
