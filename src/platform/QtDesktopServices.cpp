@@ -8,8 +8,6 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPixmap>
 #include <QRegion>
 #include <QScreen>
 #include <QUrl>
@@ -21,8 +19,10 @@
 #include <memory>
 
 #include "platform/Exception.h"
+#include "platform/PhysicalPixels.h"
 #include "platform/x11/XcbKeyGrab.h"
 #include "platform/x11/XcbReply.h"
+#include "platform/x11/XcbRootSource.h"
 #include "platform/x11/XcbScreenGrabber.h"
 #include "platform/x11/XcbWindowComposer.h"
 #include "platform/x11/XcbWindowTitles.h"
@@ -31,32 +31,6 @@
 namespace vosta {
 
 namespace {
-
-QScreen* PrimaryScreen() { return QGuiApplication::primaryScreen(); }
-
-double PixelRatio() {
-  QScreen* screen = PrimaryScreen();
-  return screen != nullptr ? screen->devicePixelRatio() : 1.0;
-}
-
-QPoint ToPhysical(QPoint logical) {
-  const double ratio = PixelRatio();
-  return QPoint(static_cast<int>(std::lround(logical.x() * ratio)),
-                static_cast<int>(std::lround(logical.y() * ratio)));
-}
-
-QSize ToPhysical(QSize logical, double ratio) {
-  return QSize(static_cast<int>(std::lround(logical.width() * ratio)),
-               static_cast<int>(std::lround(logical.height() * ratio)));
-}
-
-// Qt keeps a screen's position unscaled and scales only what lies inside it, so the primary
-// screen's top-left corner is the same number in both systems; everything else is scaled around
-// it.
-QPoint ScreenOrigin() {
-  QScreen* screen = PrimaryScreen();
-  return screen != nullptr ? screen->geometry().topLeft() : QPoint();
-}
 
 // The root window of the screen that DISPLAY names (the one Qt opened).
 xcb_window_t RootWindow(xcb_connection_t* connection) {
@@ -97,8 +71,9 @@ QtDesktopServices::QtDesktopServices(std::function<std::string()> restoreTokenPa
                                      std::string snapshotKeyDescription) {
   auto* x11 =
       qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  // Under the offscreen platform the interface exists but has no connection.
+  // Under the offscreen platform the interface exists but has no connection: Qt's grab alone.
   connection_ = x11 != nullptr ? x11->connection() : nullptr;
+  rootSource_ = std::make_unique<XcbRootSource>(nullptr);
   if (connection_ == nullptr) return;
   // Qt hears of another program's clipboard through XFIXES; without it nothing is reported.
   clipboard_.SetChangesReported(HasExtension(connection_, "XFIXES"));
@@ -109,11 +84,12 @@ QtDesktopServices::QtDesktopServices(std::function<std::string()> restoreTokenPa
   }
   root_ = root;
   grabber_ = std::make_unique<XcbScreenGrabber>(connection_, root);
+  rootSource_ = std::make_unique<XcbRootSource>(grabber_.get());
   composer_ = std::make_unique<XcbWindowComposer>(connection_, root, *grabber_);
   titles_ = std::make_unique<XcbWindowTitles>(connection_, root);
   // On a Wayland desktop the X windows show the game when it runs under Xwayland; the
   // compositor's own sources show the rest.
-  auto windows = std::make_unique<XcbWindowsSource>(*composer_, ScreenOrigin);
+  auto windows = std::make_unique<XcbWindowsSource>(*composer_, &PhysicalPixels::ScreenOrigin);
   windowsSource_ = windows.get();
   screens_.Add(std::move(windows));
   waylandDesktop_ = !grabber_->RootHoldsPixels();
@@ -127,41 +103,40 @@ QtDesktopServices::~QtDesktopServices() = default;
 
 void QtDesktopServices::SetScreenCopyMethod(ScreenCopyMethod method) {
   copyMethod_ = method;
-  if (!grabber_) return;
   switch (method) {
     case ScreenCopyMethod::SharedMemory:
-      grabber_->SetMethod(XcbScreenGrabber::Method::SharedMemory);
+      rootSource_->SetMethod(XcbRootSource::Method::SharedMemory);
       break;
     case ScreenCopyMethod::GetImage:
-      grabber_->SetMethod(XcbScreenGrabber::Method::GetImage);
+      rootSource_->SetMethod(XcbRootSource::Method::GetImage);
+      break;
+    case ScreenCopyMethod::QtGrab:
+      rootSource_->SetMethod(XcbRootSource::Method::QtGrab);
       break;
     case ScreenCopyMethod::Automatic:
-    case ScreenCopyMethod::QtGrab:
     case ScreenCopyMethod::WindowContents:
     case ScreenCopyMethod::Compositor:
-      grabber_->SetMethod(XcbScreenGrabber::Method::Automatic);
+      rootSource_->SetMethod(XcbRootSource::Method::Automatic);
       break;
   }
 }
 
 QSize QtDesktopServices::FullScreenClientSize() {
-  QScreen* screen = PrimaryScreen();
+  QScreen* screen = PhysicalPixels::PrimaryScreen();
   if (screen == nullptr) return {};
-  return ToPhysical(screen->availableGeometry().size(), screen->devicePixelRatio());
+  return PhysicalPixels::ToPhysical(screen->availableGeometry().size(),
+                                    screen->devicePixelRatio());
 }
 
-QSize QtDesktopServices::ScreenSize() {
-  QScreen* screen = PrimaryScreen();
-  if (screen == nullptr) return {};
-  return ToPhysical(screen->geometry().size(), screen->devicePixelRatio());
-}
+QSize QtDesktopServices::ScreenSize() { return PhysicalPixels::ScreenSize(); }
 
 std::vector<QRect> QtDesktopServices::ScreenGeometries() {
   // Each screen keeps its position unscaled; what lies inside it is scaled.
   std::vector<QRect> screens;
   for (QScreen* screen : QGuiApplication::screens()) {
     screens.emplace_back(screen->geometry().topLeft(),
-                         ToPhysical(screen->geometry().size(), screen->devicePixelRatio()));
+                         PhysicalPixels::ToPhysical(screen->geometry().size(),
+                                                    screen->devicePixelRatio()));
   }
   return screens;
 }
@@ -178,7 +153,21 @@ QImage QtDesktopServices::CopyScreen(const QRect& rect) {
                    copyMethod_ == ScreenCopyMethod::Compositor)) {
     return CopyFromCompositor(rect);
   }
-  return CopyFromRoot(rect);
+  QImage image = rootSource_->Copy(rect);
+  switch (rootSource_->LastMethod()) {
+    case XcbRootSource::Method::SharedMemory:
+      lastCopyMethod_ = ScreenCopyMethod::SharedMemory;
+      break;
+    case XcbRootSource::Method::GetImage:
+      lastCopyMethod_ = ScreenCopyMethod::GetImage;
+      break;
+    case XcbRootSource::Method::QtGrab:
+      lastCopyMethod_ = ScreenCopyMethod::QtGrab;
+      break;
+    case XcbRootSource::Method::Automatic:
+      break;
+  }
+  return image;
 }
 
 QImage QtDesktopServices::CopyFromCompositor(const QRect& rect) {
@@ -186,80 +175,6 @@ QImage QtDesktopServices::CopyFromCompositor(const QRect& rect) {
   lastCopyMethod_ = screens_.LastSource() == windowsSource_ ? ScreenCopyMethod::WindowContents
                                                             : ScreenCopyMethod::Compositor;
   return image;
-}
-
-QImage QtDesktopServices::CopyFromRoot(const QRect& rect) {
-  QScreen* screen = PrimaryScreen();
-  const QRect inside =
-      screen != nullptr ? rect.intersected(QRect(QPoint(0, 0), ScreenSize())) : QRect();
-  // The common case, a rectangle wholly on the screen: the pixels the server wrote into shared
-  // memory are handed over as they are, without a copy.
-  if (inside == rect && grabber_ && copyMethod_ != ScreenCopyMethod::QtGrab &&
-      copyMethod_ != ScreenCopyMethod::GetImage) {
-    const QRect source = rect.translated(ScreenOrigin());
-    if (QRect(QPoint(0, 0), grabber_->RootSize()).contains(source)) {
-      QImage shared = grabber_->GrabShared(source);
-      if (!shared.isNull()) {
-        lastCopyMethod_ = ScreenCopyMethod::SharedMemory;
-        return shared;
-      }
-    }
-  }
-  QImage image(rect.size(), QImage::Format_RGB32);
-  if (image.isNull()) throw Exception(Failure::NoPictureMemory);
-  // Whatever lies outside the screen stays black.
-  if (inside != rect) image.fill(Qt::black);
-  if (inside.isEmpty()) return image;
-  const QPoint at = inside.topLeft() - rect.topLeft();
-
-  if (grabber_ && copyMethod_ != ScreenCopyMethod::QtGrab) {
-    const QRect wanted = inside.translated(ScreenOrigin());
-    QRect source = wanted.intersected(QRect(QPoint(0, 0), grabber_->RootSize()));
-    if (source != wanted) {
-      // The root may have changed size since it was last asked; ask again.
-      grabber_->ForgetRootSize();
-      source = wanted.intersected(QRect(QPoint(0, 0), grabber_->RootSize()));
-      // Qt's screen can outlast a shrinking root for a moment: that part stays black.
-      if (source != wanted) image.fill(Qt::black);
-    }
-    if (!source.isEmpty() &&
-        grabber_->Grab(source, image, source.topLeft() - ScreenOrigin() - rect.topLeft())) {
-      lastCopyMethod_ = grabber_->LastMethod() == XcbScreenGrabber::Method::SharedMemory
-                            ? ScreenCopyMethod::SharedMemory
-                            : ScreenCopyMethod::GetImage;
-      return image;
-    }
-    if (copyMethod_ != ScreenCopyMethod::Automatic) {
-      image.fill(Qt::black);
-      return image;
-    }
-  }
-  if (GrabWithQt(*screen, inside, image, at)) {
-    lastCopyMethod_ = ScreenCopyMethod::QtGrab;
-  } else {
-    qWarning("vosta: the screen could not be read; the copy stays black");
-  }
-  return image;
-}
-
-bool QtDesktopServices::GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at) {
-  // Qt's grab takes logical coordinates; take the logical rectangle that covers `rect` and cut
-  // the physical pixels out of what comes back.
-  const double ratio = screen.devicePixelRatio();
-  const int left = static_cast<int>(std::floor(rect.left() / ratio));
-  const int top = static_cast<int>(std::floor(rect.top() / ratio));
-  const int right = static_cast<int>(std::ceil((rect.right() + 1) / ratio));
-  const int bottom = static_cast<int>(std::ceil((rect.bottom() + 1) / ratio));
-  const QPixmap pixmap = screen.grabWindow(0, left, top, right - left, bottom - top);
-  if (pixmap.isNull()) return false;
-  QImage grabbed = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
-  const QPoint offset(rect.left() - static_cast<int>(std::lround(left * ratio)),
-                      rect.top() - static_cast<int>(std::lround(top * ratio)));
-  QPainter painter(&target);
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  grabbed.setDevicePixelRatio(1.0);
-  painter.drawImage(at, grabbed, QRect(offset, rect.size()));
-  return true;
 }
 
 std::vector<TopLevelWindow> QtDesktopServices::TopLevelWindows() {
@@ -306,19 +221,22 @@ QPoint QtDesktopServices::PointerPosition() {
   if (connection_ != nullptr) {
     const XcbReply<xcb_query_pointer_reply_t> reply(
         xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr));
-    if (reply) return QPoint(reply->root_x, reply->root_y) - ToPhysical(ScreenOrigin());
+    if (reply)
+      return QPoint(reply->root_x, reply->root_y) -
+             PhysicalPixels::ToPhysical(PhysicalPixels::ScreenOrigin());
   }
-  return ToPhysical(QCursor::pos() - ScreenOrigin());
+  return PhysicalPixels::ToPhysical(QCursor::pos() - PhysicalPixels::ScreenOrigin());
 }
 
 QPoint QtDesktopServices::WindowPosition(const QWidget& window) {
-  return ToPhysical(window.pos() - ScreenOrigin());
+  return PhysicalPixels::ToPhysical(window.pos() - PhysicalPixels::ScreenOrigin());
 }
 
 void QtDesktopServices::MoveWindow(QWidget& window, QPoint topLeft) {
-  const double ratio = PixelRatio();
-  window.move(ScreenOrigin() + QPoint(static_cast<int>(std::lround(topLeft.x() / ratio)),
-                                      static_cast<int>(std::lround(topLeft.y() / ratio))));
+  const double ratio = PhysicalPixels::Ratio();
+  window.move(PhysicalPixels::ScreenOrigin() +
+              QPoint(static_cast<int>(std::lround(topLeft.x() / ratio)),
+                     static_cast<int>(std::lround(topLeft.y() / ratio))));
 }
 
 void QtDesktopServices::ShowMessage(QWidget* owner, const std::string& text,

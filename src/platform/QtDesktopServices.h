@@ -21,6 +21,7 @@ class XcbScreenGrabber;
 class XcbWindowComposer;
 class XcbWindowTitles;
 class XcbWindowsSource;
+class XcbRootSource;
 
 // The desktop services over Qt and, where Qt has no call for it, over Qt's own xcb connection.
 // Every position and size crosses this class in physical pixels of the primary screen; Qt's
@@ -83,8 +84,6 @@ class QtDesktopServices final : public DesktopServices {
   void ReleaseKey() override;
 
  private:
-  bool GrabWithQt(QScreen& screen, const QRect& rect, QImage& target, QPoint at);
-  QImage CopyFromRoot(const QRect& rect);
   QImage CopyFromCompositor(const QRect& rect);
 
   xcb_connection_t* connection_ = nullptr;
@@ -92,6 +91,7 @@ class QtDesktopServices final : public DesktopServices {
   ScreenCopyMethod copyMethod_ = ScreenCopyMethod::Automatic;
   ScreenCopyMethod lastCopyMethod_ = ScreenCopyMethod::Automatic;
   std::unique_ptr<XcbScreenGrabber> grabber_;
+  std::unique_ptr<XcbRootSource> rootSource_;  // the X11 desktop's screen (Qt's grab without X)
   std::unique_ptr<XcbWindowComposer> composer_;
   std::unique_ptr<XcbWindowTitles> titles_;
   std::unique_ptr<XcbKeyGrab> keys_;
