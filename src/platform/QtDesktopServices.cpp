@@ -124,8 +124,7 @@ void QtDesktopServices::SetScreenCopyMethod(ScreenCopyMethod method) {
 QSize QtDesktopServices::FullScreenClientSize() {
   QScreen* screen = PhysicalPixels::PrimaryScreen();
   if (screen == nullptr) return {};
-  return PhysicalPixels::ToPhysical(screen->availableGeometry().size(),
-                                    screen->devicePixelRatio());
+  return PhysicalPixels::ToPhysical(screen->availableGeometry().size(), screen->devicePixelRatio());
 }
 
 QSize QtDesktopServices::ScreenSize() { return PhysicalPixels::ScreenSize(); }
@@ -134,9 +133,9 @@ std::vector<QRect> QtDesktopServices::ScreenGeometries() {
   // Each screen keeps its position unscaled; what lies inside it is scaled.
   std::vector<QRect> screens;
   for (QScreen* screen : QGuiApplication::screens()) {
-    screens.emplace_back(screen->geometry().topLeft(),
-                         PhysicalPixels::ToPhysical(screen->geometry().size(),
-                                                    screen->devicePixelRatio()));
+    screens.emplace_back(
+        screen->geometry().topLeft(),
+        PhysicalPixels::ToPhysical(screen->geometry().size(), screen->devicePixelRatio()));
   }
   return screens;
 }

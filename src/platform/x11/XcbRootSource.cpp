@@ -31,12 +31,12 @@ void XcbRootSource::SetMethod(Method method) {
 QImage XcbRootSource::Copy(const QRect& rect) {
   lastMethod_ = Method::Automatic;
   QScreen* screen = PhysicalPixels::PrimaryScreen();
-  const QRect inside =
-      screen != nullptr ? rect.intersected(QRect(QPoint(0, 0), PhysicalPixels::ScreenSize())) : QRect();
+  const QRect inside = screen != nullptr
+                           ? rect.intersected(QRect(QPoint(0, 0), PhysicalPixels::ScreenSize()))
+                           : QRect();
   // The common case, a rectangle wholly on the screen: the pixels the server wrote into shared
   // memory are handed over as they are, without a copy.
-  if (inside == rect && grabber_ && method_ != Method::QtGrab &&
-      method_ != Method::GetImage) {
+  if (inside == rect && grabber_ && method_ != Method::QtGrab && method_ != Method::GetImage) {
     const QRect source = rect.translated(PhysicalPixels::ScreenOrigin());
     if (QRect(QPoint(0, 0), grabber_->RootSize()).contains(source)) {
       QImage shared = grabber_->GrabShared(source);
@@ -64,7 +64,8 @@ QImage XcbRootSource::Copy(const QRect& rect) {
       if (source != wanted) image.fill(Qt::black);
     }
     if (!source.isEmpty() &&
-        grabber_->Grab(source, image, source.topLeft() - PhysicalPixels::ScreenOrigin() - rect.topLeft())) {
+        grabber_->Grab(source, image,
+                       source.topLeft() - PhysicalPixels::ScreenOrigin() - rect.topLeft())) {
       lastMethod_ = grabber_->LastMethod() == XcbScreenGrabber::Method::SharedMemory
                         ? Method::SharedMemory
                         : Method::GetImage;
