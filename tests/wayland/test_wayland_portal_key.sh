@@ -72,7 +72,8 @@ pass "a press through the portal, a Wayland window focused: one snapshot"
 
 # An X window has the focus: the X grab hears the stroke, and so does the desktop.
 wl_input move 300 250 click
-sleep 1
+game_focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$(xdotool search --name "^$GAME\$" | head -1)" ]; }
+wait_for 10 game_focused || fail "the game's X window never had the keyboard"
 both_ways() { wl_input key ctrl+alt+s & desktop_press >/dev/null; wait $!; }
 expect_one_snapshot "a stroke heard both ways" both_ways
 expect_one_snapshot "the X grab alone" wl_input key ctrl+alt+s
