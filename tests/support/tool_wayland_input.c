@@ -10,6 +10,7 @@
  *     key KEY               presses and releases a key named by its keysym (Return, F12, Down,
  *                           a, ...), optionally after "ctrl+", "shift+" or "alt+" (ctrl+shift+a)
  *     type TEXT             types the characters of TEXT (those the default keymap has)
+ *     wait MS               waits MS milliseconds
  *
  * The pointer moves in small steps because Xwayland repeats the last motion step after a click
  * that moves the focus: a long jump would land the pointer elsewhere. The position reached is
@@ -356,6 +357,9 @@ int main(int argc, char** argv) {
     } else if (strcmp(command, "key") == 0 && arg) {
       ++i;
       press_key(&in, arg);
+    } else if (strcmp(command, "wait") == 0 && arg) {
+      ++i;
+      pause_ms((int)number(arg));
     } else if (strcmp(command, "type") == 0 && arg) {
       ++i;
       type_text(&in, arg);

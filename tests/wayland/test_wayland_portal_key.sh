@@ -76,5 +76,9 @@ game_focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$(xdotool search -
 wait_for 10 game_focused || fail "the game's X window never had the keyboard"
 both_ways() { wl_input key ctrl+alt+s & desktop_press >/dev/null; wait $!; }
 expect_one_snapshot "a stroke heard both ways" both_ways
-expect_one_snapshot "the X grab alone" wl_input key ctrl+alt+s
+# Each run of the input tool is a new virtual keyboard: the compositor hands its keymap to the X
+# server with the first key, and the program takes its key again on the new keymap. A stroke in
+# that instant can miss the grab, so the keymap goes over with a Shift press well before it.
+x_stroke() { wl_input key Shift_L wait 500 key ctrl+alt+s; }
+expect_one_snapshot "the X grab alone" x_stroke
 pass "a stroke that the X grab and the desktop both hear: one snapshot"
