@@ -103,22 +103,7 @@ QtDesktopServices::~QtDesktopServices() = default;
 
 void QtDesktopServices::SetScreenCopyMethod(ScreenCopyMethod method) {
   copyMethod_ = method;
-  switch (method) {
-    case ScreenCopyMethod::SharedMemory:
-      rootSource_->SetMethod(XcbRootSource::Method::SharedMemory);
-      break;
-    case ScreenCopyMethod::GetImage:
-      rootSource_->SetMethod(XcbRootSource::Method::GetImage);
-      break;
-    case ScreenCopyMethod::QtGrab:
-      rootSource_->SetMethod(XcbRootSource::Method::QtGrab);
-      break;
-    case ScreenCopyMethod::Automatic:
-    case ScreenCopyMethod::WindowContents:
-    case ScreenCopyMethod::Compositor:
-      rootSource_->SetMethod(XcbRootSource::Method::Automatic);
-      break;
-  }
+  rootSource_->SetMethod(method);
 }
 
 QSize QtDesktopServices::FullScreenClientSize() {
@@ -153,19 +138,7 @@ QImage QtDesktopServices::CopyScreen(const QRect& rect) {
     return CopyFromCompositor(rect);
   }
   QImage image = rootSource_->Copy(rect);
-  switch (rootSource_->LastMethod()) {
-    case XcbRootSource::Method::SharedMemory:
-      lastCopyMethod_ = ScreenCopyMethod::SharedMemory;
-      break;
-    case XcbRootSource::Method::GetImage:
-      lastCopyMethod_ = ScreenCopyMethod::GetImage;
-      break;
-    case XcbRootSource::Method::QtGrab:
-      lastCopyMethod_ = ScreenCopyMethod::QtGrab;
-      break;
-    case XcbRootSource::Method::Automatic:
-      break;
-  }
+  lastCopyMethod_ = rootSource_->LastMethod();
   return image;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/DesktopBackends.h"
 #include "platform/DesktopServices.h"
 #include "platform/KeyPressMerger.h"
+#include "platform/ScreenCopyMethod.h"
 #include "platform/ScreenSourceChain.h"
 
 class QScreen;
@@ -31,20 +32,7 @@ class XcbRootSource;
 // Create it after the QGuiApplication and destroy it before (it shares Qt's xcb connection).
 class QtDesktopServices final : public DesktopServices {
  public:
-  // How CopyScreen reads the screen; the tests compare the ways.
-  enum class ScreenCopyMethod {
-    Automatic,     // MIT-SHM, then plain GetImage, then Qt's screen grab
-    SharedMemory,  // MIT-SHM only
-    GetImage,      // plain GetImage only
-    QtGrab,        // Qt's screen grab only
-    // The top-level X windows' own contents, composed; Automatic takes it where the root window
-    // holds no pixels (rootless Xwayland) and X windows show the area.
-    WindowContents,
-    // The Wayland compositor's screen (its screen copy, or the desktop portal's screen cast);
-    // Automatic takes it where the root window holds no pixels and X windows do not show the
-    // whole area.
-    Compositor,
-  };
+  using ScreenCopyMethod = vosta::ScreenCopyMethod;
 
   // `restoreTokenPath`: where the screen cast portal's restore token is kept (empty: nowhere).
   // `snapshotKeyDescription`: what the snapshot key does, for a desktop that binds it.

@@ -12,7 +12,8 @@
 namespace vosta {
 
 void XcbRootSource::SetMethod(Method method) {
-  method_ = method;
+  method_ =
+      method == Method::WindowContents || method == Method::Compositor ? Method::Automatic : method;
   if (grabber_ == nullptr) return;
   switch (method) {
     case Method::SharedMemory:
@@ -23,6 +24,8 @@ void XcbRootSource::SetMethod(Method method) {
       break;
     case Method::Automatic:
     case Method::QtGrab:
+    case Method::WindowContents:
+    case Method::Compositor:
       grabber_->SetMethod(XcbScreenGrabber::Method::Automatic);
       break;
   }

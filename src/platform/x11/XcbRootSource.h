@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QRect>
 
+#include "platform/ScreenCopyMethod.h"
 #include "platform/ScreenSource.h"
 
 class QScreen;
@@ -17,13 +18,8 @@ class XcbScreenGrabber;
 // grab. It shows every rectangle whole; what lies outside the primary screen is black.
 class XcbRootSource final : public ScreenSource {
  public:
-  // How Copy reads the screen; the tests compare the ways.
-  enum class Method {
-    Automatic,     // MIT-SHM, then plain GetImage, then Qt's screen grab
-    SharedMemory,  // MIT-SHM only
-    GetImage,      // plain GetImage only
-    QtGrab,        // Qt's screen grab only
-  };
+  // The ways that read the root; the other ways of the desktop services count as Automatic here.
+  using Method = ScreenCopyMethod;
 
   // `grabber` may be null (no X connection): Qt's grab alone. It must outlive this source.
   explicit XcbRootSource(XcbScreenGrabber* grabber) : grabber_(grabber) {}
