@@ -32,7 +32,10 @@ bool XcbWindowComposer::Compose(const QRect& rect, QImage& target) {
   if (rect.isEmpty() || target.format() != QImage::Format_RGB32 || target.size() != rect.size()) {
     return false;
   }
-  const std::vector<Window> windows = WindowsOver(rect);
+  const std::vector<Window> windows =
+      coveredRect_ == rect ? std::move(coveredWindows_) : WindowsOver(rect);
+  coveredRect_ = QRect();
+  coveredWindows_.clear();
   // Black where no opaque window shows; each window then paints its own part.
   QRegion uncovered(rect);
   for (const Window& window : windows) {
@@ -46,10 +49,11 @@ bool XcbWindowComposer::Compose(const QRect& rect, QImage& target) {
 }
 
 ScreenCoverage XcbWindowComposer::Coverage(const QRect& rect) {
-  const std::vector<Window> windows = WindowsOver(rect);
-  if (windows.empty()) return ScreenCoverage::None;
+  coveredWindows_ = WindowsOver(rect);
+  coveredRect_ = rect;
+  if (coveredWindows_.empty()) return ScreenCoverage::None;
   QRegion uncovered(rect);
-  for (const Window& window : windows) {
+  for (const Window& window : coveredWindows_) {
     if (!window.translucent) uncovered -= window.visible;
   }
   return uncovered.isEmpty() ? ScreenCoverage::Whole : ScreenCoverage::Part;

@@ -33,7 +33,9 @@ class XcbWindowComposer {
 
   // How much of `rect` (root coordinates) the X windows show: Whole when opaque windows cover all
   // of it, Part when some window lies in it. A translucent window (the eye) shows what lies
-  // beneath it, so it covers nothing by itself.
+  // beneath it, so it covers nothing by itself. The windows it found are kept for the next
+  // Compose of the same rectangle, which follows at once when the answer chose these windows:
+  // the window tree is then asked for once a frame, not twice.
   ScreenCoverage Coverage(const QRect& rect);
 
   // How many windows the last Compose read from.
@@ -55,6 +57,10 @@ class XcbWindowComposer {
   xcb_connection_t* connection_;
   xcb_window_t root_;
   XcbScreenGrabber& grabber_;
+  // The windows the last Coverage found, for the Compose of the same rectangle that follows.
+  // Taken by the next Compose, whichever rectangle it copies.
+  QRect coveredRect_;
+  std::vector<Window> coveredWindows_;
   QImage scratch_;  // where translucent windows are read before blending
   int windowsRead_ = 0;
 };
