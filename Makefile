@@ -32,7 +32,10 @@ MAIN = cmake -S . -B $(BUILD) $(call GENERATOR,$(BUILD)) -DCMAKE_BUILD_TYPE=Rele
 NEW_MAIN = [ -f $(BUILD)/CMakeCache.txt ] || $(MAIN) -DBUILD_TESTING=OFF -DVOSTA_BENCH=OFF
 # The unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer (Debug): any report
 # ends the test program with a failure. Line tables (-g1) are all that the reports' stacks use.
-SANITIZED_TREE = cmake -S . -B $(SANITIZED) $(call GENERATOR,$(SANITIZED)) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON \
+# A new tree is compiled by clang where the test packages brought it: it builds this instrumented
+# Debug tree in half the time of GCC, and its warnings are a second compiler's view of the code.
+SANITIZED_TREE = $(if $(wildcard $(SANITIZED)/CMakeCache.txt),,$(if $(shell command -v clang++), \
+  CC=clang CXX=clang++)) cmake -S . -B $(SANITIZED) $(call GENERATOR,$(SANITIZED)) -DCMAKE_BUILD_TYPE=Debug -DVOSTA_SANITIZE=ON \
   -DVOSTA_BENCH=OFF -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 $(CONFIGURE)
 
 .PHONY: build run test test-tree unit e2e wayland sanitized tsan fuzz soak memcheck bench package format \

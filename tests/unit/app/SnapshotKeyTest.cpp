@@ -113,7 +113,7 @@ TEST_F(SnapshotKeyTest, ANameThatCannotBeUsedIsReportedWithItsReasonAndTakesNoth
        "修飾キーやロックキーはそれだけでは使えません"},
   };
   for (const auto& [name, message] : badNames) {
-    EXPECT_EQ(MessageOf([&] { key.Take(name); }), message);
+    EXPECT_EQ(MessageOf([&, &name = name] { key.Take(name); }), message);
     EXPECT_FALSE(key.Held());
   }
   const std::pair<KeyGrabOutcome, std::string> refusals[] = {
