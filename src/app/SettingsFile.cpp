@@ -1,17 +1,12 @@
 #include "app/SettingsFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstddef>
 #include <span>
 
 #include "capture/CaptureArea.h"
 #include "platform/Exception.h"
 #include "platform/files/AtomicFile.h"
-#include "platform/files/FileDescriptor.h"
+#include "platform/files/RegularFile.h"
 
 namespace vosta {
 
@@ -182,29 +177,7 @@ std::string FormatSettings(const SettingsValues& values) {
 }
 
 std::optional<std::string> ReadSettingsFile(const std::string& path) {
-  const auto cannotOpen = [&path] { return Exception(Failure::CannotOpenFile, path); };
-  // O_NONBLOCK keeps a FIFO in the file's place from blocking the GUI thread; regular files
-  // ignore it.
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (!file.IsOpen()) {
-    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-    throw cannotOpen();
-  }
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) throw cannotOpen();
-
-  std::string text;
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw cannotOpen();
-    }
-    if (got == 0) break;
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-  return text;
+  return ReadRegularFile(path);
 }
 
 void WriteSettingsFile(const std::string& path, const SettingsValues& values) {

@@ -7,22 +7,6 @@
 
 namespace vosta {
 
-namespace {
-
-// One row into Format_RGB32 (0xffRRGGBB); the fourth byte of the stream's pixel is never copied.
-// The byte positions are constants so that the loop is vectorised.
-template <int Red>
-void ConvertVideoRow(const std::uint8_t* from, std::uint32_t* to, int width) {
-  constexpr int kBlue = 2 - Red;
-  for (int x = 0; x < width; ++x) {
-    const std::uint8_t* pixel = from + static_cast<std::ptrdiff_t>(x) * 4;
-    to[x] = 0xff000000u | (std::uint32_t{pixel[Red]} << 16) | (std::uint32_t{pixel[1]} << 8) |
-            pixel[kBlue];
-  }
-}
-
-}  // namespace
-
 bool VideoFrame::Valid() const {
   if (pixels == nullptr || width <= 0 || height <= 0) return false;
   if (width > std::numeric_limits<int>::max() / 4 || stride < width * 4) return false;
@@ -46,11 +30,7 @@ QImage CopyFromFrame(const VideoFrame& frame, const QRect& rect) {
     const std::uint8_t* from = frame.pixels + static_cast<std::size_t>(y) * frame.stride +
                                static_cast<std::size_t>(inside.left()) * 4;
     auto* to = reinterpret_cast<std::uint32_t*>(image.scanLine(y - rect.top())) + left;
-    if (frame.order == PixelOrder::Bgrx) {
-      ConvertVideoRow<2>(from, to, width);
-    } else {
-      ConvertVideoRow<0>(from, to, width);
-    }
+    ConvertRowToRgb32(frame.order, from, to, width);
   }
   return image;
 }

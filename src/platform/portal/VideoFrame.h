@@ -5,13 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vosta {
+#include "platform/PixelOrder.h"
 
-// The order of a video frame's four bytes a pixel, as they lie in memory.
-enum class PixelOrder {
-  Bgrx,  // blue, green, red, then a byte that is not looked at (BGRx and BGRA)
-  Rgbx,  // red, green, blue, then a byte that is not looked at (RGBx and RGBA)
-};
+namespace vosta {
 
 // One frame of a screen's video stream, as it lies in the stream's buffer: `size` bytes from
 // `pixels`, `stride` bytes a row. It covers the screen from its top-left corner.

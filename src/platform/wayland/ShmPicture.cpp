@@ -2,28 +2,15 @@
 
 #include <wayland-client-protocol.h>
 
-#include <cstring>
+#include "platform/PixelOrder.h"
 
 namespace vosta {
 
 namespace {
 
-constexpr std::uint32_t kOpaque = 0xff000000U;
-
+// XRGB8888 and ARGB8888 lie in memory as B,G,R,X; XBGR8888 and ABGR8888 as R,G,B,X.
 bool RedFirst(std::uint32_t format) {
   return format == WL_SHM_FORMAT_XBGR8888 || format == WL_SHM_FORMAT_ABGR8888;
-}
-
-void CopyRow(const std::uint32_t* in, std::uint32_t* out, int count) {
-  for (int i = 0; i < count; ++i) out[i] = in[i] | kOpaque;
-}
-
-void CopyRowSwapped(const std::uint32_t* in, std::uint32_t* out, int count) {
-  for (int i = 0; i < count; ++i) {
-    const std::uint32_t pixel = in[i];
-    out[i] = kOpaque | (pixel & 0x0000ff00U) | ((pixel & 0x000000ffU) << 16) |
-             ((pixel >> 16) & 0x000000ffU);
-  }
 }
 
 }  // namespace
@@ -41,20 +28,15 @@ void ShmPicture::CopyInto(const QRect& from, QImage& target, QPoint at) const {
   if (landing.isEmpty()) return;
   // The picture's pixel that lands at the target's point t is t - at + from.topLeft().
   const QPoint start = landing.topLeft() - at + from.topLeft();
-  const bool swapped = RedFirst(format_);
+  const PixelOrder order = RedFirst(format_) ? PixelOrder::Rgbx : PixelOrder::Bgrx;
   for (int row = 0; row < landing.height(); ++row) {
     const int y = start.y() + row;
     const int bufferRow = yInverted_ ? size_.height() - 1 - y : y;
-    const auto* in = reinterpret_cast<const std::uint32_t*>(
-                         bits_ + static_cast<qsizetype>(bufferRow) * stride_) +
-                     start.x();
+    const uchar* in =
+        bits_ + static_cast<qsizetype>(bufferRow) * stride_ + static_cast<qsizetype>(start.x()) * 4;
     auto* out =
         reinterpret_cast<std::uint32_t*>(target.scanLine(landing.top() + row)) + landing.left();
-    if (swapped) {
-      CopyRowSwapped(in, out, landing.width());
-    } else {
-      CopyRow(in, out, landing.width());
-    }
+    ConvertRowToRgb32(order, in, out, landing.width());
   }
 }
 
